@@ -1,0 +1,32 @@
+// veltro12: the player. Parses the command line, then runs the engine's entry sequence
+// with the production plugged in.
+#include <cstdio>
+#include <string>
+
+#include "DemoPlayer.h"
+#include "platform/MessageBox.h"
+#include "runtime/Options.h"
+#include "runtime/Runtime.h"
+
+int main(int argc, char** argv) {
+  ProgramOptions& options = programOptions();
+  std::string error;
+  if (parseOptions(argc, argv, options, error) != 0) {
+    std::fprintf(stderr, "veltro12: %s\n\n%s", error.c_str(), usageText().c_str());
+    return 1;
+  }
+  if (options.help) {
+    std::fputs(usageText().c_str(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("%s\n", versionText().c_str());
+    return 0;
+  }
+  if (options.noDialog) platform::setUnattended(true);
+
+  DemoHooks hooks;
+  hooks.init = [] { return demoPlayer().init(); };
+  hooks.frame = [] { demoPlayer().frame(); };
+  return runEngine(hooks);
+}

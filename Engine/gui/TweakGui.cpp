@@ -1,0 +1,5 @@
+#include "gui/TweakGui.h"
+
+Runtime* TweakGui::runtime = nullptr;
+
+TweakGui::TweakGui(Runtime* owner) { runtime = owner; }

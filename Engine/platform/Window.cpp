@@ -1,0 +1,141 @@
+#include "platform/Window.h"
+
+#include <SDL.h>
+
+namespace platform {
+namespace {
+std::string g_lastError;
+
+void fail(const std::string& what) { g_lastError = what + ": " + SDL_GetError(); }
+
+SDL_Window* native(Window* window) { return reinterpret_cast<SDL_Window*>(window); }
+}  // namespace
+
+const std::string& lastError() { return g_lastError; }
+
+bool initVideo() {
+  if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  // The engine owns the screen saver switch itself (Screen::init / Screen::shutdown).
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    fail("SDL video");
+    return false;
+  }
+  return true;
+}
+
+void shutdownVideo() {
+  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+Window* createWindow(const WindowDesc& desc) {
+  if (!initVideo()) return nullptr;
+  const FramebufferConfig& fb = desc.framebuffer;
+  SDL_GL_ResetAttributes();
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, fb.colorBits / 3);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, fb.colorBits / 3);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, fb.colorBits / 3);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, fb.alphaBits);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, fb.depthBits);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, fb.stencilBits);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, fb.doubleBuffer ? 1 : 0);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, fb.samples > 0 ? 1 : 0);
+  SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, fb.samples);
+  // A compatibility context: the renderer uses fixed-function matrices and client arrays.
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
+
+  Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+  if (desc.fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
+  if (!desc.bordered) flags |= SDL_WINDOW_BORDERLESS;
+  SDL_Window* window = SDL_CreateWindow(desc.caption.c_str(), desc.x, desc.y, desc.width, desc.height, flags);
+  if (!window) {
+    fail("SDL_CreateWindow");
+    return nullptr;
+  }
+  return reinterpret_cast<Window*>(window);
+}
+
+void destroyWindow(Window* window) {
+  if (window) SDL_DestroyWindow(native(window));
+}
+
+void showWindow(Window* window) {
+  if (window) SDL_ShowWindow(native(window));
+}
+
+void hideWindow(Window* window) {
+  if (window) SDL_HideWindow(native(window));
+}
+
+void setWindowIcon(Window* window, int width, int height, const unsigned char* rgba) {
+  if (!window || !rgba) return;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<unsigned char*>(rgba), width, height, 32,
+                                                            width * 4, SDL_PIXELFORMAT_RGBA32);
+  if (!surface) return;
+  SDL_SetWindowIcon(native(window), surface);
+  SDL_FreeSurface(surface);
+}
+
+void getClientSize(Window* window, int& width, int& height) {
+  width = height = 0;
+  if (window) SDL_GL_GetDrawableSize(native(window), &width, &height);
+}
+
+void getWindowBordersSize(Window* window, int& top, int& left, int& bottom, int& right) {
+  top = left = bottom = right = 0;
+  if (window) SDL_GetWindowBordersSize(native(window), &top, &left, &bottom, &right);
+}
+
+std::string windowCaption(Window* window) { return window ? SDL_GetWindowTitle(native(window)) : ""; }
+
+GLContext createGLContext(Window* window) {
+  if (!window) return nullptr;
+  SDL_GLContext context = SDL_GL_CreateContext(native(window));
+  if (!context) fail("SDL_GL_CreateContext");
+  return context;
+}
+
+bool makeCurrent(Window* window, GLContext context) {
+  if (SDL_GL_MakeCurrent(native(window), context) != 0) {
+    fail("SDL_GL_MakeCurrent");
+    return false;
+  }
+  return true;
+}
+
+void deleteGLContext(GLContext context) {
+  if (context) SDL_GL_DeleteContext(context);
+}
+
+void swapBuffers(Window* window) {
+  if (window) SDL_GL_SwapWindow(native(window));
+}
+
+bool setSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }
+
+void* glProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }
+
+bool getWorkArea(Rect& area) {
+  if (!initVideo()) return false;
+  SDL_Rect r;
+  if (SDL_GetDisplayUsableBounds(0, &r) != 0) return false;
+  area.left = r.x;
+  area.top = r.y;
+  area.right = r.x + r.w;
+  area.bottom = r.y + r.h;
+  return true;
+}
+
+void setScreenSaverEnabled(bool enabled) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+  if (enabled)
+    SDL_EnableScreenSaver();
+  else
+    SDL_DisableScreenSaver();
+}
+
+void setCursorVisible(bool visible) {
+  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+}  // namespace platform

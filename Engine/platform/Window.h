@@ -1,0 +1,69 @@
+// Window: the native window and its OpenGL context, in place of Win32 windows and WGL.
+//
+// Lifecycle: createWindow() (hidden until showWindow()), createGLContext() once the window
+// exists, makeCurrent(), then swapBuffers() every frame; at the end makeCurrent(w, nullptr),
+// deleteGLContext(), destroyWindow(). Every creator returns nullptr on failure and leaves the
+// reason in lastError(). The GL framebuffer attributes (colour, depth, samples) are chosen
+// before the window is created, as a pixel format is on Windows.
+//
+// The display calls beside them (work area, screen saver, cursor) act on the desktop the
+// window lives on. Main thread only; the context is current on the thread that made it so.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+struct Window;     // opaque: an SDL window
+using GLContext = void*;
+
+struct Rect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+struct FramebufferConfig {
+  int colorBits = 24;
+  int alphaBits = 8;
+  int depthBits = 24;
+  int stencilBits = 0;
+  int samples = 0;  // 0: no multisampling
+  bool doubleBuffer = true;
+};
+
+struct WindowDesc {
+  std::string caption;
+  int x = 0, y = 0;
+  int width = 640, height = 480;   // client area
+  bool fullscreen = false;         // full-screen in the current display mode
+  bool bordered = true;
+  FramebufferConfig framebuffer;
+};
+
+// Starts the video subsystem on first use; false (with lastError()) when no display opens.
+bool initVideo();
+void shutdownVideo();
+
+Window* createWindow(const WindowDesc& desc);
+void destroyWindow(Window* window);
+void showWindow(Window* window);
+void hideWindow(Window* window);
+void setWindowIcon(Window* window, int width, int height, const unsigned char* rgba);
+void getClientSize(Window* window, int& width, int& height);
+void getWindowBordersSize(Window* window, int& top, int& left, int& bottom, int& right);
+std::string windowCaption(Window* window);
+
+GLContext createGLContext(Window* window);
+bool makeCurrent(Window* window, GLContext context);
+void deleteGLContext(GLContext context);
+void swapBuffers(Window* window);
+bool setSwapInterval(int interval);
+void* glProcAddress(const char* name);
+
+// The usable desktop area of the first display (without panels), false when unknown.
+bool getWorkArea(Rect& area);
+void setScreenSaverEnabled(bool enabled);
+void setCursorVisible(bool visible);
+
+const std::string& lastError();
+
+}  // namespace platform

@@ -1,0 +1,169 @@
+#include "runtime/Options.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+ProgramOptions& programOptions() {
+  static ProgramOptions options;
+  return options;
+}
+
+namespace {
+
+struct OptionSpec {
+  const char* name;
+  const char* argument;  // nullptr: a switch
+  const char* help;
+};
+
+// One table drives parsing, --help and the manual page, so they cannot drift apart.
+const std::vector<OptionSpec>& optionTable() {
+  static const std::vector<OptionSpec> table = {
+      {"--no-dialog", nullptr, "start with the pre-selected settings, without the settings dialog"},
+      {"--windowed", nullptr, "run in a window"},
+      {"--fullscreen", nullptr, "run full screen"},
+      {"--size", "WxH", "window or full-screen mode size, for example 1280x720"},
+      {"--no-vsync", nullptr, "do not wait for vertical retrace"},
+      {"--aa", "N", "multisample anti-aliasing samples (0 for none)"},
+      {"--aniso", "N", "anisotropic texture filtering level (1 for none)"},
+      {"--log", nullptr, "write the log file Pylon.txt in the working directory"},
+      {"--gui", nullptr, "show the tweak GUI (windowed, with the log)"},
+      {"--capture", "FILE.avi", "capture every frame, with the music, into an AVI file"},
+      {"--fps", "N", "capture frame rate: 15, 20, 25, 30 or 60"},
+      {"--codec", "NAME", "capture video codec (see --list-codecs)"},
+      {"--from", "SECONDS", "start the demo at this time"},
+      {"--to", "SECONDS", "end the demo after this time (default 125)"},
+      {"--shot", "SECONDS FILE.png", "render the frame at that demo time to a PNG file and exit"},
+      {"--sound-output", "NAME", "sound output method (auto, nosound, pulseaudio, alsa, pipewire)"},
+      {"--data", "FILE", "data archive to play instead of data.zip"},
+      {"--list-codecs", nullptr, "list the capture video codecs and exit"},
+      {"--help", nullptr, "show this help and exit"},
+      {"--version", nullptr, "show the version and exit"},
+  };
+  return table;
+}
+
+bool parseInt(const char* text, int& out) {
+  char* end = nullptr;
+  long value = std::strtol(text, &end, 10);
+  if (!*text || *end || value < -1000000 || value > 1000000) return false;
+  out = static_cast<int>(value);
+  return true;
+}
+
+bool parseDouble(const char* text, double& out) {
+  char* end = nullptr;
+  double value = std::strtod(text, &end);
+  if (!*text || *end) return false;
+  out = value;
+  return true;
+}
+
+}  // namespace
+
+std::string versionText() { return std::string("Veltro 12 ") + PYLON_VERSION_TEXT; }
+
+std::string usageText() {
+  std::string text =
+      "Usage: veltro12 [OPTION]...\n"
+      "Plays the real-time demo Veltro 12 from its data archive data.zip.\n\n"
+      "Options:\n";
+  for (const OptionSpec& spec : optionTable()) {
+    std::string left = std::string("  ") + spec.name;
+    if (spec.argument) left += std::string(" ") + spec.argument;
+    if (left.size() < 32) left.resize(32, ' ');
+    else left += "  ";
+    text += left + spec.help + "\n";
+  }
+  return text;
+}
+
+int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](const char* what) -> const char* {
+      if (i + 1 >= argc) {
+        error = "option " + arg + " needs " + what;
+        return nullptr;
+      }
+      return argv[++i];
+    };
+    auto bad = [&](const char* v) {
+      error = "invalid value for " + arg + ": " + v;
+      return 1;
+    };
+    if (arg == "--help" || arg == "-h") o.help = true;
+    else if (arg == "--version") o.version = true;
+    else if (arg == "--no-dialog") o.noDialog = true;
+    else if (arg == "--windowed") { o.windowed = true; o.fullscreen = false; }
+    else if (arg == "--fullscreen") { o.fullscreen = true; o.windowed = false; }
+    else if (arg == "--no-vsync") o.noVsync = true;
+    else if (arg == "--log") o.log = true;
+    else if (arg == "--gui") o.gui = true;
+    else if (arg == "--list-codecs") o.listCodecs = true;
+    else if (arg == "--size") {
+      const char* v = value("WxH");
+      if (!v) return 1;
+      int w = 0, h = 0;
+      const char* x = std::strchr(v, 'x');
+      if (!x || !parseInt(std::string(v, x).c_str(), w) || !parseInt(x + 1, h) || w < 16 || h < 16) return bad(v);
+      o.width = w;
+      o.height = h;
+    } else if (arg == "--aa") {
+      const char* v = value("N");
+      int n = 0;
+      if (!v) return 1;
+      if (!parseInt(v, n) || n < 0 || n > 64) return bad(v);
+      o.aaSamples = n;
+    } else if (arg == "--aniso") {
+      const char* v = value("N");
+      int n = 0;
+      if (!v) return 1;
+      if (!parseInt(v, n) || n < 1 || n > 64) return bad(v);
+      o.aniso = static_cast<float>(n);
+    } else if (arg == "--capture") {
+      const char* v = value("FILE.avi");
+      if (!v) return 1;
+      o.captureFile = v;
+    } else if (arg == "--fps") {
+      const char* v = value("N");
+      int n = 0;
+      if (!v) return 1;
+      if (!parseInt(v, n) || (n != 15 && n != 20 && n != 25 && n != 30 && n != 60)) return bad(v);
+      o.fps = n;
+    } else if (arg == "--codec") {
+      const char* v = value("NAME");
+      if (!v) return 1;
+      o.codec = v;
+    } else if (arg == "--from" || arg == "--to") {
+      const char* v = value("SECONDS");
+      double s = 0;
+      if (!v) return 1;
+      if (!parseDouble(v, s) || s < 0 || s > 1000) return bad(v);
+      (arg == "--from" ? o.from : o.to) = s;
+    } else if (arg == "--shot") {
+      const char* v = value("SECONDS FILE.png");
+      double s = 0;
+      if (!v) return 1;
+      if (!parseDouble(v, s) || s < 0 || s > 1000) return bad(v);
+      const char* file = value("FILE.png");
+      if (!file) return 1;
+      o.shotTime = s;
+      o.shotFile = file;
+    } else if (arg == "--sound-output") {
+      const char* v = value("NAME");
+      if (!v) return 1;
+      o.soundOutput = v;
+    } else if (arg == "--data") {
+      const char* v = value("FILE");
+      if (!v) return 1;
+      o.dataFile = v;
+    } else {
+      error = "unknown option: " + arg;
+      return 1;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,43 @@
+// Options: the player's command line, for Linux users and scripted runs.
+//
+// parseOptions() fills a ProgramOptions from argv; the engine's services read the parsed
+// values from programOptions() during start-up (the loader its archive path, the screen its
+// overrides, and so on). No option changes what the production shows. usageText() is the
+// one text behind --help and the manual page.
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct ProgramOptions {
+  bool help = false;
+  bool version = false;
+  bool noDialog = false;
+  bool windowed = false;
+  bool fullscreen = false;
+  std::optional<int> width, height;  // --size WxH
+  bool noVsync = false;
+  std::optional<int> aaSamples;      // --aa N
+  std::optional<float> aniso;        // --aniso N
+  bool log = false;
+  bool gui = false;
+  std::string captureFile;           // --capture FILE.avi
+  std::optional<int> fps;            // --fps N
+  std::string codec;                 // --codec NAME
+  std::optional<double> from;        // --from SECONDS
+  std::optional<double> to;          // --to SECONDS
+  std::optional<double> shotTime;    // --shot SECONDS FILE.png
+  std::string shotFile;
+  std::string soundOutput;           // --sound-output NAME
+  std::string dataFile;              // --data FILE
+  bool listCodecs = false;
+};
+
+// The options of this run (defaults until parseOptions() is called on it).
+ProgramOptions& programOptions();
+
+// 0 on success; 1 with a one-line reason in `error` for an unknown option or a bad value.
+int parseOptions(int argc, const char* const* argv, ProgramOptions& options, std::string& error);
+
+std::string usageText();
+std::string versionText();

@@ -1,0 +1,42 @@
+#include "runtime/Timer.h"
+
+#include "platform/Clock.h"
+
+Timer::Timer() {
+  platform::pinThreadToFirstProcessor();
+  int64_t frequency = 0;
+  if (platform::queryCounterFrequency(frequency) && frequency > 0) {
+    platform::queryCounter(start);
+    now = start;
+    secondsPerTick = 1.0 / static_cast<double>(frequency);
+    available = true;
+  }
+  paused = false;
+}
+
+void Timer::reset() {
+  platform::queryCounter(start);
+  now = start;
+}
+
+float Timer::seconds() {
+  if (!paused) platform::queryCounter(now);
+  elapsedTicks = now - start;
+  return static_cast<float>(static_cast<double>(elapsedTicks) * secondsPerTick);
+}
+
+void Timer::pause() { paused = true; }
+
+void Timer::resume() {
+  if (!paused) return;
+  int64_t counter = 0;
+  platform::queryCounter(counter);
+  start = counter - elapsedTicks;
+  paused = false;
+}
+
+void Timer::seek(double secondsFromStart) {
+  // Without a counter there is no tick length to convert with; time stays 0.
+  if (secondsPerTick <= 0.0) return;
+  now = start + static_cast<int64_t>(secondsFromStart / secondsPerTick);
+}

@@ -1,0 +1,3 @@
+#include "scene/MathUtil.h"
+
+MathUtil::MathUtil(Runtime* owner) : runtime(owner) {}

@@ -1,0 +1,3 @@
+#include "scene/Renderer.h"
+
+Renderer::Renderer(Runtime* owner) : runtime(owner) {}

@@ -1,0 +1,5 @@
+#include "screen/ConfigDialog.h"
+
+Runtime* ConfigDialog::runtime = nullptr;
+
+ConfigDialog::ConfigDialog(Runtime* owner) { runtime = owner; }

@@ -1,0 +1,25 @@
+# Every external library comes from Debian's packages (scripts/setup.sh installs them)
+# and is found through pkg-config, so that the build sees exactly what is installed.
+find_package(PkgConfig REQUIRED)
+find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
+find_package(Threads REQUIRED)
+
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+pkg_check_modules(GLEW REQUIRED IMPORTED_TARGET glew)
+pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+pkg_check_modules(PROTOBUF REQUIRED IMPORTED_TARGET protobuf)
+pkg_check_modules(DEVIL REQUIRED IMPORTED_TARGET IL)
+pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbisfile vorbisenc vorbis ogg)
+pkg_check_modules(KISSFFT REQUIRED IMPORTED_TARGET kissfft-float)
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil libswresample)
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+
+find_program(PROTOC_EXECUTABLE protoc REQUIRED)
+
+# Dear ImGui ships as a static library with its SDL2 and OpenGL2 backends.
+find_library(IMGUI_LIBRARY NAMES imgui REQUIRED)
+find_path(IMGUI_INCLUDE_DIR NAMES imgui.h PATH_SUFFIXES imgui REQUIRED)
+add_library(imgui_static INTERFACE)
+target_link_libraries(imgui_static INTERFACE ${IMGUI_LIBRARY} PkgConfig::SDL2 OpenGL::GL)
+target_include_directories(imgui_static INTERFACE ${IMGUI_INCLUDE_DIR} ${IMGUI_INCLUDE_DIR}/backends)
