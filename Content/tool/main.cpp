@@ -1,30 +1,23 @@
-// pylon: the engine's tool for content authors.
-//
-// Each subcommand is a function in its own file of this folder, registered in the table
-// below with its one-line usage.
+// pylon: the engine's tool for content authors. Subcommands register themselves (Command.h).
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
-#include "runtime/Options.h"
+#include "tool/Command.h"
 
-namespace {
-struct Command {
-  const char* name;
-  const char* usage;
-  int (*run)(int argc, char** argv);  // argv[0] is the subcommand
-};
-
-const std::vector<Command>& commands() {
-  static const std::vector<Command> table = {};
-  return table;
+std::vector<Command>& registeredCommands() {
+  static std::vector<Command> commands;
+  return commands;
 }
 
+namespace {
 void printUsage(FILE* out) {
+  std::vector<Command> sorted = registeredCommands();
+  std::sort(sorted.begin(), sorted.end(), [](const Command& a, const Command& b) { return std::strcmp(a.name, b.name) < 0; });
   std::fprintf(out, "Usage: pylon COMMAND [ARGUMENTS]\nThe PylonLib content tool.\n\nCommands:\n");
-  for (const Command& c : commands()) std::fprintf(out, "  %s\n", c.usage);
-  std::fprintf(out, "  --help\n  --version\n");
+  for (const Command& c : sorted) std::fprintf(out, "  pylon %s\n", c.usage);
+  std::fprintf(out, "  pylon --help\n  pylon --version\n");
 }
 }  // namespace
 
@@ -41,7 +34,7 @@ int main(int argc, char** argv) {
     std::printf("pylon (PylonLib) %s\n", PYLON_VERSION_TEXT);
     return 0;
   }
-  for (const Command& c : commands()) {
+  for (const Command& c : registeredCommands()) {
     if (!std::strcmp(argv[1], c.name)) return c.run(argc - 1, argv + 1);
   }
   std::fprintf(stderr, "pylon: unknown command: %s\n\n", argv[1]);
