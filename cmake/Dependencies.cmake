@@ -17,9 +17,8 @@ pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 
 find_program(PROTOC_EXECUTABLE protoc REQUIRED)
 
-# Dear ImGui ships as a static library with its SDL2 and OpenGL2 backends.
-find_library(IMGUI_LIBRARY NAMES imgui REQUIRED)
-find_path(IMGUI_INCLUDE_DIR NAMES imgui.h PATH_SUFFIXES imgui REQUIRED)
+# Dear ImGui ships as a static library (with its SDL2 and OpenGL2 backends) over Debian's stb.
+pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
 add_library(imgui_static INTERFACE)
-target_link_libraries(imgui_static INTERFACE ${IMGUI_LIBRARY} PkgConfig::SDL2 OpenGL::GL)
-target_include_directories(imgui_static INTERFACE ${IMGUI_INCLUDE_DIR} ${IMGUI_INCLUDE_DIR}/backends)
+target_link_libraries(imgui_static INTERFACE PkgConfig::IMGUI PkgConfig::SDL2 OpenGL::GL)
+target_include_directories(imgui_static INTERFACE ${IMGUI_INCLUDEDIR}/imgui/backends /usr/include/imgui/backends)
