@@ -6,13 +6,28 @@
 
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
+#include "runtime/Logger.h"
 #include "runtime/Options.h"
+#include "runtime/Runtime.h"
 
 namespace {
 bool isFile(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
+
+// Names are compared without letter case, byte by byte in ASCII: the archive's names carry
+// no locale.
+std::string foldCase(std::string name) {
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return name;
+}
+
+// Lookup names live in a 260-character field (259 and the terminator); a name of 256
+// characters or more is never found.
+constexpr size_t longestName = 255;
 }  // namespace
 
 std::string Loader::findArchive(const std::string& explicitName) {
@@ -24,17 +39,152 @@ std::string Loader::findArchive(const std::string& explicitName) {
 }
 
 Loader::Loader(Runtime* owner) : runtime(owner) {
-  const std::string path = findArchive(programOptions().dataFile);
-  int error = 0;
-  archive = zip_open(path.c_str(), ZIP_RDONLY, &error);
-  if (!archive) {
+  if (openArchive(findArchive(programOptions().dataFile)) != 0) {
     platform::showMessageBox("Data file not found.", "Loader::loader", platform::MessageIcon::Error);
-    return;
   }
-  archivePath = path;
-  opened = true;
 }
 
-Loader::~Loader() {
+Loader::Loader() = default;
+
+Loader::~Loader() { close(); }
+
+Logger& Loader::log() {
+  if (runtime && runtime->logger) return *runtime->logger;
+  static Logger silent;  // never created, so it drops every piece
+  return silent;
+}
+
+void Loader::close() {
   if (archive) zip_discard(archive);
+  archive = nullptr;
+  opened = false;
+  archivePath.clear();
+  entryIndex.clear();
+}
+
+int Loader::adopt(zip* opening, const std::string& path) {
+  archive = opening;
+  archivePath = path;
+  opened = true;
+  const zip_int64_t count = zip_get_num_entries(archive, 0);
+  entryIndex.reserve(count > 0 ? static_cast<size_t>(count) : 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const char* stored = zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+    if (!stored) continue;
+    // emplace keeps the first entry of a name: the earlier one in the central directory wins.
+    entryIndex.emplace(foldCase(stored), static_cast<uint64_t>(i));
+  }
+  return 0;
+}
+
+int Loader::openArchive(const std::string& path, std::string* error) {
+  close();
+  int code = 0;
+  zip* opening = zip_open(path.c_str(), ZIP_RDONLY, &code);
+  if (!opening) {
+    if (error) {
+      zip_error_t reason;
+      zip_error_init_with_code(&reason, code);
+      *error = zip_error_strerror(&reason);
+      zip_error_fini(&reason);
+    }
+    return 1;
+  }
+  return adopt(opening, path);
+}
+
+int Loader::openArchiveMemory(const void* data, size_t size, std::string* error) {
+  close();
+  zip_error_t reason;
+  zip_error_init(&reason);
+  zip_source_t* source = zip_source_buffer_create(data, size, 0, &reason);
+  zip* opening = source ? zip_open_from_source(source, ZIP_RDONLY, &reason) : nullptr;
+  if (!opening) {
+    if (source) zip_source_free(source);
+    if (error) *error = zip_error_strerror(&reason);
+    zip_error_fini(&reason);
+    return 1;
+  }
+  zip_error_fini(&reason);
+  return adopt(opening, "(memory)");
+}
+
+int64_t Loader::lookup(const std::string& name) const {
+  if (!archive || name.size() > longestName || name.find('\0') != std::string::npos) return -1;
+  std::string key = foldCase(name);
+  for (char& c : key) {
+    if (c == '\\') c = '/';
+  }
+  const auto found = entryIndex.find(key);
+  return found == entryIndex.end() ? -1 : static_cast<int64_t>(found->second);
+}
+
+uint32_t Loader::getSize(const std::string& name) {
+  const int64_t index = lookup(name);
+  zip_stat_t info;
+  zip_stat_init(&info);
+  // An entry too large for the 32-bit size is treated as absent: no caller could hold it.
+  if (index < 0 || zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &info) != 0 ||
+      !(info.valid & ZIP_STAT_SIZE) || info.size > UINT32_MAX) {
+    log() << " file not found: " << name << "\n";
+    return 0;
+  }
+  const uint32_t size = static_cast<uint32_t>(info.size);
+  log() << "\nfile: " << name << " size: " << size << "\n";
+  return size;
+}
+
+int Loader::read(const std::string& name, void* buffer) {
+  const int64_t index = lookup(name);
+  zip_stat_t info;
+  zip_stat_init(&info);
+  if (index < 0 || zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &info) != 0 ||
+      !(info.valid & ZIP_STAT_SIZE) || info.size > UINT32_MAX) {
+    return 1;
+  }
+  const zip_uint64_t expected = info.size;
+
+  // Complete success means: exactly `expected` bytes came out, and the entry then ended
+  // cleanly. The checksum is verified when the reader reaches the end of the data, so the
+  // end is read explicitly; a short, long or mis-checksummed entry is a failure.
+  bool complete = false;
+  if (zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(index), 0)) {
+    zip_uint64_t done = 0;
+    bool failed = false;
+    auto* bytes = static_cast<uint8_t*>(buffer);
+    while (done < expected) {
+      const zip_int64_t got = zip_fread(file, bytes + done, expected - done);
+      if (got <= 0) {
+        failed = true;
+        break;
+      }
+      done += static_cast<zip_uint64_t>(got);
+    }
+    uint8_t extra = 0;
+    if (!failed && zip_fread(file, &extra, 1) != 0) failed = true;
+    if (zip_fclose(file) != 0) failed = true;
+    complete = !failed && done == expected;
+  }
+  if (!complete) {
+    platform::showMessageBox(name, "decompressing file error", platform::MessageIcon::Error);
+    return 1;
+  }
+  return 0;
+}
+
+std::vector<ArchiveEntry> Loader::entries() const {
+  std::vector<ArchiveEntry> list;
+  if (!archive) return list;
+  const zip_int64_t count = zip_get_num_entries(archive, 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    zip_stat_t info;
+    zip_stat_init(&info);
+    if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &info) != 0) continue;
+    ArchiveEntry entry;
+    entry.name = (info.valid & ZIP_STAT_NAME) && info.name ? info.name : "";
+    entry.size = (info.valid & ZIP_STAT_SIZE) ? info.size : 0;
+    entry.compressedSize = (info.valid & ZIP_STAT_COMP_SIZE) ? info.comp_size : 0;
+    list.push_back(std::move(entry));
+  }
+  return list;
 }

@@ -3,25 +3,115 @@
 // Owned by Runtime, which constructs it once: construction opens the archive ("data.zip" in
 // the working directory, else the one beside the program, or the file named by --data) and
 // keeps it open for the life of the process. Every asset is then found by name with
-// getSize() and read into a caller-owned block with read().
+// getSize() and read into a caller-owned block with read(). The mesh, scene and other
+// loaders are built on those two and write their progress to the log.
+//
+// Tools, tests and fuzz targets make an unopened Loader with the default constructor and
+// open an archive of their choice with openArchive(); that path shows no message box.
+// Not thread-safe: the main thread only.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "resources/KestrelLib.pb.h"
+#include "resources/KestrelLibDynamic.h"
+#include "resources/MmfMesh.h"
 
 struct zip;
 
 class Runtime;
+class Logger;
+
+// One member of the archive, as pylon ls shows it.
+struct ArchiveEntry {
+  std::string name;
+  uint64_t size = 0;            // uncompressed
+  uint64_t compressedSize = 0;
+};
+
+// The steps of the scene import that need a GL context. Empty members call the Loader's
+// own operations (uploadScene, loadSceneTexture, loadSceneShader); tests and tools that
+// import a scene without a GPU set them.
+struct SceneImportSteps {
+  std::function<int(KestrelLibDynamic& scene)> uploadScene;
+  std::function<int(Kestrel::Texture& texture)> loadSceneTexture;
+  std::function<int(Kestrel::Shader& shader, KestrelLibDynamic& scene)> loadSceneShader;
+};
 
 class Loader {
  public:
+  // Opens the program's archive; on failure shows "Data file not found." and stays unopened.
   explicit Loader(Runtime* runtime);
+  // An unopened loader without a Runtime (no log): for tools, tests and fuzz targets.
+  Loader();
   ~Loader();
-
-  Runtime* runtime = nullptr;
-  bool opened = false;
-  zip* archive = nullptr;
-  std::string archivePath;  // the file that was opened, "" when none
+  Loader(const Loader&) = delete;
+  Loader& operator=(const Loader&) = delete;
 
   // Where the archive is looked for, in order, for an explicit name ("" for the default).
   static std::string findArchive(const std::string& explicitName);
+
+  // Opens the archive file at `path` (closing any open one). 0 on success; 1 with the
+  // reason in `error` (when given). No message box.
+  int openArchive(const std::string& path, std::string* error = nullptr);
+  // The same over bytes in memory, which must outlive the loader (fuzz targets, tests).
+  int openArchiveMemory(const void* data, size_t size, std::string* error = nullptr);
+
+  // The uncompressed size of the named entry, or 0 when there is none (logged either way).
+  uint32_t getSize(const std::string& name);
+  // Fills `buffer` with the entry's uncompressed bytes (exactly getSize() of them). 0 on
+  // success; 1 when the name is not found (silently) or the data is damaged (message box).
+  int read(const std::string& name, void* buffer);
+
+  // The members in central-directory order.
+  std::vector<ArchiveEntry> entries() const;
+
+  // Binary mesh file `name` into `mesh`. 0 on success, 1 on failure (logged).
+  int loadBinMmf(const std::string& name, MmfMesh& mesh);
+  // The text mesh file "objects/quad.mmf" into `mesh`. 0 on success, 1 on failure.
+  int loadMmf(MmfMesh& mesh);
+  // The parsing halves of the two mesh loaders, over bytes already read. `name` is only
+  // used in log lines. Same results as the loaders.
+  int parseBinMmf(const std::string& name, const uint8_t* data, size_t size, MmfMesh& mesh);
+  int parseMmf(const char* data, size_t size, MmfMesh& mesh);
+
+  // Imports "city-03.pb" into `scene` (empty, owned by the caller): read, parse, check
+  // every reference, then upload, textures, material texture names and effects. 0 when
+  // the scene is ready to draw, 1 on any failure.
+  int loadScene(KestrelLibDynamic& scene);
+  // Parses scene file bytes into `scene` (parse errors are not reported: what was parsed
+  // before the damage stays) and logs the creator line.
+  void parseScene(const uint8_t* data, size_t size, KestrelLibDynamic& scene);
+
+  // The GL steps of the import (geometry upload, one scene texture, one scene effect).
+  int uploadScene(KestrelLibDynamic& scene);
+  int loadSceneTexture(Kestrel::Texture& texture);
+  int loadSceneShader(Kestrel::Shader& shader, KestrelLibDynamic& scene);
+
+  Runtime* runtime = nullptr;
+  char lineBuffer[256] = {};  // the text mesh parser's current line
+  std::vector<std::pair<uint32_t, uint32_t>> uploadedGeometry;  // (vboID, vertex buffer name)
+  bool opened = false;
+  zip* archive = nullptr;
+  std::string archivePath;  // the file that was opened, "" when none
+  SceneImportSteps sceneSteps;
+
+  // The log of the owning Runtime, or a log that drops everything when there is none.
+  Logger& log();
+
+ private:
+  // Index of the entry `name` names (backslashes as slashes, letter case ignored), or -1.
+  int64_t lookup(const std::string& name) const;
+  int adopt(zip* opening, const std::string& path);
+  void close();
+  bool readLine(const char* data, size_t size, size_t& position);
+
+  // Lower-cased entry name -> index of the first entry with that name.
+  std::unordered_map<std::string, uint64_t> entryIndex;
 };
