@@ -1,0 +1,1 @@
+btextures/only.png
