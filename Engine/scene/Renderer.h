@@ -4,6 +4,8 @@
 // Owned by Runtime; plain data read and written on the main thread.
 #pragma once
 
+#include <cstdint>
+
 class Runtime;
 
 class Renderer {
@@ -21,4 +23,20 @@ class Renderer {
   bool spectrum = false;
   int fftControl = 2;  // flash bin, 0 to 512; 0 disables the beat flash
   const float* spectrumData = nullptr;
+
+  // Scene matrices and the camera record (Motion.h computes them). Matrices are row-major,
+  // except projectionMatrix, which is kept in GL order.
+  float modelMatrix[16] = {};
+  float modelViewMatrix[16] = {};
+  float projectionMatrix[16] = {};
+  float motion[9] = {};  // last evaluated object motion: x, y, z, H, P, B (degrees), sx, sy, sz
+  uint32_t objectIndex = 0;
+  uint32_t surfaceIndex = 0;
+  float degreesPerRadian = 57.29578f;
+  float camX = 0.0f, camY = 2.0f, camZ = 9.0f;
+  float camH = 0.0f, camP = 0.0f, camB = 0.0f;  // degrees
+  float viewMatrix[16] = {};
+  // Camera faults already shown to the user; each is shown once, not on every frame.
+  bool targetReported = false;
+  bool parentReported = false;
 };
