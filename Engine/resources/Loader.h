@@ -90,9 +90,16 @@ class Loader {
   void parseScene(const uint8_t* data, size_t size, KestrelLibDynamic& scene);
 
   // The GL steps of the import (geometry upload, one scene texture, one scene effect).
+  // uploadScene never reads outside a stream: missing values upload as zeros.
   int uploadScene(KestrelLibDynamic& scene);
   int loadSceneTexture(Kestrel::Texture& texture);
   int loadSceneShader(Kestrel::Shader& shader, KestrelLibDynamic& scene);
+
+  // The image `texture.source` as a mip-mapped 2D texture (or a cube map for six images);
+  // the GL name goes into `texture.crc`. 0 on success, 1 on failure (logged).
+  int loadTexture(Texture& texture);
+  // The mesh's index and 32-byte interleaved vertex buffers (sets indexBuffer, vertexBuffer).
+  int uploadMesh(MmfMesh& mesh, unsigned usage);
 
   Runtime* runtime = nullptr;
   char lineBuffer[256] = {};  // the text mesh parser's current line

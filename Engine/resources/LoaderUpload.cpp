@@ -1,8 +1,126 @@
-// Geometry upload of Loader.
-//
-// PLACEHOLDER until the GL geometry upload lands in this file: it uploads nothing and
-// reports success, so that the scene import links and runs without a GPU. Replace the
-// whole body; nothing else depends on it being empty.
-#include "resources/Loader.h"
+// Geometry upload of Loader: index lists and vertex streams become GL buffer objects, one
+// interleaved vertex buffer per distinct geometry, and the model's IDs are replaced by the
+// buffer names the renderer binds.
+#include <GL/glew.h>
 
-int Loader::uploadScene(KestrelLibDynamic& /*scene*/) { return 0; }
+#include <cstring>
+#include <vector>
+
+#include "resources/Loader.h"
+#include "runtime/Logger.h"
+
+namespace {
+
+// One buffer object holding `bytes`; the size the GL reports is logged.
+GLuint createBuffer(Logger& log, GLenum target, const void* data, size_t bytes, GLenum usage) {
+  GLuint name = 0;
+  glGenBuffers(1, &name);
+  glBindBuffer(target, name);
+  glBufferData(target, static_cast<GLsizeiptr>(bytes), data, usage);
+  GLint size = 0;
+  glGetBufferParameteriv(target, GL_BUFFER_SIZE, &size);
+  log << "\tallocated mem size: " << size << " bytes.\n";
+  glBindBuffer(target, 0);
+  return name;
+}
+
+// Copies `count` floats of element j of a stream with `stride` floats per element, or
+// leaves zeros where the stream is too short.
+template <typename Stream>
+void copyElement(float* out, const Stream& data, size_t j, size_t stride) {
+  const size_t first = j * stride;
+  for (size_t k = 0; k < stride; ++k)
+    if (first + k < static_cast<size_t>(data.size())) out[k] = data[static_cast<int>(first + k)];
+}
+
+struct SceneVertex {
+  float uv0[2];
+  float uv1[2];
+  float normal[3];
+  float tangent[3];
+  float position[3];
+};
+static_assert(sizeof(SceneVertex) == 52);
+
+struct MeshVertex {
+  float uv[2];
+  float normal[3];
+  float position[3];
+};
+static_assert(sizeof(MeshVertex) == 32);
+
+// Entry `id` (1-based) of a repeated field, or nullptr for 0 or out of range.
+template <typename Repeated>
+auto entry(const Repeated& list, uint32_t id) -> decltype(&list.Get(0)) {
+  if (id == 0 || id > static_cast<uint32_t>(list.size())) return nullptr;
+  return &list.Get(static_cast<int>(id - 1));
+}
+
+}  // namespace
+
+int Loader::uploadMesh(MmfMesh& mesh, unsigned usage) {
+  Logger& out = log();
+  out << "uploading polygons..\n";
+  mesh.indexBuffer = createBuffer(out, GL_ELEMENT_ARRAY_BUFFER, mesh.polygons.data(), mesh.polygons.size() * 4, usage);
+  out << "uploading vertex streams..\n";
+  const std::vector<float> uvs = mesh.uvs;
+  const size_t n = mesh.points.size() / 3;
+  std::vector<MeshVertex> vertices(n, MeshVertex{});
+  for (size_t j = 0; j < n; ++j) {
+    if (!uvs.empty()) copyElement(vertices[j].uv, uvs, j, 2);
+    copyElement(vertices[j].normal, mesh.normals, j, 3);
+    copyElement(vertices[j].position, mesh.points, j, 3);
+  }
+  mesh.vertexBuffer = createBuffer(out, GL_ARRAY_BUFFER, vertices.data(), n * sizeof(MeshVertex), usage);
+  return 0;
+}
+
+int Loader::uploadScene(KestrelLibDynamic& scene) {
+  Logger& out = log();
+  out << "uploading polygons..\n";
+  for (int i = 0; i < scene.polygons_size(); ++i) {
+    Kestrel::Polygons* list = scene.mutable_polygons(i);
+    const std::vector<uint32_t> staging(list->data().begin(), list->data().end());
+    list->set_crc(createBuffer(out, GL_ELEMENT_ARRAY_BUFFER, staging.data(), staging.size() * 4, GL_STATIC_DRAW));
+  }
+  uploadedGeometry.clear();
+  out << "uploading vertex streams..\n";
+  for (int i = 0; i < scene.object_size(); ++i) {
+    Kestrel::Object* object = scene.mutable_object(i);
+    if (object->polygonsid() == 0 || object->pointsid() == 0 || object->normalsid() == 0) {
+      out << "\tnull object found, skipped.\n";
+      continue;
+    }
+    const Kestrel::Polygons* polygons = entry(scene.polygons(), object->polygonsid());
+    const uint32_t indexBuffer = polygons ? polygons->crc() : 0;
+    bool shared = false;
+    for (const auto& [vboID, buffer] : uploadedGeometry) {
+      if (vboID == object->vboid()) {
+        out << "\tdata already uploaded.\n";
+        object->set_pointsid(buffer);
+        object->set_polygonsid(indexBuffer);
+        shared = true;
+        break;
+      }
+    }
+    if (shared) continue;
+
+    const Kestrel::Points* points = entry(scene.points(), object->pointsid());
+    const Kestrel::Normals* normals = entry(scene.normals(), object->normalsid());
+    const Kestrel::Tangents* tangents = entry(scene.tangents(), object->tangentsid());
+    const Kestrel::Uv* uv = entry(scene.uvs(), object->uvsid());
+    const size_t n = points ? static_cast<size_t>(points->data_size()) / 3 : 0;
+    std::vector<SceneVertex> vertices(n, SceneVertex{});
+    for (size_t j = 0; j < n; ++j) {
+      SceneVertex& v = vertices[j];
+      if (uv) copyElement(v.uv0, uv->data(), j, 2);
+      if (normals) copyElement(v.normal, normals->data(), j, 3);
+      if (tangents) copyElement(v.tangent, tangents->data(), j, 3);
+      copyElement(v.position, points->data(), j, 3);
+    }
+    object->set_pointsid(createBuffer(out, GL_ARRAY_BUFFER, vertices.data(), n * sizeof(SceneVertex), GL_STATIC_DRAW));
+    object->set_polygonsid(indexBuffer);
+    uploadedGeometry.emplace_back(object->vboid(), object->pointsid());
+  }
+  return 0;
+}
