@@ -1,0 +1,268 @@
+// Effect creation: the parsed description becomes GL shaders, programs and the objects behind
+// the handles.
+#include <GL/glew.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "cg/CgObjects.h"
+
+namespace cg {
+
+namespace {
+
+// The GLSL version the running GL compiles, as 120 for "1.20" or 450 for "4.50 ...".
+int glslVersion() {
+  const char* text = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
+  if (!text) return 110;
+  int major = 0, minor = 0;
+  if (std::sscanf(text, "%d.%d", &major, &minor) != 2) return 110;
+  if (minor < 10) minor *= 10;  // "4.5" means 4.50
+  return major * 100 + minor;
+}
+
+std::string versionText(int version) {
+  return std::to_string(version / 100) + "." + (version % 100 < 10 ? "0" : "") + std::to_string(version % 100);
+}
+
+std::string trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '\0'))
+    text.pop_back();
+  return text;
+}
+
+std::string shaderLog(GLuint shader) {
+  GLint length = 0;
+  glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+  if (length <= 0) return "";
+  std::string log(static_cast<size_t>(length), '\0');
+  glGetShaderInfoLog(shader, length, nullptr, log.data());
+  return trimmed(log);
+}
+
+std::string programLog(GLuint program) {
+  GLint length = 0;
+  glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+  if (length <= 0) return "";
+  std::string log(static_cast<size_t>(length), '\0');
+  glGetProgramInfoLog(program, length, nullptr, log.data());
+  return trimmed(log);
+}
+
+// The text handed to the GL for one program: the version line of the profile, a uniform for
+// every effect parameter, the shared blocks and the program's own code. #line directives keep
+// the GL's messages on the effect file's line numbers.
+std::string programSource(const EffectDesc& desc, const ProgramDesc& program, int version) {
+  // Before GLSL 3.30 "#line n" numbers the line after it n + 1; from 3.30 on, n.
+  const auto lineDirective = [version](int line) {
+    return "#line " + std::to_string(version < 330 ? line - 1 : line) + "\n";
+  };
+  std::string source = "#version " + std::to_string(version);
+  if (version >= 150) source += " compatibility";
+  source += "\n";
+  for (const ParameterDesc& parameter : desc.parameters)
+    source += std::string("uniform ") + typeInfo(parameter.type).glslName + " " + parameter.name + ";\n";
+  for (const SharedCodeDesc& shared : desc.shared) source += lineDirective(shared.line) + shared.code + "\n";
+  source += lineDirective(program.line) + program.code + "\n";
+  return source;
+}
+
+class Builder {
+ public:
+  Builder(Effect& effect, const EffectDesc& desc) : effect(effect), desc(desc) {}
+
+  // Compiles every program a pass uses, with its profile. Returns false when one failed to
+  // compile; the messages are in listing.
+  bool compilePrograms() {
+    bool ok = true;
+    for (const TechniqueDesc& technique : desc.techniques)
+      for (const PassDesc& pass : technique.passes)
+        for (const ProgramRef* ref : {&pass.vertex, &pass.fragment})
+          if (ref->used && ref->profileVersion <= available && !compile(*ref)) ok = false;
+    return ok;
+  }
+
+  // Links each pass and notes why a pass cannot run.
+  void buildPass(Pass& pass, const std::string& where) {
+    const PassDesc& d = pass.desc;
+    for (const ProgramRef* ref : {&d.vertex, &d.fragment}) {
+      if (ref->used && ref->profileVersion > available)
+        pass.buildProblems += "line " + std::to_string(ref->line) + ": " + where + ": compile " + ref->profile +
+                              " needs GLSL " + versionText(ref->profileVersion) + ", this GL offers " +
+                              versionText(available) + "\n";
+    }
+    if (samplerCount > maxUnits)
+      pass.buildProblems += "line " + std::to_string(d.line) + ": " + where + ": the effect has " +
+                            std::to_string(samplerCount) + " samplers, this GL has " + std::to_string(maxUnits) +
+                            " texture units\n";
+    if (!pass.buildProblems.empty() || (!d.vertex.used && !d.fragment.used)) return;
+
+    GLuint program = glCreateProgram();
+    effect.programs.push_back(program);
+    for (const ProgramRef* ref : {&d.vertex, &d.fragment})
+      if (ref->used) glAttachShader(program, compiled.at({ref->program, ref->profileVersion}));
+    glLinkProgram(program);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (!linked) {
+      pass.buildProblems += "line " + std::to_string(d.line) + ": " + where + " did not link:\n" + programLog(program) + "\n";
+      return;
+    }
+    pass.program = program;
+    for (const auto& parameter : effect.parameters)
+      pass.locations.push_back(glGetUniformLocation(program, parameter->desc.name.c_str()));
+  }
+
+  std::string listing;
+  int available = glslVersion();
+  int maxUnits = 0;
+  int samplerCount = 0;
+
+ private:
+  bool compile(const ProgramRef& ref) {
+    const auto key = std::make_pair(ref.program, ref.profileVersion);
+    if (compiled.count(key)) return true;
+    if (failed.count(key)) return false;
+    const ProgramDesc& program = desc.programs[static_cast<size_t>(ref.program)];
+    const std::string source = programSource(desc, program, ref.profileVersion);
+    GLuint shader = glCreateShader(program.vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
+    effect.shaders.push_back(shader);
+    const char* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+      listing += "line " + std::to_string(program.line) + ": " + (program.vertex ? "glsl_vertex" : "glsl_fragment") +
+                 " '" + program.name + "' did not compile with " + ref.profile + ":\n" + shaderLog(shader) + "\n";
+      failed.insert(key);
+      return false;
+    }
+    compiled[key] = shader;
+    return true;
+  }
+
+  Effect& effect;
+  const EffectDesc& desc;
+  std::map<std::pair<int, int>, GLuint> compiled;
+  std::set<std::pair<int, int>> failed;
+};
+
+}  // namespace
+
+Effect::~Effect() {
+  // The GL may already be gone when a context is destroyed late; then there is nothing to free.
+  if (!glDeleteShader || !glGetString(GL_VERSION)) return;
+  for (unsigned program : programs) glDeleteProgram(program);
+  for (unsigned shader : shaders) glDeleteShader(shader);
+}
+
+std::string passProblems(const Pass& pass) {
+  std::string problems = pass.buildProblems;
+  const Context& context = *contextOf(&pass);
+  const std::string where = "pass '" + pass.desc.name + "' of technique '" + pass.technique->name + "'";
+  if (!context.statesRegistered) {
+    if (!pass.desc.states.empty() || !pass.desc.unknownStates.empty() || pass.desc.vertex.used || pass.desc.fragment.used)
+      problems += "line " + std::to_string(pass.desc.line) + ": " + where +
+                  ": no states are registered for this context (cgGLRegisterStates)\n";
+    return problems;
+  }
+  for (const UnknownState& state : pass.desc.unknownStates)
+    problems += "line " + std::to_string(state.line) + ": " + where + ": unknown state '" + state.name + "'\n";
+  return problems;
+}
+
+}  // namespace cg
+
+using namespace cg;
+
+CGeffect cgCreateEffect(CGcontext handle, const char* source, const char** /*args*/) {
+  Context* context = checked(handle, Kind::Context, CG_INVALID_CONTEXT_HANDLE_ERROR);
+  if (!context) return nullptr;
+  clearError();
+  context->listing.clear();
+  if (!source) {
+    raiseError(CG_INVALID_POINTER_ERROR, context);
+    return nullptr;
+  }
+  if (!glGetString(GL_VERSION)) {
+    raiseError(CG_NO_GL_CONTEXT_ERROR, context);
+    return nullptr;
+  }
+
+  EffectDesc desc;
+  std::string error;
+  if (parseEffect(source, std::strlen(source), desc, error) != 0) {
+    context->listing = error + "\n";
+    raiseError(CG_COMPILER_ERROR, context);
+    return nullptr;
+  }
+
+  auto effect = std::make_unique<Effect>();
+  effect->context = context;
+  effect->anisotropy = GLEW_EXT_texture_filter_anisotropic;
+
+  Builder builder(*effect, desc);
+  glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &builder.maxUnits);
+  for (size_t i = 0; i < desc.parameters.size(); ++i) {
+    auto parameter = std::make_unique<Parameter>();
+    parameter->effect = effect.get();
+    parameter->index = i;
+    parameter->desc = desc.parameters[i];  // the description stays whole: programs declare its uniforms
+    parameter->info = &typeInfo(parameter->desc.type);
+    if (parameter->info->base == BaseKind::Sampler) parameter->unit = builder.samplerCount++;
+    if (parameter->desc.hasDefault) {
+      parameter->hasValue = true;
+      parameter->value = parameter->desc.defaultValue;
+    }
+    for (size_t a = 0; a < parameter->desc.annotations.size(); ++a) {
+      auto annotation = std::make_unique<Annotation>();
+      annotation->owner = parameter.get();
+      annotation->index = a;
+      annotation->desc = std::move(parameter->desc.annotations[a]);
+      parameter->annotations.push_back(std::move(annotation));
+    }
+    parameter->desc.annotations.clear();
+    effect->parameters.push_back(std::move(parameter));
+  }
+  if (!builder.compilePrograms()) {
+    context->listing = builder.listing;
+    raiseError(CG_COMPILER_ERROR, context);
+    return nullptr;
+  }
+
+  for (size_t t = 0; t < desc.techniques.size(); ++t) {
+    auto technique = std::make_unique<Technique>();
+    technique->effect = effect.get();
+    technique->index = t;
+    technique->name = desc.techniques[t].name;
+    for (size_t p = 0; p < desc.techniques[t].passes.size(); ++p) {
+      auto pass = std::make_unique<Pass>();
+      pass->technique = technique.get();
+      pass->index = p;
+      pass->desc = std::move(desc.techniques[t].passes[p]);
+      builder.buildPass(*pass, "pass '" + pass->desc.name + "' of technique '" + technique->name + "'");
+      technique->passes.push_back(std::move(pass));
+    }
+    effect->techniques.push_back(std::move(technique));
+  }
+
+  Effect* created = effect.get();
+  context->effects.push_back(std::move(effect));
+  return created;
+}
+
+void cgDestroyEffect(CGeffect handle) {
+  Effect* effect = checked(handle, Kind::Effect, CG_INVALID_EFFECT_HANDLE_ERROR);
+  if (!effect) return;
+  auto& effects = effect->context->effects;
+  for (auto it = effects.begin(); it != effects.end(); ++it) {
+    if (it->get() == effect) {
+      effects.erase(it);
+      return;
+    }
+  }
+}
