@@ -6,5 +6,10 @@
 // declarations are the runtime's own spelling, so both may be included together.
 #pragma once
 
-typedef struct _CGeffect* CGeffect;
-typedef struct _CGtechnique* CGtechnique;
+namespace cg {
+struct Effect;
+struct Technique;
+}  // namespace cg
+
+typedef cg::Effect* CGeffect;
+typedef cg::Technique* CGtechnique;
