@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "cg/Cg.h"
 #include "platform/Events.h"
 #include "platform/Window.h"
 #include "screen/UserConfig.h"
@@ -29,4 +30,5 @@ class Screen {
   std::string caption;
   platform::Window* window = nullptr;
   platform::GLContext context = nullptr;
+  CGcontext cgContext = nullptr;  // the effect runtime's context, made once the GL context is current
 };

@@ -1,0 +1,141 @@
+#include "scene/SceneRenderer.h"
+
+#include <GL/glew.h>
+
+#include "cg/Cg.h"
+#include "cg/CgGL.h"
+#include "runtime/Runtime.h"
+#include "runtime/Timer.h"
+#include "scene/Envelope.h"
+#include "scene/MathUtil.h"
+#include "scene/Motion.h"
+#include "scene/Renderer.h"
+#include "screen/Screen.h"
+
+namespace {
+
+const GLvoid* byteOffset(uint32_t bytes) { return reinterpret_cast<const GLvoid*>(static_cast<uintptr_t>(bytes)); }
+
+// Entry `id` (1-based) of a list, or nullptr when 0 or past the end: the import checks every
+// reference, so this only guards scenes built by hand.
+template <typename Repeated>
+auto entry(const Repeated& list, uint32_t id) -> decltype(&list.Get(0)) {
+  if (id == 0 || id > static_cast<uint32_t>(list.size())) return nullptr;
+  return &list.Get(static_cast<int>(id - 1));
+}
+
+void drawRange(const Kestrel::Surface& surface) {
+  glDrawRangeElements(GL_TRIANGLES, surface.mini(), surface.maxi(), static_cast<GLsizei>(surface.polycount()),
+                      GL_UNSIGNED_INT, byteOffset(surface.polyoffset() * 4));
+}
+
+void drawWithEffect(KestrelLibDynamic& scene, const Renderer& renderer, const Kestrel::Surface& surface, uint32_t k,
+                    float time) {
+  if (k > scene.effects.size() || k > scene.techniques.size()) return;
+  glColor4f(1, 1, 1, 1);
+  CGeffect effect = scene.effects[k - 1];
+  if (CGparameter p = cgGetNamedEffectParameter(effect, "camPos")) cgGLSetParameter3f(p, renderer.camX, renderer.camY, renderer.camZ);
+  if (CGparameter p = cgGetNamedEffectParameter(effect, "time")) cgGLSetParameter1f(p, time);
+  const Kestrel::Shader& shader = scene.shader(static_cast<int>(k - 1));
+  for (const Kestrel::Sampler& sampler : shader.sampler()) {
+    const Kestrel::Texture* texture = entry(scene.texture(), sampler.texid());
+    // A sampler the effect lacks goes on as a null parameter; the runtime reports it to
+    // the do-nothing error handler and drawing continues.
+    cgGLSetupSampler(cgGetNamedEffectParameter(effect, sampler.name().c_str()), texture ? texture->crc() : 0);
+  }
+  for (CGpass pass = cgGetFirstPass(scene.techniques[k - 1]); pass; pass = cgGetNextPass(pass)) {
+    cgSetPassState(pass);
+    drawRange(surface);
+    cgResetPassState(pass);
+  }
+}
+
+void drawFixedFunction(const Kestrel::Material& material, const Kestrel::Surface& surface) {
+  glDepthMask(GL_TRUE);
+  glDepthFunc(GL_LEQUAL);
+  glEnable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+  if (material.mappingtype() != Kestrel::FLAT) {
+    glEnable(GL_TEXTURE_2D);
+    glColor4f(1, 1, 1, 1);
+    glBindTexture(GL_TEXTURE_2D, material.ttexid());
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  } else {
+    glDisable(GL_TEXTURE_2D);
+    glColor4f(material.r(), material.g(), material.b(), 1);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  }
+  drawRange(surface);
+  cgGLSetManageTextureParameters(Runtime::instance()->screen->cgContext, CG_TRUE);
+}
+
+}  // namespace
+
+void drawScene(Renderer& renderer, KestrelLibDynamic& scene, float time) {
+  Runtime* runtime = Runtime::instance();
+  const UserConfig& config = runtime->screen->config;
+  updateSceneCamera(scene, time, renderer, config.viewportWidth, config.viewportHeight, runtime->timer->paused);
+  loadSceneProjection(renderer);
+
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  const int n = scene.object_size();
+  for (int i = 0; i < n; ++i) {
+    renderer.objectIndex = static_cast<uint32_t>(i);
+    MathUtil::identity(renderer.modelMatrix);
+    objectMatrix(scene, i, time, renderer);
+    MathUtil::multiply(renderer.viewMatrix, renderer.modelMatrix, renderer.modelViewMatrix);
+    MathUtil::transpose(renderer.modelViewMatrix);
+    glLoadMatrixf(renderer.modelViewMatrix);
+    const Kestrel::Object& object = scene.object(i);
+    if (evaluateEnvelope(object.dissolve(), time) == 0.0f) drawObject(scene, renderer, object, time);
+  }
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+void drawObject(KestrelLibDynamic& scene, Renderer& renderer, const Kestrel::Object& object, float time) {
+  glBindBuffer(GL_ARRAY_BUFFER, object.pointsid());
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, object.polygonsid());
+  glClientActiveTexture(GL_TEXTURE0);
+  glTexCoordPointer(2, GL_FLOAT, 52, byteOffset(0));
+  glClientActiveTexture(GL_TEXTURE1);
+  glTexCoordPointer(2, GL_FLOAT, 52, byteOffset(8));
+  glNormalPointer(GL_FLOAT, 52, byteOffset(16));
+  glClientActiveTexture(GL_TEXTURE2);
+  glTexCoordPointer(3, GL_FLOAT, 52, byteOffset(28));
+  glVertexPointer(3, GL_FLOAT, 52, byteOffset(40));
+  glClientActiveTexture(GL_TEXTURE0);
+
+  for (int s = 0; s < object.surface_size(); ++s) {
+    renderer.surfaceIndex = static_cast<uint32_t>(s);
+    const Kestrel::Surface& surface = object.surface(s);
+    const Kestrel::Material* material = entry(scene.material(), surface.materialid());
+    if (!material) continue;
+    if (material->shader() != 0)
+      drawWithEffect(scene, renderer, surface, material->shader(), time);
+    else
+      drawFixedFunction(*material, surface);
+  }
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+void drawMesh(uint32_t elementBuffer, uint32_t vertexBuffer, uint32_t maxIndex, uint32_t indexCount) {
+  glEnableClientState(GL_VERTEX_ARRAY);
+  glEnableClientState(GL_NORMAL_ARRAY);
+  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, elementBuffer);
+  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+  glTexCoordPointer(2, GL_FLOAT, 32, byteOffset(0));
+  glNormalPointer(GL_FLOAT, 32, byteOffset(8));
+  glVertexPointer(3, GL_FLOAT, 32, byteOffset(20));
+  glDrawRangeElements(GL_TRIANGLES, 0, maxIndex, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, byteOffset(0));
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glDisableClientState(GL_VERTEX_ARRAY);
+  glDisableClientState(GL_NORMAL_ARRAY);
+  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}

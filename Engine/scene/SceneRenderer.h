@@ -1,0 +1,21 @@
+// SceneRenderer: draws an imported, uploaded scene at a time through its animated camera,
+// object by object and surface by surface, and draws plain meshes.
+//
+// drawScene() sets the scene camera's projection and view, then for each object builds its
+// model-view matrix, skips it unless its dissolve envelope is exactly 0, and draws every
+// surface: through each pass of its material's effect technique (after "camPos", "time" and
+// the samplers are set) or, without an effect, with fixed-function GL in the material's
+// colour or texture. State set by the fixed-function path carries over to later surfaces.
+// Needs a current GL context and the Cg context; main thread only; allocates nothing.
+#pragma once
+
+#include <cstdint>
+
+#include "resources/KestrelLibDynamic.h"
+
+class Renderer;
+
+void drawScene(Renderer& renderer, KestrelLibDynamic& scene, float time);
+void drawObject(KestrelLibDynamic& scene, Renderer& renderer, const Kestrel::Object& object, float time);
+// One indexed triangle mesh with the 32-byte vertex layout (uv, normal, position).
+void drawMesh(uint32_t elementBuffer, uint32_t vertexBuffer, uint32_t maxIndex, uint32_t indexCount);
