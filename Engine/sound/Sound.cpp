@@ -1,7 +1,179 @@
 #include "sound/Sound.h"
 
+#include "platform/MessageBox.h"
+#include "resources/Loader.h"
+#include "runtime/Logger.h"
+#include "runtime/Options.h"
+#include "runtime/Runtime.h"
+#include "screen/Screen.h"
+
+namespace {
+void errorBox(const std::string& text, const char* caption) {
+  platform::showMessageBox(text, caption, platform::MessageIcon::Error);
+}
+}  // namespace
+
 Sound::Sound(Runtime* runtime) : engine(runtime) {}
 
-// No music system in this build yet: nothing is loaded, so the demo runs silent.
-int Sound::init() { return 0; }
-void Sound::stop() {}
+Sound::~Sound() {
+  // The stream reads the music block until the system stops mixing: system first.
+  if (system) system->release();
+}
+
+std::vector<SoundOutputChoice> Sound::outputMethods() {
+  std::vector<SoundOutputChoice> choices;
+  for (const audio::OutputMethod& method : audio::outputMethods()) {
+    choices.push_back({method.label, static_cast<int>(method.type)});
+  }
+  return choices;
+}
+
+int Sound::createSystem(const char* caption) {
+  lastResult = audio::System_Create(&system);
+  if (lastResult != audio::Result::Ok) {
+    system = nullptr;
+    errorBox(audio::errorString(lastResult), caption);
+    return 1;
+  }
+  unsigned version = 0;
+  lastResult = system->getVersion(&version);
+  std::string failure;
+  if (lastResult != audio::Result::Ok) failure = audio::errorString(lastResult);
+  else if (version < kMinimumVersion) failure = "You are using too old FMOD version, please upgrade.";
+  if (!failure.empty()) {
+    system->release();
+    system = nullptr;
+    errorBox(failure, caption);
+    return 1;
+  }
+  return 0;
+}
+
+int Sound::getDeviceName(std::vector<std::string>& drivers) {
+  if (!system && createSystem("Sound::getDeviceName") != 0) return 1;
+  int count = 0;
+  lastResult = system->getNumDrivers(&count);
+  if (lastResult != audio::Result::Ok) {
+    errorBox(audio::errorString(lastResult), "Sound::getDeviceName");
+    return 1;
+  }
+  for (int i = 0; i < count; ++i) {
+    char name[128] = {};
+    system->getDriverInfo(i, name, sizeof(name), nullptr);
+    drivers.push_back(name);
+    *engine->logger << "sounddriver: " << name << "\n";
+  }
+  return 0;
+}
+
+int Sound::init() {
+  if (!system && createSystem("Sound::init") != 0) return 1;
+
+  const UserConfig& config = engine->screen->config;
+  auto output = static_cast<audio::OutputType>(config.soundOutput);
+  const std::string& forced = programOptions().soundOutput;
+  if (!forced.empty() && !audio::outputTypeFromName(forced, &output)) {
+    std::string names;
+    for (const audio::OutputMethod& method : audio::knownOutputMethods()) {
+      names += std::string(names.empty() ? "" : ", ") + method.name;
+    }
+    errorBox("Unknown sound output method \"" + forced + "\" (known: " + names + ").", "Sound::init");
+    return 1;
+  }
+  system->setDriver(config.soundDriver);
+  system->setOutput(output);
+
+  // No output method of this platform takes driver data (the window handle was for
+  // DirectSound alone).
+  lastResult = system->init(1, audio::kInitNormal, nullptr);
+  if (lastResult == audio::Result::OutputCreateBuffer) {
+    system->setSpeakerMode(audio::SpeakerMode::Stereo);
+    lastResult = system->init(1, audio::kInitNormal, nullptr);
+  }
+  if (lastResult != audio::Result::Ok) {
+    *engine->logger << " sound init: " << system->outputDetail() << "\n";
+    errorBox(audio::errorString(lastResult), "Sound::init");
+    return 1;
+  }
+  *engine->logger << "sound output: " << system->outputDetail() << "\n";
+
+  const uint32_t size = engine->loader->getSize(kMusicPath);
+  if (size == 0) {
+    *engine->logger << " sound init: no data.\n";
+    return 1;
+  }
+  musicData.reset(new char[size]);
+  if (engine->loader->read(kMusicPath, musicData.get()) != 0) return 1;
+
+  createInfo = audio::CreateSoundExInfo{};
+  createInfo.cbsize = sizeof(createInfo);
+  createInfo.length = size;
+  lastResult = system->createSound(musicData.get(),
+                                   audio::kModeSoftware | audio::kModeCreateStream | audio::kModeAccurateTime |
+                                       audio::kModeOpenMemoryPoint,
+                                   &createInfo, &music);
+  if (lastResult != audio::Result::Ok) {
+    errorBox(audio::errorString(lastResult), "Sound::init");
+    return 1;
+  }
+  loaded = true;
+  return 0;
+}
+
+void Sound::play() {
+  if (!loaded) return;
+  lastResult = system->playSound(audio::kChannelFree, music, false, &channel);
+  if (lastResult != audio::Result::Ok) errorBox(audio::errorString(lastResult), "Sound::play");
+}
+
+void Sound::update() {
+  if (!loaded) return;
+  lastResult = system->update();
+  if (lastResult != audio::Result::Ok) errorBox(audio::errorString(lastResult), "Sound::update");
+}
+
+float* Sound::getSpectrum() {
+  if (!loaded) return spectrumLeft;
+  system->getSpectrum(spectrumLeft, kBands, 0, audio::FftWindow::Rect);
+  system->getSpectrum(spectrumRight, kBands, 1, audio::FftWindow::Rect);
+  // Averaged in place: the demo keeps this pointer.
+  for (int i = 0; i < kBands; ++i) spectrumLeft[i] = (spectrumRight[i] + spectrumLeft[i]) * 0.5f;
+  return spectrumLeft;
+}
+
+float* Sound::getWaveData() {
+  if (!loaded) return spectrumLeft;
+  system->getWaveData(waveData, kWaveValues, 0);
+  return waveData;
+}
+
+// The channel operations: nothing before the music is loaded, nothing either while no
+// channel has been started (play failed), and the layer's results are not needed.
+void Sound::pause() {
+  if (loaded && channel) channel->setPaused(true);
+}
+
+void Sound::resume() {
+  if (loaded && channel) channel->setPaused(false);
+}
+
+void Sound::seek(double seconds) {
+  if (!loaded || !channel) return;
+  const double ms = seconds * 1000.0;
+  // Truncated toward zero; a negative time is the start, not a huge unsigned number.
+  channel->setPosition(ms > 0.0 ? static_cast<unsigned>(ms) : 0u, audio::TimeUnit::Ms);
+}
+
+void Sound::setVolume(float volume) {
+  if (loaded && channel) channel->setVolume(volume);
+}
+
+float Sound::getVolume() {
+  float volume = 0.0f;
+  if (loaded && channel) channel->getVolume(&volume);
+  return volume;
+}
+
+void Sound::stop() {
+  if (loaded && channel) channel->stop();
+}

@@ -1,18 +1,72 @@
 // Sound: plays the production's music from the archive and hands out its spectrum.
 //
-// Owned by Runtime. init() runs after Screen::init; every playback operation does nothing
-// while `loaded` is false.
+// Owned by Runtime, constructed empty. getDeviceName() creates the sound system and lists
+// the output drivers before the start-up dialog; init() (after Screen::init) opens the
+// chosen output and the music stream from a block read whole from the archive; play()
+// starts it when loading has finished; update(), getSpectrum() and getWaveData() run every
+// frame; the channel operations serve the tweak bars and the end of the program. Every
+// playback operation does nothing while `loaded` is false. Main thread only: the mixing
+// runs on the audio layer's own thread, which hands over its data under its own lock.
 #pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/audio/System.h"
 
 class Runtime;
 
+// One entry of the dialog's output method list: its text and the output type it stores.
+struct SoundOutputChoice {
+  std::string text;
+  int value;
+};
+
 class Sound {
  public:
-  explicit Sound(Runtime* runtime);
+  static constexpr unsigned kMinimumVersion = 0x00042207;
+  static constexpr int kBands = 512;
+  static constexpr int kWaveValues = 256;
+  static constexpr int kArrayLength = 8192;
+  static constexpr const char* kMusicPath = "music/ambient_adventure_by_tessar.ogg";
 
+  explicit Sound(Runtime* runtime);
+  ~Sound();
+  Sound(const Sound&) = delete;
+  Sound& operator=(const Sound&) = delete;
+
+  int getDeviceName(std::vector<std::string>& drivers);
   int init();
+  void play();
+  void update();
+  float* getSpectrum();
+  float* getWaveData();
+
+  void pause();
+  void resume();
+  void seek(double seconds);
+  void setVolume(float volume);
+  float getVolume();
   void stop();
 
+  // The output methods this machine offers, in the dialog's order: "Auto detect best
+  // method" (0) first, "No Sound" (2) last, the platform's methods between.
+  static std::vector<SoundOutputChoice> outputMethods();
+
   Runtime* engine = nullptr;
+  audio::System* system = nullptr;
+  audio::Sound* music = nullptr;
+  audio::Channel* channel = nullptr;
+  audio::Result lastResult = audio::Result::Ok;
+  audio::CreateSoundExInfo createInfo{};
   bool loaded = false;
+  float spectrumLeft[kArrayLength] = {};
+  float spectrumRight[kArrayLength] = {};
+  float waveData[kArrayLength] = {};
+
+ private:
+  int createSystem(const char* caption);
+  std::unique_ptr<char[]> musicData;  // the stream reads it until the end of the run
 };
