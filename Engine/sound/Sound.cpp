@@ -1,6 +1,9 @@
 #include "sound/Sound.h"
 
+#include <algorithm>
+
 #include "platform/MessageBox.h"
+#include "platform/audio/Mixer.h"
 #include "resources/Loader.h"
 #include "runtime/Logger.h"
 #include "runtime/Options.h"
@@ -26,6 +29,57 @@ std::vector<SoundOutputChoice> Sound::outputMethods() {
     choices.push_back({method.label, static_cast<int>(method.type)});
   }
   return choices;
+}
+
+int Sound::spectrumAt(const char* data, uint32_t size, double seconds, float* bands, std::string* error) {
+  using audio::Result;
+  audio::System* offline = nullptr;
+  Result result = audio::System_Create(&offline);
+  if (result != Result::Ok) {
+    *error = audio::errorString(result);
+    return 1;
+  }
+  std::unique_ptr<audio::System, void (*)(audio::System*)> owner(offline, [](audio::System* s) { s->release(); });
+  offline->setOutput(audio::OutputType::Offline);
+  audio::CreateSoundExInfo info;
+  info.cbsize = sizeof(info);
+  info.length = size;
+  audio::Sound* track = nullptr;
+  audio::Channel* voice = nullptr;
+  result = offline->init(1, audio::kInitNormal, nullptr);
+  if (result == Result::Ok) {
+    result = offline->createSound(data, audio::kModeSoftware | audio::kModeCreateStream | audio::kModeAccurateTime |
+                                            audio::kModeOpenMemoryPoint,
+                                  &info, &track);
+  }
+  if (result == Result::Ok) result = offline->playSound(audio::kChannelFree, track, false, &voice);
+  if (result != Result::Ok) {
+    *error = audio::errorString(result);
+    return 1;
+  }
+  unsigned lengthMs = 0;
+  int rate = 0;
+  track->getLength(&lengthMs, audio::TimeUnit::Ms);
+  track->getFormat(&rate, nullptr);
+  if (!(seconds >= 0.0) || seconds * 1000.0 > lengthMs) {
+    *error = "the time is outside the music (0 to " + std::to_string(lengthMs / 1000.0) + " s)";
+    return 1;
+  }
+  // What playback has mixed by then: the 2 × kBands frames before the time, silence before
+  // the start.
+  constexpr int64_t kWindow = 2 * kBands;
+  const int64_t end = static_cast<int64_t>(seconds * audio::Mixer::kRate + 1e-6);  // mix frames by then
+  int64_t frames = std::min(end, kWindow);
+  if (end > kWindow) {
+    const int64_t start = (end - kWindow) * rate / audio::Mixer::kRate;
+    voice->setPosition(static_cast<unsigned>(start), audio::TimeUnit::Pcm);
+  }
+  offline->renderFrames(nullptr, static_cast<int>(frames));
+  float right[kBands];
+  offline->getSpectrum(bands, kBands, 0, audio::FftWindow::Rect);
+  offline->getSpectrum(right, kBands, 1, audio::FftWindow::Rect);
+  for (int i = 0; i < kBands; ++i) bands[i] = (right[i] + bands[i]) * 0.5f;
+  return 0;
 }
 
 int Sound::createSystem(const char* caption) {

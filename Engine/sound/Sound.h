@@ -55,6 +55,11 @@ class Sound {
   // method" (0) first, "No Sound" (2) last, the platform's methods between.
   static std::vector<SoundOutputChoice> outputMethods();
 
+  // The kBands values getSpectrum() would hand out `seconds` into the music held in `data`,
+  // worked out without a device: the same decoder, mixer and analysis on the offline output.
+  // 0 on success; 1 with the reason in `error` (a damaged file, a time past the end).
+  static int spectrumAt(const char* data, uint32_t size, double seconds, float* bands, std::string* error);
+
   Runtime* engine = nullptr;
   audio::System* system = nullptr;
   audio::Sound* music = nullptr;
