@@ -1,5 +1,114 @@
 #include "gui/TweakGui.h"
 
+#include <cstdint>
+
+#include "platform/tweakbar/TweakBar.h"
+#include "runtime/Logger.h"
+#include "runtime/Runtime.h"
+#include "runtime/Timer.h"
+#include "scene/Renderer.h"
+#include "sound/Sound.h"
+
 Runtime* TweakGui::runtime = nullptr;
 
 TweakGui::TweakGui(Runtime* owner) { runtime = owner; }
+
+namespace {
+
+Sound* music() {
+  Sound* sound = TweakGui::runtime->sound;
+  return sound && sound->loaded ? sound : nullptr;
+}
+
+void playCallback(void*) {
+  TweakGui::runtime->timer->resume();
+  if (Sound* s = music()) s->resume();
+}
+
+void pauseCallback(void*) {
+  TweakGui::runtime->timer->pause();
+  if (Sound* s = music()) s->pause();
+}
+
+void resetCallback(void*) {
+  TweakGui::runtime->timer->reset();
+  if (Sound* s = music()) s->seek(0.0);
+}
+
+void setTimeCallback(const void* value, void*) {
+  const float v = *static_cast<const float*>(value);
+  TweakGui::runtime->timer->seek(v);
+  if (Sound* s = music()) s->seek(v);  // whole milliseconds, truncated toward zero
+}
+
+void getTimeCallback(void* value, void*) { *static_cast<float*>(value) = TweakGui::runtime->timer->seconds(); }
+
+void setVolumeCallback(const void* value, void*) {
+  if (Sound* s = music()) s->setVolume(*static_cast<const float*>(value));
+}
+
+void getVolumeCallback(void* value, void*) {
+  Sound* s = music();
+  *static_cast<float*>(value) = s ? s->getVolume() : 0.0f;
+}
+
+void setParameterCallback(const void* value, void* clientData) {
+  TweakGui::runtime->tweakGui->parameters[reinterpret_cast<uintptr_t>(clientData)].value =
+      *static_cast<const float*>(value);
+}
+
+void getParameterCallback(void* value, void* clientData) {
+  *static_cast<float*>(value) = TweakGui::runtime->tweakGui->parameters[reinterpret_cast<uintptr_t>(clientData)].value;
+}
+
+// Bar errors are not the user's concern: the demo goes on as if the call had worked.
+void ignoreErrors(const char*) {}
+
+}  // namespace
+
+int TweakGui::init() {
+  if (!TwInit(TW_OPENGL, nullptr)) return 1;
+  bar = TwNewBar("Pylon");
+  TwDefine(" Pylon refresh=0.01 size='200 600' valuesWidth=60 ");
+  TwDefine(showFlag == 1 ? " Pylon show " : " Pylon iconify ");
+  TwAddButton(bar, "Play", playCallback, nullptr, nullptr);
+  TwAddButton(bar, "Pause", pauseCallback, nullptr, nullptr);
+  TwAddButton(bar, "Reset", resetCallback, nullptr, nullptr);
+  TwAddVarCB(bar, "Time", TW_TYPE_FLOAT, setTimeCallback, getTimeCallback, nullptr,
+             " min=0 max=1000 step=0.01 precision=4 keydecr=, keyincr=. ");
+  if (music())
+    TwAddVarCB(bar, "Volume", TW_TYPE_FLOAT, setVolumeCallback, getVolumeCallback, nullptr, " min=0.0 max=1.0 step=0.05 ");
+  TwHandleErrors(ignoreErrors);
+  return 0;
+}
+
+void TweakGui::addRendererVariables() {
+  Renderer* r = runtime->renderer;
+  TwAddVarRW(bar, "postprocess", TW_TYPE_BOOLCPP, &r->postprocess, "label='postprocess'");
+  TwAddVarRW(bar, "controlgrid", TW_TYPE_BOOLCPP, &r->controlgrid, "label='control grid'");
+  if (music()) TwAddVarRW(bar, "spectrum", TW_TYPE_BOOLCPP, &r->spectrum, "label='spectrum'");
+  TwAddVarRW(bar, "fftControl", TW_TYPE_INT32, &r->fftControl, " min=0 max=512 label='fft flash' ");
+  TwAddVarRW(bar, "camX", TW_TYPE_FLOAT, &r->camX, " min=-100 max=100 step=0.1 ");
+  TwAddVarRW(bar, "camY", TW_TYPE_FLOAT, &r->camY, " min=-100 max=100 step=0.1 ");
+  TwAddVarRW(bar, "camZ", TW_TYPE_FLOAT, &r->camZ, " min=-100 max=100 step=0.1 ");
+  TwAddVarRW(bar, "camP", TW_TYPE_FLOAT, &r->camP, " min=-360 max=360 step=0.5 ");
+  TwAddVarRW(bar, "camH", TW_TYPE_FLOAT, &r->camH, " min=-360 max=360 step=0.5 ");
+  TwAddVarRW(bar, "camB", TW_TYPE_FLOAT, &r->camB, " min=-360 max=360 step=0.5 ");
+  TwAddVarRW(bar, "fovY", TW_TYPE_FLOAT, &r->fovY, " min=0 max=360 step=0.5 ");
+  TwAddVarRW(bar, "zFar", TW_TYPE_FLOAT, &r->zFar, " min=1 max=800 step=0.5 ");
+  TwAddVarRW(bar, "zNear", TW_TYPE_FLOAT, &r->zNear, " min=1 max=800 step=0.5 ");
+}
+
+int TweakGui::addParameter(const std::string& parameterName, void* effect, const std::string& variableName,
+                           float value, const std::string& definition) {
+  parameters.push_back({effect, value, parameterName, variableName});
+  const uintptr_t index = parameters.size() - 1;
+  *runtime->logger << "\tadding variable to gui: " << "(eff: " << static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(effect))
+                   << ") " << parameterName << " " << static_cast<double>(value) << " " << definition << "\n";
+  if (!TwAddVarCB(bar, variableName.c_str(), TW_TYPE_FLOAT, setParameterCallback, getParameterCallback,
+                  reinterpret_cast<void*>(index), definition.c_str())) {
+    const char* error = TwGetLastError();
+    *runtime->logger << "\tadding variable to gui error: " << (error ? error : "") << "\n";
+  }
+  return 0;
+}

@@ -1,7 +1,8 @@
 // Renderer: the renderer's state shared by the demo frame, scene drawing and the tweak bar:
 // projection parameters, switches, the camera record and the matrices of the frame.
 //
-// Owned by Runtime; plain data read and written on the main thread.
+// Owned by Runtime; plain data read and written on the main thread. Its GL operations
+// (applyDefaultState, fadeQuad, drawSpectrum) need a current GL context.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,15 @@ class Runtime;
 class Renderer {
  public:
   explicit Renderer(Runtime* runtime);
+
+  // The GL default state, the 16:9 view band centred in the window (stored in the screen's
+  // viewportWidth / viewportHeight) and the projection.
+  void applyDefaultState();
+  // A full-view fade: kinds 1 and 2 black, 3 and 4 white; x (clamped to 0..1) is the
+  // opacity for kinds 2 and 4 and 1 - x for the others.
+  void fadeQuad(int kind, float x);
+  // The spectrum and wave display (when `spectrum` is on) and the beat flash.
+  void drawSpectrum();
 
   Runtime* runtime = nullptr;
 

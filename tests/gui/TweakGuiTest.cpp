@@ -1,0 +1,101 @@
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include "gui/TweakGui.h"
+#include "platform/Clock.h"
+#include "platform/tweakbar/TweakBar.h"
+#include "runtime/Logger.h"
+#include "runtime/Options.h"
+#include "runtime/Runtime.h"
+#include "runtime/Timer.h"
+#include "scene/Renderer.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+const tweakbar::Item* item(const char* name) {
+  for (const tweakbar::Item& i : *tweakbar::barItems("Pylon"))
+    if (i.name == name) return &i;
+  return nullptr;
+}
+
+// One case: the bar library starts once per process.
+TEST(TweakGui, BarItemsPlaybackCallbacksAndEffectParameters) {
+  GLWindow gl(320, 240);
+  REQUIRE_GL(gl);
+  int64_t ticks = 1000;
+  platform::setCounterSource({[](int64_t& f) {
+                                f = 1000;
+                                return true;
+                              },
+                              [&](int64_t& v) {
+                                v = ticks;
+                                return true;
+                              }});
+  Runtime::destroyForTesting();
+  programOptions().dataFile = "/nonexistent.zip";
+  MessageRecorder boxes;
+  ScratchDir dir;
+  Runtime* runtime = Runtime::instance();
+  runtime->logger->path = dir.file("Pylon.txt");
+  runtime->logger->create();
+  TweakGui& gui = *runtime->tweakGui;
+
+  ASSERT_EQ(gui.init(), 0);
+  gui.addRendererVariables();
+  std::vector<std::string> names;
+  for (const tweakbar::Item& i : *tweakbar::barItems("Pylon")) names.push_back(i.name);
+  // No music is loaded: "Volume" and "spectrum" are absent.
+  EXPECT_EQ(names, (std::vector<std::string>{"Play", "Pause", "Reset", "Time", "postprocess", "controlgrid",
+                                             "fftControl", "camX", "camY", "camZ", "camP", "camH", "camB", "fovY",
+                                             "zFar", "zNear"}));
+  EXPECT_EQ(item("fftControl")->definition.get("label"), "fft flash");
+
+  // Pause, set Time, Play: the demo continues from the chosen time.
+  Timer& timer = *runtime->timer;
+  ticks += 5000;
+  tweakbar::pressButton(*item("Pause"));
+  EXPECT_TRUE(timer.paused);
+  tweakbar::setItemValue(*item("Time"), 12.3456);
+  EXPECT_NEAR(tweakbar::itemValue(*item("Time")), 12.345, 1e-3);
+  tweakbar::pressButton(*item("Play"));
+  ticks += 1000;
+  EXPECT_NEAR(timer.seconds(), 13.345, 1e-3);
+
+  // Reset while paused reads 0 until Play.
+  tweakbar::pressButton(*item("Pause"));
+  tweakbar::pressButton(*item("Reset"));
+  ticks += 3000;
+  EXPECT_FLOAT_EQ(timer.seconds(), 0.0f);
+  tweakbar::pressButton(*item("Play"));
+  ticks += 500;
+  EXPECT_FLOAT_EQ(timer.seconds(), 0.5f);
+
+  // Renderer variables are bound to the renderer's fields.
+  tweakbar::setItemValue(*item("camX"), 42.0);
+  EXPECT_FLOAT_EQ(runtime->renderer->camX, 42.0f);
+
+  // Effect parameters: the value is the entry's, a duplicate name is logged and kept.
+  int effectTag = 0;
+  EXPECT_EQ(gui.addParameter("BloomThreshold", &effectTag, "BloomThreshold", 0.5f, " min=0 max=1 group='Bloom' "), 0);
+  EXPECT_EQ(gui.addParameter("BloomThreshold", &effectTag, "BloomThreshold", 0.7f, ""), 0);
+  ASSERT_EQ(gui.parameters.size(), 2u);
+  tweakbar::setItemValue(*item("BloomThreshold"), 0.25);
+  EXPECT_FLOAT_EQ(gui.parameters[0].value, 0.25f);
+  EXPECT_FLOAT_EQ(gui.parameters[1].value, 0.7f);
+  runtime->logger->flush();
+  const std::string log = readFile(dir.file("Pylon.txt"));
+  EXPECT_NE(log.find("\tadding variable to gui: (eff: "), std::string::npos);
+  EXPECT_NE(log.find(") BloomThreshold 0.5  min=0 max=1 group='Bloom' \n"), std::string::npos) << log;
+  EXPECT_NE(log.find("\tadding variable to gui error: "), std::string::npos);
+
+  EXPECT_EQ(TwDraw(), 1);
+  TwTerminate();
+  Runtime::destroyForTesting();
+  platform::setCounterSource({});
+  programOptions() = ProgramOptions{};
+}
+
+}  // namespace
