@@ -25,25 +25,48 @@ float pivot(const Kestrel::Object& object, int index) {
   return index < object.pivot_size() ? object.pivot(index) : 0.0f;
 }
 
+// 3x3 product a · b, each term added in the order the 4x4 product adds it, so that the
+// result is the same float for float as MathUtil::multiply of the full matrices.
+void multiply3(const float a[9], const float b[9], float out[9]) {
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 3; ++c) out[3 * r + c] = a[3 * r] * b[c] + a[3 * r + 1] * b[3 + c] + a[3 * r + 2] * b[6 + c];
+  }
+}
+
+// Sine and cosine of `angle` degrees exactly as MathUtil::rotation takes them.
+void sineCosine(float angle, float& s, float& c) {
+  const float r = angle * static_cast<float>(MathUtil::pi) / 180.0f;
+  s = std::sin(r);
+  c = std::cos(r);
+}
+
 // T(x, y, z) · rotation(−B, Z) · rotation(P, X) · rotation(H, Y) · T(−px, −py, +pz), with
 // S(sx, sy, sz) on the right when `withScale`. motion[9] receives the object's channels.
+// This runs for every object on every frame, so the product is formed on the 3x3 rotation
+// part and the translation column alone; the terms it leaves out are exact zeros and ones of
+// the full 4x4 product, which gives the same matrix.
 void placement(const Kestrel::Object& object, float time, float* motion, bool withScale, float* m) {
   evaluateObjectMotion(object, time, motion);
-  float step[16];
-  MathUtil::translation(motion[0], motion[1], motion[2], m);
-  MathUtil::rotation(-motion[5], 0.0f, 0.0f, 1.0f, step);
-  MathUtil::multiply(m, step, m);
-  MathUtil::rotation(motion[4], 1.0f, 0.0f, 0.0f, step);
-  MathUtil::multiply(m, step, m);
-  MathUtil::rotation(motion[3], 0.0f, 1.0f, 0.0f, step);
-  MathUtil::multiply(m, step, m);
+  float s, c;
+  sineCosine(-motion[5], s, c);
+  const float bank[9] = {c, s, 0, -s, c, 0, 0, 0, 1};
+  sineCosine(motion[4], s, c);
+  const float pitch[9] = {1, 0, 0, 0, c, s, 0, -s, c};
+  sineCosine(motion[3], s, c);
+  const float heading[9] = {c, 0, -s, 0, 1, 0, s, 0, c};
+  float bankPitch[9], r[9];
+  multiply3(bank, pitch, bankPitch);
+  multiply3(bankPitch, heading, r);
   // The pivot's z is added while x and y are subtracted, as the scene files expect.
-  MathUtil::translation(-pivot(object, 0), -pivot(object, 1), pivot(object, 2), step);
-  MathUtil::multiply(m, step, m);
-  if (withScale) {
-    MathUtil::scaling(motion[6], motion[7], motion[8], step);
-    MathUtil::multiply(m, step, m);
+  const float px = -pivot(object, 0), py = -pivot(object, 1), pz = pivot(object, 2);
+  const float scale[3] = {withScale ? motion[6] : 1.0f, withScale ? motion[7] : 1.0f, withScale ? motion[8] : 1.0f};
+  for (int row = 0; row < 3; ++row) {
+    const float* rr = r + 3 * row;
+    for (int col = 0; col < 3; ++col) m[4 * row + col] = rr[col] * scale[col];
+    m[4 * row + 3] = rr[0] * px + rr[1] * py + rr[2] * pz + motion[row];
   }
+  m[12] = m[13] = m[14] = 0.0f;
+  m[15] = 1.0f;
 }
 
 // rotation(B, Z) · rotation(−P, X) · rotation(−H, Y) · T(−x, −y, −z) of the camera record.

@@ -110,6 +110,29 @@ TEST(ObjectMotion, RotationsApplyHeadingThenPitchThenBankThenTranslation) {
   EXPECT_NEAR(p[2], 0, 1e-5f);
 }
 
+TEST(ObjectMotion, ModelMatrixIsTheProductOfItsFactorsFloatForFloat) {
+  Kestrel::KestrelLib scene;
+  Kestrel::Object* object = addObject(scene, {1.5f, -2.25f, 3.1f, 0.7f, -1.3f, 2.9f, 0.5f, 1.75f, -2.0f});
+  for (float p : {0.3f, -1.7f, 2.2f}) object->add_pivot(p);
+  Renderer renderer(nullptr);
+  objectMatrix(scene, 0, 0, renderer);
+  float motion[9];
+  evaluateObjectMotion(*object, 0, motion);
+  float m[16], step[16];
+  MathUtil::translation(motion[0], motion[1], motion[2], m);
+  MathUtil::rotation(-motion[5], 0, 0, 1, step);
+  MathUtil::multiply(m, step, m);
+  MathUtil::rotation(motion[4], 1, 0, 0, step);
+  MathUtil::multiply(m, step, m);
+  MathUtil::rotation(motion[3], 0, 1, 0, step);
+  MathUtil::multiply(m, step, m);
+  MathUtil::translation(-0.3f, 1.7f, 2.2f, step);
+  MathUtil::multiply(m, step, m);
+  MathUtil::scaling(motion[6], motion[7], motion[8], step);
+  MathUtil::multiply(m, step, m);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(renderer.modelMatrix[i], m[i]) << "element " << i;
+}
+
 TEST(ObjectHierarchy, ParentTranslationLiftsTheChildAndParentScaleIsIgnored) {
   Kestrel::KestrelLib scene;
   addObject(scene, {0, 5, 0, 0, 0, 0, 3, 3, 3});  // object 1, the parent
