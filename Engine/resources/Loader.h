@@ -22,6 +22,7 @@
 #include "resources/KestrelLib.pb.h"
 #include "resources/KestrelLibDynamic.h"
 #include "resources/MmfMesh.h"
+#include "resources/Shader.h"
 
 struct zip;
 
@@ -94,6 +95,15 @@ class Loader {
   int uploadScene(KestrelLibDynamic& scene);
   int loadSceneTexture(Kestrel::Texture& texture);
   int loadSceneShader(Kestrel::Shader& shader, KestrelLibDynamic& scene);
+
+  // Effect loading: compiles `shader.source` in the Screen's Cg context and keeps the first
+  // technique that validates. 0 when one did, 1 otherwise (each step logged). loadShader
+  // then offers the effect's float parameters to the tweak GUI (exposeParameters, which
+  // does nothing while the GUI switch is off and always returns 0).
+  int loadShader(Shader& shader);
+  int exposeParameters(Shader& shader);
+  // Logs the context's last effect error with its compiler listing; nothing when none.
+  void reportCgError();
 
   // The image `texture.source` as a mip-mapped 2D texture (or a cube map for six images);
   // the GL name goes into `texture.crc`. 0 on success, 1 on failure (logged).

@@ -2,10 +2,14 @@
 
 #include <GL/glew.h>
 
+#include "cg/CgGL.h"
 #include "platform/MessageBox.h"
 #include "runtime/Logger.h"
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
+
+// Cg errors are looked up where they matter (effect loading logs them); they never stop the program.
+static void noErrorHandler(CGcontext, CGerror, void*) {}
 
 Screen::Screen(Runtime* owner) : runtime(owner) {}
 
@@ -67,12 +71,25 @@ int Screen::init() {
 
   platform::setSwapInterval(config.vsync ? 1 : 0);
   platform::setScreenSaverEnabled(false);
+
+  cgContext = cgCreateContext();
+  if (!cgContext) {
+    platform::showMessageBox("Error creating Cg library context", "Cg error", platform::MessageIcon::Error);
+    return 1;
+  }
+  cgSetErrorHandler(noErrorHandler, nullptr);
+  cgGLRegisterStates(cgContext);
+  cgGLSetManageTextureParameters(cgContext, CG_TRUE);
   platform::setWindowProc(&Screen::windowProc);
   platform::showWindow(window);
   return 0;
 }
 
 void Screen::shutdown() {
+  if (cgContext) {
+    cgDestroyContext(cgContext);
+    cgContext = nullptr;
+  }
   if (window) {
     if (context) {
       platform::makeCurrent(window, nullptr);
