@@ -126,6 +126,8 @@ TEST_F(EffectLoad, OtherErrorsLogTheSituationWithoutTheListing) {
 
 TEST_F(EffectLoad, FloatParametersAreExposedWithTheirRanges) {
   logged.runtime->gui = 1;
+  ASSERT_EQ(logged.runtime->tweakGui->init(), 0);  // the bar that receives the variables
+  logged.mark();
   Shader shader;
   shader.source = "shaders/bloom-final.cgfx";
   ASSERT_EQ(loader->loadShader(shader), 0);
