@@ -61,9 +61,9 @@ BassVoice::BassVoice(const Note& note, uint32_t seed)
 
 bool BassVoice::render(int64_t frame0, int frames, const BlockControls& c, float* left, float* right) {
   const float gain = 0.32f * note_.velocity;
-  filter_.set(c.bassCutoff * (1.0 + 2.5 * filterEnv_.level()), 1.1);
   for (int i = firstIndex(frame0); i < frames; ++i) {
     if (frame0 + i == release_) env_.gateOff();
+    if (filterDue(frame0 + i)) filter_.set(c.bassCutoff * (1.0 + 2.5 * filterEnv_.level()), 1.1);
     filterEnv_.next();
     float tone = filter_.lowPass(0.55f * saw_.saw() + 0.6f * sub_.sine());
     float v = lowCut_.highPass(tone) * env_.next() * gain * c.duck[i];
@@ -85,12 +85,12 @@ PluckVoice::PluckVoice(const Note& note, uint32_t seed)
 }
 
 bool PluckVoice::render(int64_t frame0, int frames, const BlockControls& c, float* left, float* right) {
-  filter_.set(c.pluckCutoff * (0.5 + 1.8 * filterEnv_.level()), 2.0);
   float pl, pr;
   panGains(pan_, pl, pr);
   const float gain = 0.16f * note_.velocity;
   for (int i = firstIndex(frame0); i < frames; ++i) {
     if (frame0 + i == release_) env_.gateOff();
+    if (filterDue(frame0 + i)) filter_.set(c.pluckCutoff * (0.5 + 1.8 * filterEnv_.level()), 2.0);
     filterEnv_.next();
     float v = filter_.lowPass(0.6f * pulse_.pulse(0.32f) + 0.4f * saw_.saw()) * env_.next() * gain * c.duck[i];
     left[i] += v * pl;

@@ -46,8 +46,16 @@ class VoiceBase {
       : note_(note), start_(secondsToFrame(note.start)), release_(secondsToFrame(note.start + note.length)) {}
   // Index of the voice's first sample in the block starting at frame0.
   int firstIndex(int64_t frame0) const { return start_ > frame0 ? static_cast<int>(start_ - frame0) : 0; }
+  // Enveloped filters are retuned every 16 samples of track time (and on the first sample), so
+  // a fast filter envelope is followed closely and the result does not depend on the block size.
+  bool filterDue(int64_t frame) {
+    bool due = !filterTuned_ || (frame & 15) == 0;
+    filterTuned_ = true;
+    return due;
+  }
   Note note_;
   int64_t start_, release_;
+  bool filterTuned_ = false;
 };
 
 class PadVoice : VoiceBase {
