@@ -2,8 +2,11 @@
 // with the production plugged in.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "DemoPlayer.h"
+#include "capture/AviCapture.h"
+#include "capture/CaptureOptions.h"
 #include "platform/MessageBox.h"
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
@@ -22,6 +25,19 @@ int main(int argc, char** argv) {
   if (options.version) {
     std::printf("%s\n", versionText().c_str());
     return 0;
+  }
+  if (options.listCodecs || !options.codec.empty()) {
+    std::vector<CodecInfo> codecs;
+    AviCapture(nullptr).enumerateCodecs(codecs);
+    if (options.listCodecs) {
+      std::fputs(codecListText(codecs).c_str(), stdout);
+      return 0;
+    }
+    if (findCodec(codecs, options.codec) < 0) {
+      std::fprintf(stderr, "veltro12: no capture codec or several match \"%s\"; veltro12 --list-codecs lists them\n",
+                   options.codec.c_str());
+      return 1;
+    }
   }
   if (options.noDialog) platform::setUnattended(true);
 

@@ -9,5 +9,8 @@ cd build
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec ./veltro12 "$@"
 fi
-echo "play: no display found; rendering the production to video under Xvfb instead."
-LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy bash ../scripts/with-display.sh ./veltro12 --no-dialog --windowed "$@"
+capture="$PWD/veltro12_capture.avi"
+echo "play: no display found; rendering the production to $capture under Xvfb instead."
+LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy bash ../scripts/with-display.sh \
+  ./veltro12 --no-dialog --windowed --capture "$capture" "$@"
+echo "play: the production is in $capture (play it with any video player, for example: ffplay '$capture')."

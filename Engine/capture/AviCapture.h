@@ -1,19 +1,73 @@
-// AviCapture: writes every rendered frame into an AVI file at a fixed frame rate.
+// AviCapture: writes every rendered frame, and the soundtrack beside it, into an AVI file.
 //
-// Owned by Runtime. init() opens the file named by the screen's UserConfig, writeFrame()
-// reads the back buffer after a frame is drawn, close() finishes the file at shutdown.
+// Owned by Runtime. enumerateCodecs() lists the video compressors for the start-up dialog.
+// When the settings record's captureEnabled is set, the demo calls init() once at the start
+// of its loading (it opens captureFileName with the compressor of codecIndex at the chosen
+// frame rate), writeFrame() after each frame is drawn and before the swap (one 24-bit
+// bottom-up BGR read-back of the back buffer) and close() at the end of the program. Audio
+// is optional: setAudioFormat() before init() adds a 16-bit PCM stream, and writeAudio()
+// appends interleaved samples to it, in step with the frames the caller writes. A failed
+// init() is logged and leaves the service writing nothing; a failed write is logged and the
+// next frame keeps its own number. Main thread only, with the GL context current.
+//
+// Not a general video writer: it reads the whole window at the settings record's size.
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "capture/CaptureProgress.h"
+#include "capture/CodecInfo.h"
+#include "platform/video/Avi.h"
+
 class Runtime;
+struct UserConfig;
 
 class AviCapture {
  public:
   explicit AviCapture(Runtime* runtime);
 
+  int enumerateCodecs(std::vector<CodecInfo>& list);
   int init();
   void writeFrame();
   void close();
 
+  // 0 on success; 1 for a format that cannot be stored, or once init() has run.
+  int setAudioFormat(int sampleRate, int channels);
+  void writeAudio(const int16_t* interleaved, int frames);
+
   Runtime* engine = nullptr;
+  std::string fileName;
+  int frameRate = 0;
+  int width = 0;
+  int height = 0;
+  int bitsPerPixel = 24;
+  platform::video::FOURCC handler = 0;
+  platform::video::BITMAPINFOHEADER format;
+  platform::video::PAVIFILE file = nullptr;
+  platform::video::PAVISTREAM stream = nullptr;
+  platform::video::PAVISTREAM compressedStream = nullptr;
+  platform::video::AVISTREAMINFOA streamInfo;
+  platform::video::AVICOMPRESSOPTIONS options;
+  platform::video::HRESULT lastResult = 0;
+  int frameIndex = 0;
+  std::vector<unsigned char> pixels;
   bool initialised = false;
+
+  // Bytes of one row as read back and stored: width × 3, padded to a multiple of 4.
+  int rowBytes = 0;
+  int imageBytes = 0;
+
+  // The soundtrack.
+  int audioSampleRate = 0;
+  int audioChannels = 0;
+  platform::video::PAVISTREAM audioStream = nullptr;
+  platform::video::WAVEFORMATEX audioFormat;
+  long audioPosition = 0;  // next sample frame of the audio stream
+
+  CaptureProgress progress;
 };
+
+// The frames per second the settings record asks for; 30 when its index is out of range.
+int captureFrameRate(const UserConfig& config);

@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include "capture/CaptureOptions.h"
 #include "cg/CgGL.h"
 #include "platform/MessageBox.h"
 #include "runtime/Logger.h"
@@ -24,6 +25,7 @@ int Screen::init() {
   if (options.height) config.height = *options.height;
   if (options.noVsync) config.vsync = false;
   if (options.log) config.createLog = true;
+  applyCaptureOptions(options, config, codecs, *runtime->capture);
   caption = "Veltro 12 " PYLON_VERSION_TEXT;
   config.accepted = true;
 

@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "capture/CodecInfo.h"
 #include "cg/Cg.h"
 #include "platform/Events.h"
 #include "platform/Window.h"
@@ -31,4 +33,5 @@ class Screen {
   platform::Window* window = nullptr;
   platform::GLContext context = nullptr;
   CGcontext cgContext = nullptr;  // the effect runtime's context, made once the GL context is current
+  std::vector<CodecInfo> codecs;  // video compressors offered for capture
 };

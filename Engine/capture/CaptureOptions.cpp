@@ -1,0 +1,81 @@
+#include "capture/CaptureOptions.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "capture/AviCapture.h"
+#include "platform/ProgramPath.h"
+#include "runtime/Options.h"
+#include "screen/UserConfig.h"
+
+namespace {
+
+std::string lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+std::string fourCCText(uint32_t code) {
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    const char c = static_cast<char>((code >> (8 * i)) & 0xff);
+    text += std::isprint(static_cast<unsigned char>(c)) ? c : '.';
+  }
+  return text;
+}
+
+int findCodec(const std::vector<CodecInfo>& codecs, const std::string& name) {
+  const std::string wanted = lower(name);
+  if (wanted.empty()) return -1;
+  for (size_t i = 0; i < codecs.size(); ++i)
+    if (lower(codecs[i].name) == wanted) return static_cast<int>(i);
+  for (size_t i = 0; i < codecs.size(); ++i)
+    if (lower(fourCCText(codecs[i].handler)) == wanted) return static_cast<int>(i);
+  int found = -1;
+  for (size_t i = 0; i < codecs.size(); ++i) {
+    if (lower(codecs[i].name).find(wanted) == std::string::npos) continue;
+    if (found >= 0) return -1;  // ambiguous
+    found = static_cast<int>(i);
+  }
+  return found;
+}
+
+std::string codecListText(const std::vector<CodecInfo>& codecs) {
+  std::string text;
+  for (size_t i = 0; i < codecs.size(); ++i) {
+    char line[200];
+    std::snprintf(line, sizeof line, "%3zu  %s  %s%s\n", i, fourCCText(codecs[i].handler).c_str(),
+                  codecs[i].name.c_str(), i == 0 ? " (default)" : "");
+    text += line;
+  }
+  return text;
+}
+
+std::string defaultCaptureFileName() {
+  std::string path = platform::programPath();
+  if (path.empty()) path = "veltro12";
+  const size_t slash = path.find_last_of('/');
+  const size_t dot = path.find_last_of('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.erase(dot);
+  return path + "_capture.avi";
+}
+
+void applyCaptureOptions(const ProgramOptions& options, UserConfig& config, std::vector<CodecInfo>& codecs,
+                         AviCapture& capture) {
+  if (config.captureFileName.empty()) config.captureFileName = defaultCaptureFileName();
+  if (!options.captureFile.empty()) {
+    config.captureEnabled = true;
+    config.captureFileName = options.captureFile;
+  }
+  if (options.fps) {
+    for (size_t i = 0; i < config.captureFrameRates.size(); ++i)
+      if (config.captureFrameRates[i] == *options.fps) config.captureFrameRateIndex = static_cast<int>(i);
+  }
+  if ((config.captureEnabled || !options.codec.empty()) && codecs.empty()) capture.enumerateCodecs(codecs);
+  if (!options.codec.empty()) {
+    const int index = findCodec(codecs, options.codec);
+    if (index >= 0) config.codecIndex = index;
+  }
+}

@@ -1,0 +1,36 @@
+// CaptureOptions: the player's capture options (--capture, --fps, --codec, --list-codecs)
+// applied to the settings record and the codec list.
+//
+// Screen::init calls applyCaptureOptions() after the settings defaults and the start-up
+// dialog, so the command line has the last word. The player's main checks --codec and
+// prints --list-codecs before the engine starts, with findCodec() and codecListText().
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "capture/CodecInfo.h"
+
+struct ProgramOptions;
+struct UserConfig;
+class AviCapture;
+
+// The index of the codec that `name` names: its description (case-insensitive), its
+// four-character code (case-insensitive), or a piece of text found in exactly one
+// description. -1 when none or several match.
+int findCodec(const std::vector<CodecInfo>& codecs, const std::string& name);
+
+// One line per codec: index, four-character code, description; the default is marked.
+std::string codecListText(const std::vector<CodecInfo>& codecs);
+
+// "FMP4" for the code of 'F','M','P','4'; unprintable bytes become '.'.
+std::string fourCCText(uint32_t code);
+
+// Sets captureEnabled and captureFileName from --capture, captureFrameRateIndex from --fps
+// and codecIndex from --codec; fills `codecs` through `capture` when capturing and the list
+// is still empty. An empty captureFileName gets the default beside the program.
+void applyCaptureOptions(const ProgramOptions& options, UserConfig& config, std::vector<CodecInfo>& codecs,
+                         AviCapture& capture);
+
+// The program's own path with the part from its last dot on replaced by "_capture.avi".
+std::string defaultCaptureFileName();

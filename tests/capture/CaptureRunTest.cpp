@@ -1,0 +1,56 @@
+// The player itself capturing a stretch of the demo under the test display.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "AviProbe.h"
+#include "platform/MessageBox.h"
+#include "support/TestSupport.h"
+
+using namespace testing_support;
+using namespace avi_probe;
+
+namespace {
+std::string player() { return std::string(PYLON_BINARY_DIR) + "/veltro12"; }
+
+int runPlayer(const ScratchDir& dir, const std::string& arguments, std::string& errors) {
+  int status = 0;
+  runCommand("cd '" + dir.path() + "' && '" + player() + "' --no-dialog --windowed --size 160x120 --data '" +
+                 PYLON_TEST_DATA + "/tiny.zip' " + arguments + " 2>errors.txt",
+             &status);
+  errors = readFile(dir.file("errors.txt"));
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+}  // namespace
+
+TEST(CaptureRun, OneSecondAtThirtyFramesPerSecond) {
+  if (!platform::hasDisplay()) GTEST_SKIP() << "no display";
+  ScratchDir dir;
+  std::string errors;
+  ASSERT_EQ(runPlayer(dir, "--capture out.avi --fps 30 --to 1", errors), 0) << errors;
+  auto probe = probeStream(dir.file("out.avi"), "v:0");
+  EXPECT_EQ(probe["codec_name"], "mpeg4");
+  EXPECT_EQ(probe["r_frame_rate"], "30/1");
+  EXPECT_EQ(probe["nb_frames"], "31");  // 1/30 … 31/30 s: the last frame is the first past the end
+  EXPECT_EQ(probe["width"], "160");
+  EXPECT_NE(errors.find("capture: writing out.avi (160x120, 30 fps, MPEG-4 part 2)"), std::string::npos) << errors;
+  EXPECT_NE(errors.find(", 31 frames, "), std::string::npos) << errors;
+}
+
+TEST(CaptureRun, UnwritableOutputRunsTheDemoWithoutCapture) {
+  if (!platform::hasDisplay()) GTEST_SKIP() << "no display";
+  ScratchDir dir;
+  std::string errors;
+  ASSERT_EQ(runPlayer(dir, "--capture missing/out.avi --to 0.2 --log", errors), 0) << errors;
+  EXPECT_NE(errors.find("capture: cannot capture to missing/out.avi"), std::string::npos) << errors;
+  EXPECT_NE(readFile(dir.file("Pylon.txt")).find("avi engine failed to initialize: a disk error occurred while opening the file.\n"),
+            std::string::npos);
+}
+
+TEST(CaptureRun, UnknownCodecIsRefusedBeforeAnythingOpens) {
+  ScratchDir dir;
+  std::string errors;
+  EXPECT_EQ(runPlayer(dir, "--codec nothing-like-it --capture out.avi", errors), 1);
+  EXPECT_NE(errors.find("--list-codecs"), std::string::npos) << errors;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.avi")));
+}
