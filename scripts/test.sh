@@ -8,3 +8,5 @@ bash scripts/build.sh
 export LIBGL_ALWAYS_SOFTWARE=1
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 bash scripts/with-display.sh ctest --test-dir build --output-on-failure -j "$(nproc)" "$@"
+# The parsers' fuzz targets, briefly (scripts/fuzz.sh SECONDS runs them longer).
+bash scripts/fuzz.sh "${PYLON_FUZZ_SECONDS:-5}"

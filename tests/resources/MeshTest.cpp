@@ -217,3 +217,19 @@ TEST_F(MeshFiles, TextMeshMissingFails) {
   EXPECT_EQ(env.log(),
             "\nload mmf: objects/quad.mmf\n file not found: objects/quad.mmf\n file error, size 0\n");
 }
+
+TEST_F(MeshFiles, BothFormsOfTheSameQuadGiveTheSameMesh) {
+  open({{"objects/quad.mmf", testing_support::readFile(fixture("mesh-quad.mmf")), true},
+        {"objects/quad.bin.mmf", testing_support::readFile(fixture("mesh-quad.bmmf"))}});
+  MmfMesh text, binary;
+  ASSERT_EQ(loader.loadMmf(text), 0);
+  ASSERT_EQ(loader.loadBinMmf("objects/quad.bin.mmf", binary), 0);
+  EXPECT_EQ(text.points, binary.points);
+  EXPECT_EQ(text.normals, binary.normals);
+  EXPECT_EQ(text.uvs, binary.uvs);
+  EXPECT_EQ(text.polygons, (std::vector<int32_t>{0, 1, 2, 0, 2, 3}));
+  EXPECT_EQ(text.polygons, binary.polygons);
+  ASSERT_EQ(text.textures.size(), 1u);
+  EXPECT_EQ(text.textures[0].source, "textures\\veltro512.png");
+  EXPECT_TRUE(binary.textures.empty());
+}

@@ -52,3 +52,54 @@ encode scene-city.txtpb plain scene-city.pb
 encode scene-city.txtpb packed scene-city-packed.pb
 encode scene-extra.txtpb extra scene-extra.pb
 encode scene-noinfo.txtpb plain scene-noinfo.pb
+
+# Meshes: a binary one (sections after the header in reverse order) and a text one.
+python3 - "$here/mesh-quad.bmmf" <<'PY'
+import struct, sys
+points = [-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0]
+normals = [0, 0, 1] * 4
+uvs = [0, 0, 1, 0, 1, 1, 0, 1]
+polygons = [0, 1, 2, 0, 2, 3]
+body, header = b"", [0x464D4D42]
+sections = {}
+for name, values, fmt in (("polygons", polygons, "i"), ("uvs", uvs, "f"), ("normals", normals, "f"), ("points", points, "f")):
+    sections[name] = (4 * len(values), 36 + len(body))
+    body += struct.pack("<%d%s" % (len(values), fmt), *values)
+for name in ("points", "normals", "uvs", "polygons"):
+    header += sections[name]
+open(sys.argv[1], "wb").write(struct.pack("<9I", *header) + body)
+PY
+cat > "$here/mesh-quad.mmf" <<'MMF'
+<MMF version="1">
+<points>
+-1 -1 0
+1 -1 0
+1 1 0
+-1 1 0
+</points>
+<normals>
+0 0 1
+0 0 1
+0 0 1
+0 0 1
+</normals>
+<uvs>
+0 0
+1 0
+1 1
+0 1
+</uvs>
+<polygons>
+0 1 2
+0 2 3
+</polygons>
+<surfaces>
+<surface material="0" />
+</surfaces>
+<textures>
+<item>
+<source>textures/veltro512.png</source>
+</item>
+</textures>
+</MMF>
+MMF
