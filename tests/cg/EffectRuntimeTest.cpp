@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <cstdio>
 #include <vector>
 
@@ -276,4 +277,21 @@ TEST_F(EffectRuntime, TheDocumentedExampleCompilesAndValidates) {
   EXPECT_TRUE(cgValidateTechnique(cgGetNextTechnique(modern))) << cgGetLastListing(context);
   float v[1];
   EXPECT_EQ(cgGetParameterValuefr(cgGetNamedEffectParameter(effect, "Exposure"), 1, v), 0);
+}
+
+TEST_F(EffectRuntime, EveryEffectOfTheContentCompilesAndHasAValidTechnique) {
+  const std::filesystem::path root = std::filesystem::path(PYLON_TEST_DATA) / ".." / ".." / "Content";
+  int checked = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (entry.path().extension() != ".cgfx") continue;
+    ++checked;
+    const std::string text = testing_support::readFile(entry.path().string());
+    CGeffect effect = cgCreateEffect(context, text.c_str(), nullptr);
+    ASSERT_NE(effect, nullptr) << entry.path() << "\n" << cgGetLastListing(context);
+    bool valid = false;
+    for (CGtechnique t = cgGetFirstTechnique(effect); t && !valid; t = cgGetNextTechnique(t)) valid = cgValidateTechnique(t);
+    EXPECT_TRUE(valid) << entry.path() << "\n" << cgGetLastListing(context);
+    cgDestroyEffect(effect);
+  }
+  if (checked == 0) GTEST_SKIP() << "no effect files in Content yet";
 }
