@@ -36,7 +36,7 @@ void setComponents(CGparameter handle, int count, const float* values) {
   for (size_t i = 0; i < n; ++i) {
     float v = values[i];
     if (p->info->base == BaseKind::Bool) v = v != 0.0f ? 1.0f : 0.0f;
-    if (p->info->base == BaseKind::Int) v = static_cast<float>(static_cast<int>(v));
+    if (p->info->base == BaseKind::Int) v = static_cast<float>(saturatingInt(v));
     p->value[i] = v;
   }
   p->hasValue = true;

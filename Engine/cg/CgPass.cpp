@@ -45,7 +45,7 @@ void uploadValue(const Parameter& p, GLint location) {
     }
   }
   GLint ints[4] = {0, 0, 0, 0};
-  for (int i = 0; i < p.info->components && i < 4; ++i) ints[i] = static_cast<GLint>(p.value[static_cast<size_t>(i)]);
+  for (int i = 0; i < p.info->components && i < 4; ++i) ints[i] = saturatingInt(p.value[static_cast<size_t>(i)]);
   switch (p.info->components) {
     case 1:
       glUniform1iv(location, 1, ints);

@@ -366,7 +366,7 @@ class Parser {
         annotation.text = value.atoms[0].text;
       } else {
         annotation.floats = numbersOf(value, info, what);
-        for (float f : annotation.floats) annotation.ints.push_back(static_cast<int>(f));
+        for (float f : annotation.floats) annotation.ints.push_back(saturatingInt(f));
       }
       expectPunct(";", "after the annotation");
       annotations.push_back(std::move(annotation));

@@ -1,6 +1,8 @@
 #include "cg/TypeTable.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <iterator>
 
 namespace cg {
@@ -42,6 +44,13 @@ CGtype typeFromName(const char* name) {
   // "float1" is Cg's other spelling of a scalar.
   if (std::strcmp(name, "float1") == 0) return CG_FLOAT;
   return CG_UNKNOWN_TYPE;
+}
+
+int saturatingInt(float value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0f) return std::numeric_limits<int>::max();
+  if (value <= -2147483648.0f) return std::numeric_limits<int>::min();
+  return static_cast<int>(value);
 }
 
 }  // namespace cg

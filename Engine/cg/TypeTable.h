@@ -23,4 +23,8 @@ const TypeInfo& typeInfo(CGtype type);
 // The type spelled this way, CG_UNKNOWN_TYPE when none.
 CGtype typeFromName(const char* name);
 
+// A float as an int, truncated toward zero and held inside the int range (NaN gives 0), for
+// values that reach int annotations and int uniforms from text or from callers.
+int saturatingInt(float value);
+
 }  // namespace cg

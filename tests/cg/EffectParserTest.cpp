@@ -184,6 +184,11 @@ TEST(EffectParser, HostileInputIsRefusedWithoutCrashing) {
   EffectDesc desc;
   std::string error;
   EXPECT_EQ(parseEffect(nullptr, 0, desc, error), 1);
+  // Floats far outside the int range still give defined int views.
+  const std::string huge = "float a < float UIMax = 7e27; float UIMin = -7e27; >;";
+  ASSERT_EQ(parseEffect(huge.data(), huge.size(), desc, error), 0) << error;
+  EXPECT_EQ(desc.parameters[0].annotations[0].ints[0], 2147483647);
+  EXPECT_EQ(desc.parameters[0].annotations[1].ints[0], -2147483647 - 1);
   // Truncations of a valid effect fail cleanly or parse; none may crash.
   const std::string full =
       "float a < float UIMin = 0; > = 1; sampler2D s = sampler_state { MinFilter = Linear; };"

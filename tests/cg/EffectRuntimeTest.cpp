@@ -153,6 +153,9 @@ TEST_F(EffectRuntime, ParametersAnnotationsAndValues) {
   cgGLSetParameter1f(countParameter, 3.7f);
   cgGetParameterValuefr(countParameter, 1, v);
   EXPECT_FLOAT_EQ(v[0], 3.0f);
+  cgGLSetParameter1f(countParameter, 1e20f);  // held inside the int range
+  cgGetParameterValuefr(countParameter, 1, v);
+  EXPECT_FLOAT_EQ(v[0], 2147483647.0f);
 
   CGparameter rt = cgGetNamedEffectParameter(effect, "RT");
   reported.clear();
