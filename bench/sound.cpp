@@ -4,6 +4,8 @@
 // per-frame spectrum fetch of the demo (both sides, 512 bands, averaged), each given as a
 // share of one core in real time at 60 frames per second. Without an argument it encodes a
 // 125-second test track of its own (chords and noise, stereo, 44.1 kHz).
+#include "sound/Sound.h"
+
 #include <vorbis/vorbisenc.h>
 #include <zip.h>
 
@@ -18,7 +20,6 @@
 #include <vector>
 
 #include "platform/audio/System.h"
-#include "sound/Sound.h"
 
 namespace {
 
@@ -65,7 +66,8 @@ std::string encodeTestTrack(double seconds) {
       for (int i = 0; i < count; ++i) {
         const double t = (done + i) / 44100.0;
         const double beat = std::exp(-8.0 * std::fmod(t, 0.5));
-        const double chord = std::sin(2 * M_PI * 220 * t) + std::sin(2 * M_PI * 277.2 * t) + std::sin(2 * M_PI * 329.6 * t);
+        const double chord =
+            std::sin(2 * M_PI * 220 * t) + std::sin(2 * M_PI * 277.2 * t) + std::sin(2 * M_PI * 329.6 * t);
         buffer[0][i] = static_cast<float>(0.2 * chord + 0.3 * beat * noise(random));
         buffer[1][i] = static_cast<float>(0.2 * chord + 0.3 * beat * noise(random));
       }
@@ -134,8 +136,9 @@ int main(int argc, char** argv) {
   info.length = static_cast<unsigned>(track.size());
   audio::Sound* music = nullptr;
   const audio::Result created = system->createSound(
-      track.data(), audio::kModeSoftware | audio::kModeCreateStream | audio::kModeAccurateTime | audio::kModeOpenMemoryPoint,
-      &info, &music);
+      track.data(),
+      audio::kModeSoftware | audio::kModeCreateStream | audio::kModeAccurateTime | audio::kModeOpenMemoryPoint, &info,
+      &music);
   if (created != audio::Result::Ok) {
     std::fprintf(stderr, "bench_sound: %s\n", audio::errorString(created));
     return 1;
@@ -175,8 +178,8 @@ int main(int argc, char** argv) {
   std::printf("track: %s, %.1f s, %zu bytes, %ld blocks of 1024 frames\n", source.c_str(), trackSeconds, track.size(),
               blocks);
   std::printf("decode + mix whole track: %.3f s CPU = %.2f %% of one core in real time\n", mixCpu, mixShare);
-  std::printf("spectrum per frame (2 x 512 bands + mean): %.1f us = %.3f %% of one core at 60 fps\n",
-              spectrumCpu * 1e6, spectrumShare);
+  std::printf("spectrum per frame (2 x 512 bands + mean): %.1f us = %.3f %% of one core at 60 fps\n", spectrumCpu * 1e6,
+              spectrumShare);
   std::printf("total at 60 fps: %.2f %% of one core (target < 2 %%)\n", mixShare + spectrumShare);
   return 0;
 }

@@ -41,8 +41,8 @@ int runSpectrum(int argc, char** argv) {
     } else if (arg == "--band" && i + 1 < argc) {
       double value = 0;
       if (!parseNumber(argv[++i], &value) || value < 0 || value >= Sound::kBands || value != static_cast<int>(value)) {
-        std::fprintf(stderr, "pylon spectrum: --band needs a band number from 0 to %d, not \"%s\"\n",
-                     Sound::kBands - 1, argv[i]);
+        std::fprintf(stderr, "pylon spectrum: --band needs a band number from 0 to %d, not \"%s\"\n", Sound::kBands - 1,
+                     argv[i]);
         return 1;
       }
       band = static_cast<int>(value);
@@ -83,7 +83,8 @@ int runSpectrum(int argc, char** argv) {
   return 0;
 }
 
-CommandRegistrar spectrum("spectrum", "spectrum ARCHIVE --at SECONDS [--band N]  the music's 512-band spectrum at a time",
+CommandRegistrar spectrum("spectrum",
+                          "spectrum ARCHIVE --at SECONDS [--band N]  the music's 512-band spectrum at a time",
                           runSpectrum);
 
 }  // namespace

@@ -48,9 +48,9 @@ int Sound::spectrumAt(const char* data, uint32_t size, double seconds, float* ba
   audio::Channel* voice = nullptr;
   result = offline->init(1, audio::kInitNormal, nullptr);
   if (result == Result::Ok) {
-    result = offline->createSound(data, audio::kModeSoftware | audio::kModeCreateStream | audio::kModeAccurateTime |
-                                            audio::kModeOpenMemoryPoint,
-                                  &info, &track);
+    result = offline->createSound(
+        data, audio::kModeSoftware | audio::kModeCreateStream | audio::kModeAccurateTime | audio::kModeOpenMemoryPoint,
+        &info, &track);
   }
   if (result == Result::Ok) result = offline->playSound(audio::kChannelFree, track, false, &voice);
   if (result != Result::Ok) {
@@ -92,8 +92,10 @@ int Sound::createSystem(const char* caption) {
   unsigned version = 0;
   lastResult = system->getVersion(&version);
   std::string failure;
-  if (lastResult != audio::Result::Ok) failure = audio::errorString(lastResult);
-  else if (version < kMinimumVersion) failure = "You are using too old FMOD version, please upgrade.";
+  if (lastResult != audio::Result::Ok)
+    failure = audio::errorString(lastResult);
+  else if (version < kMinimumVersion)
+    failure = "You are using too old FMOD version, please upgrade.";
   if (!failure.empty()) {
     system->release();
     system = nullptr;
@@ -162,10 +164,10 @@ int Sound::init() {
   createInfo = audio::CreateSoundExInfo{};
   createInfo.cbsize = sizeof(createInfo);
   createInfo.length = size;
-  lastResult = system->createSound(musicData.get(),
-                                   audio::kModeSoftware | audio::kModeCreateStream | audio::kModeAccurateTime |
-                                       audio::kModeOpenMemoryPoint,
-                                   &createInfo, &music);
+  lastResult = system->createSound(
+      musicData.get(),
+      audio::kModeSoftware | audio::kModeCreateStream | audio::kModeAccurateTime | audio::kModeOpenMemoryPoint,
+      &createInfo, &music);
   if (lastResult != audio::Result::Ok) {
     errorBox(audio::errorString(lastResult), "Sound::init");
     return 1;

@@ -205,10 +205,10 @@ class OfflineSystemTest : public OggFixture {
     info.cbsize = sizeof(info);
     info.length = static_cast<unsigned>(bytes.size());
     Sound* sound = nullptr;
-    EXPECT_EQ(system->createSound(bytes.data(), kModeSoftware | kModeCreateStream | kModeAccurateTime |
-                                                     kModeOpenMemoryPoint,
-                                  &info, &sound),
-              Result::Ok);
+    EXPECT_EQ(
+        system->createSound(bytes.data(), kModeSoftware | kModeCreateStream | kModeAccurateTime | kModeOpenMemoryPoint,
+                            &info, &sound),
+        Result::Ok);
     return sound;
   }
   unsigned positionMs(Channel* channel) {
@@ -440,8 +440,10 @@ class AudioDriverEnv {
     setenv("SDL_AUDIODRIVER", value, 1);
   }
   ~AudioDriverEnv() {
-    if (had) setenv("SDL_AUDIODRIVER", previous.c_str(), 1);
-    else unsetenv("SDL_AUDIODRIVER");
+    if (had)
+      setenv("SDL_AUDIODRIVER", previous.c_str(), 1);
+    else
+      unsetenv("SDL_AUDIODRIVER");
   }
 
  private:
@@ -456,10 +458,10 @@ void exerciseRealTime(System* system, const std::string& bytes) {
   info.cbsize = sizeof(info);
   info.length = static_cast<unsigned>(bytes.size());
   Sound* music = nullptr;
-  ASSERT_EQ(system->createSound(bytes.data(), kModeSoftware | kModeCreateStream | kModeAccurateTime |
-                                                  kModeOpenMemoryPoint,
-                                &info, &music),
-            Result::Ok);
+  ASSERT_EQ(
+      system->createSound(bytes.data(), kModeSoftware | kModeCreateStream | kModeAccurateTime | kModeOpenMemoryPoint,
+                          &info, &music),
+      Result::Ok);
   Channel* channel = nullptr;
   ASSERT_EQ(system->playSound(kChannelFree, music, false, &channel), Result::Ok);
   const auto begin = std::chrono::steady_clock::now();
@@ -476,8 +478,7 @@ void exerciseRealTime(System* system, const std::string& bytes) {
     if (frame == 20) channel->setPosition(5000, TimeUnit::Ms);
     if (frame == 25) channel->setVolume(0.5f);
   }
-  const double elapsedMs =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+  const double elapsedMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
   unsigned ms = 0;
   channel->getPosition(&ms, TimeUnit::Ms);
   // Seeked to 5 s part way: what follows ran in real time (generous bounds for busy machines).
@@ -496,6 +497,41 @@ TEST_F(OggFixture, NoSoundStillPlaysInRealTime) {
   system->getOutput(&output);
   EXPECT_EQ(output, OutputType::NoSound);
   exerciseRealTime(system, *tones);
+  system->release();
+}
+
+// Channel calls in a tight loop against the mixing thread, with nothing else between them
+// that would order the two threads: the case ThreadSanitizer needs to see a missing lock.
+TEST_F(OggFixture, ChannelCallsDuringMixingNeedNoOtherSynchronisation) {
+  System* system = nullptr;
+  ASSERT_EQ(System_Create(&system), Result::Ok);
+  system->setOutput(OutputType::NoSound);
+  ASSERT_EQ(system->init(1, kInitNormal, nullptr), Result::Ok);
+  // A stream of another rate also exercises the resampler's state.
+  const std::string low = makeOgg(dir->file("low.ogg"), "sine 440 sine 1000", 3.0, 22050);
+  CreateSoundExInfo info;
+  info.cbsize = sizeof(info);
+  for (const std::string* bytes : std::vector<const std::string*>{tones, &low}) {
+    info.length = static_cast<unsigned>(bytes->size());
+    Sound* music = nullptr;
+    ASSERT_EQ(system->createSound(bytes->data(), kModeOpenMemoryPoint, &info, &music), Result::Ok);
+    Channel* channel = nullptr;
+    ASSERT_EQ(system->playSound(kChannelFree, music, false, &channel), Result::Ok);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(150);
+    unsigned ms = 0;
+    bool flag = false;
+    float volume = 0;
+    for (unsigned i = 0; std::chrono::steady_clock::now() < end; ++i) {
+      channel->setPosition((i * 37) % 2000, TimeUnit::Ms);
+      channel->getPosition(&ms, TimeUnit::Ms);
+      channel->setPaused(i % 3 == 0);
+      channel->setVolume(static_cast<float>(i % 10) / 10.0f);
+      channel->getVolume(&volume);
+      channel->isPlaying(&flag);
+    }
+    EXPECT_LT(ms, 3000u);
+    music->release();
+  }
   system->release();
 }
 

@@ -1,15 +1,14 @@
 #include "SoundFixtures.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 #include <zip.h>
 
-#include <unistd.h>
-
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
-#include <cstring>
 #include <stdexcept>
 
 #include "support/TestSupport.h"
@@ -39,8 +38,8 @@ std::string makeOgg(const std::string& path, const std::string& generators, doub
   const std::string cached = cacheDir + "/" + std::to_string(std::hash<std::string>{}(arguments)) + ".ogg";
   if (!std::filesystem::exists(cached)) {
     const std::string command = "sox -q -n -r " + std::to_string(rate) + " -c " + std::to_string(channels) +
-                                " -C 10 '" + path + "' synth " + std::to_string(seconds) + " " + generators +
-                                " vol " + std::to_string(volume) + " 2>&1";
+                                " -C 10 '" + path + "' synth " + std::to_string(seconds) + " " + generators + " vol " +
+                                std::to_string(volume) + " 2>&1";
     std::string ignored;
     if (runCommand(command, &ignored) != 0) return "";
     std::error_code error;

@@ -189,8 +189,8 @@ TEST_F(SoundTest, MusicFromTheArchivePlaysAndEachSidePeaksInItsBand) {
 
 TEST_F(SoundTest, TheSpectrumHandedOutIsTheMeanOfBothSides) {
   // A sine on band 10's centre, 0.2 strong on the left and 0.4 on the right.
-  const std::string bytes = makeOgg(dir->file("mean.ogg"), "sine 430.6640625 sine 430.6640625 remix 1v0.2 2v0.4",
-                                    3.0, 44100, 2, 1.0);
+  const std::string bytes =
+      makeOgg(dir->file("mean.ogg"), "sine 430.6640625 sine 430.6640625 remix 1v0.2 2v0.4", 3.0, 44100, 2, 1.0);
   ASSERT_FALSE(bytes.empty());
   Runtime* runtime = runtimeWithMusic(bytes);
   Sound& sound = *runtime->sound;

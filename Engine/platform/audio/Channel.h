@@ -36,11 +36,11 @@ class Channel {
   Channel() = default;
 
   Mixer* mixer_ = nullptr;
-  Sound* sound_ = nullptr;         // null while free; guarded by the mixer's lock
-  uint64_t serial_ = 0;            // when it was last started, to pick the oldest
-  double fraction_ = 0.0;          // resampling phase between source frames
-  float previous_[2] = {0, 0};     // resampling: the frame before the phase
-  float next_[2] = {0, 0};         // resampling: the frame after it
+  Sound* sound_ = nullptr;      // null while free; guarded by the mixer's lock
+  uint64_t serial_ = 0;         // when it was last started, to pick the oldest
+  double fraction_ = 0.0;       // resampling phase between source frames
+  float previous_[2] = {0, 0};  // resampling: the frame before the phase
+  float next_[2] = {0, 0};      // resampling: the frame after it
   std::atomic<bool> paused_{false};
   std::atomic<bool> finished_{false};  // played to the end of its sound
   std::atomic<bool> stopped_{false};

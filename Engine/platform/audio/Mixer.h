@@ -19,9 +19,9 @@ namespace audio {
 
 class Mixer {
  public:
-  static constexpr int kRate = 44100;            // the mix's rate, whatever the streams' rates
-  static constexpr int kHistoryFrames = 16384;   // enough for the largest spectrum
-  static constexpr int kChunkFrames = 1024;      // frames mixed per step
+  static constexpr int kRate = 44100;           // the mix's rate, whatever the streams' rates
+  static constexpr int kHistoryFrames = 16384;  // enough for the largest spectrum
+  static constexpr int kChunkFrames = 1024;     // frames mixed per step
 
   explicit Mixer(int channelCount);
   ~Mixer();

@@ -1,11 +1,11 @@
 #include "platform/audio/Output.h"
 
 #include <SDL.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <strings.h>
 
 #include "platform/audio/Mixer.h"
 
@@ -50,13 +50,19 @@ bool outputTypeFromName(const std::string& name, OutputType* type) {
 namespace {
 int channelsOf(SpeakerMode mode) {
   switch (mode) {
-    case SpeakerMode::Mono: return 1;
-    case SpeakerMode::Quad: return 4;
-    case SpeakerMode::Surround: return 5;
-    case SpeakerMode::FivePointOne: return 6;
-    case SpeakerMode::SevenPointOne: return 8;
+    case SpeakerMode::Mono:
+      return 1;
+    case SpeakerMode::Quad:
+      return 4;
+    case SpeakerMode::Surround:
+      return 5;
+    case SpeakerMode::FivePointOne:
+      return 6;
+    case SpeakerMode::SevenPointOne:
+      return 8;
     case SpeakerMode::Default:
-    case SpeakerMode::Stereo: return 2;
+    case SpeakerMode::Stereo:
+      return 2;
   }
   return 2;
 }

@@ -10,10 +10,10 @@ namespace audio {
 
 enum class Result : int {
   Ok = 0,
-  InvalidHandle = 1,        // a null or released object
-  InvalidParam = 2,         // an argument out of range
-  NotInitialized = 3,       // the system has not been initialised
-  AlreadyInitialized = 4,   // init called twice
+  InvalidHandle = 1,       // a null or released object
+  InvalidParam = 2,        // an argument out of range
+  NotInitialized = 3,      // the system has not been initialised
+  AlreadyInitialized = 4,  // init called twice
   OutOfMemory = 5,
   CreateFailed = 6,         // the system object could not be created
   NoDrivers = 7,            // the output method has no device

@@ -12,11 +12,16 @@ constexpr double kPi = 3.14159265358979323846;
 double windowValue(FftWindow window, int i, int n) {
   const double x = static_cast<double>(i) / (n - 1);
   switch (window) {
-    case FftWindow::Rect: return 1.0;
-    case FftWindow::Triangle: return 1.0 - std::fabs(2.0 * x - 1.0);
-    case FftWindow::Hamming: return 0.54 - 0.46 * std::cos(2.0 * kPi * x);
-    case FftWindow::Hanning: return 0.5 - 0.5 * std::cos(2.0 * kPi * x);
-    case FftWindow::Blackman: return 0.42 - 0.5 * std::cos(2.0 * kPi * x) + 0.08 * std::cos(4.0 * kPi * x);
+    case FftWindow::Rect:
+      return 1.0;
+    case FftWindow::Triangle:
+      return 1.0 - std::fabs(2.0 * x - 1.0);
+    case FftWindow::Hamming:
+      return 0.54 - 0.46 * std::cos(2.0 * kPi * x);
+    case FftWindow::Hanning:
+      return 0.5 - 0.5 * std::cos(2.0 * kPi * x);
+    case FftWindow::Blackman:
+      return 0.42 - 0.5 * std::cos(2.0 * kPi * x) + 0.08 * std::cos(4.0 * kPi * x);
     case FftWindow::BlackmanHarris:
       return 0.35875 - 0.48829 * std::cos(2.0 * kPi * x) + 0.14128 * std::cos(4.0 * kPi * x) -
              0.01168 * std::cos(6.0 * kPi * x);

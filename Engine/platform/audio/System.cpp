@@ -155,8 +155,8 @@ Result System::init(int maxChannels, InitFlags, void*) {
       std::string detail;
       result = sdl->open(device, speakerMode_, mixer.get(), &detail);
       if (result == Result::Ok) {
-        outputDetail_ = std::string(SDL_GetCurrentAudioDriver()) + ", " + (device ? device : "default device") +
-                        ", " + std::to_string(sdl->channels()) + " channels";
+        outputDetail_ = std::string(SDL_GetCurrentAudioDriver()) + ", " + (device ? device : "default device") + ", " +
+                        std::to_string(sdl->channels()) + " channels";
         mixer_ = std::move(mixer);
         device_ = std::move(sdl);
         initialised_ = true;
@@ -266,9 +266,12 @@ Result System::renderFrames(float* out, int frames) {
 Result Sound::getLength(unsigned* length, TimeUnit unit) {
   if (!length) return Result::InvalidParam;
   const uint64_t frames = stream_.lengthFrames();
-  if (unit == TimeUnit::Pcm) *length = static_cast<unsigned>(frames);
-  else if (unit == TimeUnit::Ms) *length = static_cast<unsigned>(frames * 1000 / stream_.rate());
-  else return Result::Unsupported;
+  if (unit == TimeUnit::Pcm)
+    *length = static_cast<unsigned>(frames);
+  else if (unit == TimeUnit::Ms)
+    *length = static_cast<unsigned>(frames * 1000 / stream_.rate());
+  else
+    return Result::Unsupported;
   return Result::Ok;
 }
 
@@ -327,9 +330,12 @@ Result Channel::getPosition(unsigned* position, TimeUnit unit) {
   std::lock_guard<std::mutex> guard(mixer_->lock());
   if (stopped_ || !sound_) return Result::ChannelEnded;
   const uint64_t frame = frame_;
-  if (unit == TimeUnit::Pcm) *position = static_cast<unsigned>(frame);
-  else if (unit == TimeUnit::Ms) *position = static_cast<unsigned>(frame * 1000 / sound_->stream_.rate());
-  else return Result::Unsupported;
+  if (unit == TimeUnit::Pcm)
+    *position = static_cast<unsigned>(frame);
+  else if (unit == TimeUnit::Ms)
+    *position = static_cast<unsigned>(frame * 1000 / sound_->stream_.rate());
+  else
+    return Result::Unsupported;
   return Result::Ok;
 }
 

@@ -28,9 +28,12 @@ size_t readMemory(void* destination, size_t itemSize, size_t items, void* source
 int seekMemory(void* source, ogg_int64_t offset, int whence) {
   auto* reader = static_cast<MemoryReader*>(source);
   ogg_int64_t base = 0;
-  if (whence == SEEK_CUR) base = static_cast<ogg_int64_t>(reader->offset);
-  else if (whence == SEEK_END) base = static_cast<ogg_int64_t>(reader->size);
-  else if (whence != SEEK_SET) return -1;
+  if (whence == SEEK_CUR)
+    base = static_cast<ogg_int64_t>(reader->offset);
+  else if (whence == SEEK_END)
+    base = static_cast<ogg_int64_t>(reader->size);
+  else if (whence != SEEK_SET)
+    return -1;
   const ogg_int64_t target = base + offset;
   if (target < 0 || target > static_cast<ogg_int64_t>(reader->size)) return -1;
   reader->offset = static_cast<size_t>(target);
@@ -72,8 +75,8 @@ Result VorbisStream::open(const void* data, size_t size) {
     // An Ogg page that starts a Vorbis stream, cut short or broken further on, is damaged
     // rather than foreign.
     const auto* bytes = static_cast<const unsigned char*>(data);
-    const bool oggVorbis = size >= 64 && std::memcmp(bytes, "OggS", 4) == 0 &&
-                           std::memcmp(bytes + 28, "\x01vorbis", 7) == 0;
+    const bool oggVorbis =
+        size >= 64 && std::memcmp(bytes, "OggS", 4) == 0 && std::memcmp(bytes + 28, "\x01vorbis", 7) == 0;
     return oggVorbis ? Result::DamagedStream : Result::NotVorbis;
   }
   if (status == OV_EREAD || status == OV_EVERSION || status == OV_EBADHEADER || status == OV_EFAULT) {
