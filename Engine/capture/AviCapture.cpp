@@ -6,9 +6,11 @@
 #include <cwchar>
 
 #include "platform/video/Compressors.h"
+#include "resources/Loader.h"
 #include "runtime/Logger.h"
 #include "runtime/Runtime.h"
 #include "screen/Screen.h"
+#include "sound/Sound.h"
 
 using namespace platform::video;
 
@@ -149,6 +151,10 @@ int AviCapture::init() {
   lastResult = AVIStreamSetFormat(compressedStream, 0, &format, sizeof(BITMAPINFOHEADER));
   if (lastResult != AVIERR_OK) return fail("avi compressed stream format setting failed.\n");
 
+  // The music rides along unless the caller brings sound of its own.
+  if (audioChannels == 0 && engine->loader && engine->loader->opened &&
+      soundtrack.open(*engine->loader, Sound::kMusicPath, *engine->logger) == 0)
+    soundtrack.attach(*this);
   if (audioChannels > 0) {
     AVISTREAMINFOA audioInfo;
     audioInfo.fccType = streamtypeAUDIO;
@@ -201,6 +207,11 @@ void AviCapture::writeFrame() {
     else if (lastResult == AVIERR_INTERNAL) log << "internal";
     else log << "unknown: " << static_cast<int>(lastResult);
     log << "\n";
+  }
+  if (soundtrack.opened()) {
+    const double step = progress.planned() ? progress.plannedStep() : 1.0 / frameRate;
+    const double first = progress.planned() ? progress.plannedFirstTime() : step;
+    soundtrack.writeFrameAudio(*this, first + frameIndex * step, step);  // the music while this frame shows
   }
   progress.frameWritten(frameIndex);
   ++frameIndex;  // also after a failure, so the stream keeps its timing

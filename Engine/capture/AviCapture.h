@@ -4,9 +4,12 @@
 // When the settings record's captureEnabled is set, the demo calls init() once at the start
 // of its loading (it opens captureFileName with the compressor of codecIndex at the chosen
 // frame rate), writeFrame() after each frame is drawn and before the swap (one 24-bit
-// bottom-up BGR read-back of the back buffer) and close() at the end of the program. Audio
-// is optional: setAudioFormat() before init() adds a 16-bit PCM stream, and writeAudio()
-// appends interleaved samples to it, in step with the frames the caller writes. A failed
+// bottom-up BGR read-back of the back buffer) and close() at the end of the program. The
+// soundtrack goes in beside the frames: init() opens the archive's music (the demo does not
+// play it while capturing) and each writeFrame() adds the stretch of music that the frame
+// shows, at the demo time its progress plan gives (frame n at firstTime + n × step; 1/rate,
+// 2/rate, … without a plan). Callers with sound of their own use setAudioFormat() before
+// init() and writeAudio() instead. A failed
 // init() is logged and leaves the service writing nothing; a failed write is logged and the
 // next frame keeps its own number. Main thread only, with the GL context current.
 //
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "capture/CaptureProgress.h"
+#include "capture/CaptureSoundtrack.h"
 #include "capture/CodecInfo.h"
 #include "platform/video/Avi.h"
 
@@ -67,6 +71,7 @@ class AviCapture {
   long audioPosition = 0;  // next sample frame of the audio stream
 
   CaptureProgress progress;
+  CaptureSoundtrack soundtrack;  // the archive's music, when it has one
 };
 
 // The frames per second the settings record asks for; 30 when its index is out of range.

@@ -16,6 +16,9 @@ class CaptureProgress {
   CaptureProgress();
 
   void plan(int totalFrames, double firstTime, double step);
+  bool planned() const { return step > 0; }
+  double plannedFirstTime() const { return firstTime; }
+  double plannedStep() const { return step; }
   void started(const std::string& file, int width, int height, int frameRate, const std::string& codec);
   void failed(const std::string& file, const std::string& reason);
   void frameWritten(int frameIndex);

@@ -1,10 +1,10 @@
 // CaptureSoundtrack: the music decoded into a capture, in step with its frames.
 //
 // While capturing, demo time moves one fixed step per frame, so the music is not played
-// but decoded here: the demo opens it from the data archive before AviCapture::init
-// (attach() gives the capture its audio format), and after writing each frame hands over
-// the frame's demo time and length; the samples of exactly that stretch of the music go
-// into the file, so frame and sound stay together however slowly frames are drawn. Past
+// but decoded here: AviCapture::init opens it from the data archive (attach() gives the
+// capture its audio format), and each written frame hands over its demo time and length;
+// the samples of exactly that stretch of the music go into the file, so frame and sound
+// stay together however slowly frames are drawn. Past
 // the music's end the stretch is silence. Without music (open() fails) the file is silent.
 #pragma once
 

@@ -1,6 +1,7 @@
 // The player itself capturing a stretch of the demo under the test display.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "AviProbe.h"
@@ -35,6 +36,13 @@ TEST(CaptureRun, OneSecondAtThirtyFramesPerSecond) {
   EXPECT_EQ(probe["width"], "160");
   EXPECT_NE(errors.find("capture: writing out.avi (160x120, 30 fps, MPEG-4 part 2)"), std::string::npos) << errors;
   EXPECT_NE(errors.find(", 31 frames, "), std::string::npos) << errors;
+  // The archive's music rides along: the stretch each frame shows, 1/30 s … 32/30 s.
+  auto sound = probeStream(dir.file("out.avi"), "a:0");
+  ASSERT_EQ(sound["codec_name"], "pcm_s16le");
+  EXPECT_EQ(sound["channels"], "2");
+  const double rate = std::stod(sound["sample_rate"]);
+  const auto samples = decodeAudio(dir.file("out.avi"));
+  EXPECT_EQ(static_cast<long long>(samples.size() / 2), std::llround(32 * rate / 30) - std::llround(rate / 30));
 }
 
 TEST(CaptureRun, UnwritableOutputRunsTheDemoWithoutCapture) {
