@@ -2,6 +2,10 @@
 
 #include <SDL.h>
 
+#include "platform/Displays.h"
+#include "platform/Faults.h"
+#include "platform/PixelFormat.h"
+
 namespace platform {
 namespace {
 std::string g_lastError;
@@ -29,8 +33,13 @@ void shutdownVideo() {
 }
 
 Window* createWindow(const WindowDesc& desc) {
+  if (failNow(Fault::CreateWindow)) {
+    g_lastError = "window creation refused";
+    return nullptr;
+  }
   if (!initVideo()) return nullptr;
-  const FramebufferConfig& fb = desc.framebuffer;
+  FramebufferConfig fb = desc.framebuffer;
+  if (desc.pixelFormat != 0) framebufferForPixelFormat(desc.pixelFormat, fb);
   SDL_GL_ResetAttributes();
   SDL_GL_SetAttribute(SDL_GL_RED_SIZE, fb.colorBits / 3);
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, fb.colorBits / 3);
@@ -52,11 +61,43 @@ Window* createWindow(const WindowDesc& desc) {
     fail("SDL_CreateWindow");
     return nullptr;
   }
+  if (desc.fullscreen) {
+    // The mode changes when the window is shown; without a chosen mode it keeps the current one.
+    if (const DisplayModeRecord* mode = pendingFullscreenMode()) {
+      SDL_DisplayMode wanted{mode->format, mode->width, mode->height, mode->refreshRate, nullptr};
+      SDL_SetWindowDisplayMode(window, &wanted);
+    }
+    setFullscreenWindow(reinterpret_cast<Window*>(window));
+  }
   return reinterpret_cast<Window*>(window);
 }
 
 void destroyWindow(Window* window) {
-  if (window) SDL_DestroyWindow(native(window));
+  if (!window) return;
+  if (fullscreenWindow() == window) setFullscreenWindow(nullptr);
+  SDL_DestroyWindow(native(window));
+}
+
+void setWindowPosition(Window* window, int x, int y) {
+  if (!window) return;
+  int top = 0, left = 0, bottom = 0, right = 0;
+  getWindowBordersSize(window, top, left, bottom, right);
+  // SDL places the client area; the frame sits above and left of it.
+  SDL_SetWindowPosition(native(window), x + left, y + top);
+}
+
+void getWindowPosition(Window* window, int& x, int& y) {
+  x = y = 0;
+  if (!window) return;
+  int top = 0, left = 0, bottom = 0, right = 0;
+  getWindowBordersSize(window, top, left, bottom, right);
+  SDL_GetWindowPosition(native(window), &x, &y);
+  x -= left;
+  y -= top;
+}
+
+bool isFullscreen(Window* window) {
+  return window && (SDL_GetWindowFlags(native(window)) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
 void showWindow(Window* window) {
@@ -90,12 +131,20 @@ std::string windowCaption(Window* window) { return window ? SDL_GetWindowTitle(n
 
 GLContext createGLContext(Window* window) {
   if (!window) return nullptr;
+  if (failNow(Fault::CreateContext)) {
+    g_lastError = "context creation refused";
+    return nullptr;
+  }
   SDL_GLContext context = SDL_GL_CreateContext(native(window));
   if (!context) fail("SDL_GL_CreateContext");
   return context;
 }
 
 bool makeCurrent(Window* window, GLContext context) {
+  if (context && failNow(Fault::MakeCurrent)) {
+    g_lastError = "making the context current refused";
+    return false;
+  }
   if (SDL_GL_MakeCurrent(native(window), context) != 0) {
     fail("SDL_GL_MakeCurrent");
     return false;

@@ -14,7 +14,7 @@
 
 namespace platform {
 
-struct Window;     // opaque: an SDL window
+struct Window;  // opaque: an SDL window
 using GLContext = void*;
 
 struct Rect {
@@ -33,12 +33,14 @@ struct FramebufferConfig {
 struct WindowDesc {
   std::string caption;
   int x = 0, y = 0;
-  int width = 640, height = 480;   // client area
-  bool fullscreen = false;         // full-screen in the current display mode
+  int width = 640, height = 480;  // client area
+  bool fullscreen = false;        // full screen, in the mode set by changeDisplaySettings() (Displays.h)
   bool bordered = true;
   FramebufferConfig framebuffer;
+  int pixelFormat = 0;  // 0: `framebuffer` as given; else a format number (PixelFormat.h)
 };
 
+// Calls that can fail also fail on purpose when their fault (Faults.h) is armed.
 // Starts the video subsystem on first use; false (with lastError()) when no display opens.
 bool initVideo();
 void shutdownVideo();
@@ -50,6 +52,11 @@ void hideWindow(Window* window);
 void setWindowIcon(Window* window, int width, int height, const unsigned char* rgba);
 void getClientSize(Window* window, int& width, int& height);
 void getWindowBordersSize(Window* window, int& top, int& left, int& bottom, int& right);
+// Moves the window so that its outer top-left corner (frame included) is at (x, y).
+void setWindowPosition(Window* window, int x, int y);
+// The outer top-left corner of the window (frame included).
+void getWindowPosition(Window* window, int& x, int& y);
+bool isFullscreen(Window* window);
 std::string windowCaption(Window* window);
 
 GLContext createGLContext(Window* window);

@@ -2,12 +2,209 @@
 
 #include <GL/glew.h>
 
+#include <cstdio>
+
 #include "capture/CaptureOptions.h"
 #include "cg/CgGL.h"
+#include "platform/Displays.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgramPath.h"
 #include "runtime/Logger.h"
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
+#include "screen/ConfigSelection.h"
+#include "screen/WindowIcon.h"
+#include "sound/Sound.h"
+
+namespace {
+
+constexpr int kMaxPixelFormats = 128;
+
+// The descriptor of the window's own pixel format: double-buffered RGBA, 24 colour bits and
+// 24 depth bits, swapped by exchange.
+platform::PixelFormatDescriptor windowDescriptor() {
+  platform::PixelFormatDescriptor pfd;
+  pfd.flags = platform::kPfdDrawToWindow | platform::kPfdSupportOpenGL | platform::kPfdDoubleBuffer |
+              platform::kPfdSwapExchange;
+  pfd.colorBits = 24;
+  pfd.depthBits = 24;
+  return pfd;
+}
+
+void boxError(const char* text) { platform::showMessageBox(text, "Screen::init", platform::MessageIcon::Error); }
+
+// The temporary window of the enumeration, released in reverse order whatever happens.
+struct TemporaryWindow {
+  platform::Window* window = nullptr;
+  platform::DeviceContext* dc = nullptr;
+  platform::GLContext context = nullptr;
+  bool current = false;
+  ~TemporaryWindow() {
+    if (current) platform::makeCurrent(window, nullptr);
+    platform::deleteGLContext(context);
+    if (dc) platform::releaseDC(window, dc);
+    platform::destroyWindow(window);
+  }
+};
+
+// Reads the formats of the first device and logs one line per format.
+void enumeratePixelFormats(Screen& screen, platform::DeviceContext* dc) {
+  const int attributes[] = {platform::kDrawToWindow,
+                            1,
+                            platform::kSupportOpenGL,
+                            1,
+                            platform::kAcceleration,
+                            platform::kFullAcceleration,
+                            platform::kColorBits,
+                            24,
+                            platform::kAlphaBits,
+                            8,
+                            platform::kDepthBits,
+                            24,
+                            platform::kStencilBits,
+                            0,
+                            platform::kDoubleBuffer,
+                            1,
+                            0};
+  int formats[kMaxPixelFormats];
+  unsigned count = 0;
+  if (!platform::choosePixelFormatARB(dc, attributes, nullptr, kMaxPixelFormats, formats, &count) || count == 0) {
+    return;
+  }
+  const int queried[10] = {platform::kDrawToWindow, platform::kSupportOpenGL, platform::kAcceleration,
+                           platform::kColorBits,    platform::kAlphaBits,     platform::kDepthBits,
+                           platform::kStencilBits,  platform::kDoubleBuffer,  platform::kSampleBuffers,
+                           platform::kSamples};
+  const char* labels[10] = {
+      " draw_to_window: ", " support_opengl: ", " acceleration: ",  " color_bits: ",     " alpha_bits: ",
+      " depth_bits: ",     " stencil_bits: ",   " double_buffer: ", " sample_buffers: ", " samples: "};
+  Logger& log = *screen.runtime->logger;
+  for (unsigned i = 0; i < count; ++i) {
+    int values[10] = {};
+    if (!platform::getPixelFormatAttribivARB(dc, formats[i], 0, 10, queried, values)) continue;
+    if (!screen.devices.empty()) screen.devices.front().pixelFormats.push_back({formats[i], values[9]});
+    log << "id: " << formats[i];
+    for (int a = 0; a < 10; ++a) log << labels[a] << values[a];
+    log << "\n";
+  }
+}
+
+}  // namespace
+
+int initUserConfig(Screen& screen) {
+  if (!platform::initVideo()) {
+    // Without a display there is nothing to enumerate or to draw into.
+    platform::showMessageBox("No display available (" + platform::lastError() + ").", "Screen::init",
+                             platform::MessageIcon::Error);
+    return 1;
+  }
+
+  screen.devices.clear();
+  platform::DisplayDeviceInfo info;
+  for (int i = 0; platform::enumDisplayDevices(i, info); ++i) {
+    DisplayDevice device;
+    platform::DisplayModeRecord mode;
+    for (int m = 0; platform::enumDisplaySettings(info.deviceName, m, mode); ++m) {
+      if (config_selection::isUsableMode(mode)) device.modes.push_back({mode, config_selection::modeLabel(mode)});
+    }
+    device.ordinal = i;
+    device.description = info.deviceString;
+    device.name = info.deviceName;
+    if (info.attachedToDesktop) screen.devices.push_back(std::move(device));
+  }
+
+  TemporaryWindow temp;
+  platform::WindowDesc desc;
+  desc.caption = screen.caption;
+  desc.width = 640;
+  desc.height = 480;
+  temp.window = platform::createWindow(desc);
+  if (!temp.window) return 1;
+  temp.dc = platform::getDC(temp.window);
+  if (!temp.dc) return 1;
+
+  platform::PixelFormatDescriptor basic;
+  basic.flags = platform::kPfdDrawToWindow | platform::kPfdSupportOpenGL | platform::kPfdDoubleBuffer;
+  basic.colorBits = 24;
+  basic.depthBits = 24;
+  int format = platform::choosePixelFormat(temp.dc, basic);
+  if (!platform::setPixelFormat(temp.dc, format, basic)) return 1;
+  temp.context = platform::createGLContext(temp.window);
+  if (!temp.context) return 1;
+  temp.current = platform::makeCurrent(temp.window, temp.context);
+  if (!temp.current) return 1;
+
+  if (!platform::pixelFormatQueriesAvailable(temp.dc)) {
+    platform::showMessageBox("Extension WGL_ARB_pixel_format is required.", "Init error", platform::MessageIcon::Error);
+    return 1;
+  }
+
+  if (!screen.devices.empty()) {
+    // Left at 0 where the extension is missing (the query then only raises a GL error).
+    GLfloat maxAnisotropy = 0;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    screen.devices.front().maxAnisotropy = maxAnisotropy;
+  }
+
+  enumeratePixelFormats(screen, temp.dc);
+
+  screen.soundDrivers.clear();
+  if (screen.runtime->sound->getDeviceName(screen.soundDrivers) != 0) return 1;
+  return 0;
+}
+
+int getUserConfig(Screen& screen) {
+  int desktopWidth = 0, desktopHeight = 0;
+  platform::getDesktopSize(desktopWidth, desktopHeight);
+  UserConfig& c = screen.config;
+  config_selection::storeStartSelection(c, screen.devices, screen.aaChoices, screen.runtime->gui != 0, desktopWidth,
+                                        desktopHeight);
+  Logger& log = *screen.runtime->logger;
+  log << "Resolution: " << c.width << "x" << c.height << "\n";
+  log << "Fullscreen: " << (c.fullscreen ? 1 : 0) << "\n";
+  log << "VSync: " << (c.vsync ? 1 : 0) << "\n";
+  log << "AA samples: " << c.aaSamples << " samples\n";
+  log << "Aniso level: x" << static_cast<double>(c.anisoLevel) << "\n";
+  return c.accepted ? 0 : 1;
+}
+
+int checkRequirements(const std::function<const char*(unsigned name)>& getString) {
+  Logger& log = *Runtime::instance()->logger;
+  const char* version = getString(GL_VERSION);
+  log << "Renderer: " << getString(GL_RENDERER) << "\n";
+  log << "Device Vendor: " << getString(GL_VENDOR) << "\n";
+  log << "GL Version: " << version << "\n";
+
+  int major = 0, minor = 0;
+  if (!version || std::sscanf(version, "%d.%d", &major, &minor) != 2) {
+    platform::showMessageBox("Invalid GL_VERSION format", "Req check error", platform::MessageIcon::Error);
+    return 1;
+  }
+
+  const char* extensions = getString(GL_EXTENSIONS);
+  int slMajor = 0, slMinor = 0;
+  if (major == 1) {
+    const std::string list = extensions ? extensions : "";
+    if (list.find("GL_ARB_shading_language_100") != std::string::npos) slMajor = 1;
+  } else if (major >= 2) {
+    const char* sl = getString(GL_SHADING_LANGUAGE_VERSION);
+    if (!sl || std::sscanf(sl, "%d.%d", &slMajor, &slMinor) != 2) {
+      platform::showMessageBox("Invalid GL_SHADING_LANGUAGE_VERSION format", "Req check error",
+                               platform::MessageIcon::Error);
+      return 1;
+    }
+  }
+  log << "GL Shading Language Version: " << slMajor << "." << slMinor << "\n";
+  log << "\nSupported Extensions:\n" << extensions << "\n";
+  return 0;
+}
+
+int checkRequirements() {
+  return checkRequirements(
+      [](unsigned name) { return reinterpret_cast<const char*>(glGetString(static_cast<GLenum>(name))); });
+}
 
 // Cg errors are looked up where they matter (effect loading logs them); they never stop the program.
 static void noErrorHandler(CGcontext, CGerror, void*) {}
@@ -15,61 +212,133 @@ static void noErrorHandler(CGcontext, CGerror, void*) {}
 Screen::Screen(Runtime* owner) : runtime(owner) {}
 
 int Screen::init() {
-  const ProgramOptions& options = programOptions();
+  // Settings defaults; the GUI switch decides full screen and the log.
   config = UserConfig{};
   config.fullscreen = runtime->gui == 0;
   config.createLog = runtime->gui != 0;
-  if (options.windowed) config.fullscreen = false;
-  if (options.fullscreen) config.fullscreen = true;
-  if (options.width) config.width = *options.width;
-  if (options.height) config.height = *options.height;
-  if (options.noVsync) config.vsync = false;
-  if (options.log) config.createLog = true;
-  applyCaptureOptions(options, config, codecs, *runtime->capture);
-  caption = "Veltro 12 " PYLON_VERSION_TEXT;
-  config.accepted = true;
+  config.captureFileName = config_selection::captureFileName(platform::programPath());
 
-  if (config.createLog) runtime->logger->create();
+  className = "Pylon";
+  caption = std::string("Veltro 12 ") + PYLON_VERSION_TEXT;
+  if (caption.size() > 63) caption.resize(63);
+
+  // A log asked for on the command line opens at once, so that it also holds the
+  // enumeration's lines.
+  if (programOptions().log) runtime->logger->create();
+
+  // The class's procedure and icon serve every window opened below.
+  platform::setWindowProc(&Screen::windowProc);
+  if (icon.empty()) icon = makeWindowIcon(iconSize);
+
+  if (initUserConfig(*this) != 0) {
+    *runtime->logger << "init user config failed.\n";
+    return 1;
+  }
+  if (getUserConfig(*this) != 0 || !config.accepted) {
+    *runtime->logger << "get user config failed or exit by user.\n";
+    return 1;
+  }
+  config_selection::applyOptions(config, devices, programOptions());
+  applyCaptureOptions(programOptions(), config, codecs, *runtime->capture);
+
+  if (config.createLog && !runtime->logger->created) runtime->logger->create();
+
+  // The full-screen mode: the chosen one; for a size given on the command line that the
+  // adapter does not list, a record of that size, which the switch then refuses. Without any
+  // mode at all the view opens in a window.
+  platform::DisplayModeRecord fullscreenMode;
+  if (const DisplayMode* mode = config_selection::chosenMode(devices, config.deviceIndex, config.modeIndex)) {
+    fullscreenMode = mode->mode;
+  } else if (const DisplayMode* first = config_selection::chosenMode(devices, config.deviceIndex, 0)) {
+    fullscreenMode = first->mode;
+    fullscreenMode.width = config.width;
+    fullscreenMode.height = config.height;
+  } else if (config.fullscreen) {
+    *runtime->logger << "no display mode to switch to: running in a " << config.width << " x " << config.height
+                     << " window.\n";
+    config.fullscreen = false;
+  }
 
   platform::WindowDesc desc;
   desc.caption = caption;
   desc.width = config.width;
   desc.height = config.height;
-  desc.fullscreen = config.fullscreen;
-  desc.x = desc.y = 0;
-  if (!desc.fullscreen) {
-    platform::Rect area;
-    if (platform::getWorkArea(area)) {
-      if (config.width < area.right) desc.x = (area.right - config.width) / 2;
-      if (config.height < area.bottom) desc.y = (area.bottom - config.height) / 2;
+  if (config.fullscreen) {
+    if (platform::changeDisplaySettings(&fullscreenMode) != platform::kDisplayChangeSuccessful) {
+      platform::showMessageBox("Full screen mode failed", "Screen::init", platform::MessageIcon::Warning);
+      config.fullscreen = false;
+    } else {
+      desc.fullscreen = true;
+      desc.bordered = false;
+      if (runtime->gui == 0) platform::setCursorVisible(false);
     }
   }
+
+  // X11 fixes the framebuffer at window creation, so the format is chosen first.
+  const int format = config_selection::pixelFormatNumber(devices, config.deviceIndex, config.aaSamples);
+  desc.pixelFormat = format;
   window = platform::createWindow(desc);
   if (!window) {
-    platform::showMessageBox("CreateWindowEx() failed.", "Screen::init", platform::MessageIcon::Error);
+    boxError("CreateWindowEx() failed.");
+    return 1;
+  }
+  if (!config.fullscreen) {
+    platform::Rect area;
+    if (platform::getWorkArea(area)) {
+      int top = 0, left = 0, bottom = 0, right = 0;
+      platform::getWindowBordersSize(window, top, left, bottom, right);
+      int x = 0, y = 0;
+      config_selection::windowPosition(area, config.width, config.height, config.width + left + right,
+                                       config.height + top + bottom, x, y);
+      platform::setWindowPosition(window, x, y);
+    }
+  }
+  platform::setWindowIcon(window, iconSize, iconSize, icon.data());
+
+  dc = platform::getDC(window);
+  if (!dc) {
+    platform::destroyWindow(window);
+    window = nullptr;
+    boxError("GetDC() failed.");
+    return 1;
+  }
+  if (!platform::setPixelFormat(dc, format, windowDescriptor())) {
+    platform::releaseDC(window, dc);
+    dc = nullptr;
+    platform::destroyWindow(window);
+    window = nullptr;
+    boxError("SetPixelFormat() failed.");
     return 1;
   }
   context = platform::createGLContext(window);
   if (!context) {
+    platform::releaseDC(window, dc);
+    dc = nullptr;
     platform::destroyWindow(window);
     window = nullptr;
-    platform::showMessageBox("wglCreateContex() failed.", "Screen::init", platform::MessageIcon::Error);
+    boxError("wglCreateContex() failed.");
     return 1;
   }
   if (!platform::makeCurrent(window, context)) {
     platform::deleteGLContext(context);
     context = nullptr;
+    platform::releaseDC(window, dc);
+    dc = nullptr;
     platform::destroyWindow(window);
     window = nullptr;
-    platform::showMessageBox("wglMakeCurrent() failed.", "Screen::init", platform::MessageIcon::Error);
+    boxError("wglMakeCurrent() failed.");
     return 1;
   }
+
+  // glewInit loads the GL entry points and then the GLX ones.
   glewExperimental = GL_TRUE;
   GLenum glewResult = glewInit();
   if (glewResult != GLEW_OK) {
     *runtime->logger << "GLEW error: " << reinterpret_cast<const char*>(glewGetErrorString(glewResult)) << "\n";
   }
   *runtime->logger << "Status: Using GLEW " << reinterpret_cast<const char*>(glewGetString(GLEW_VERSION)) << "\n";
+
+  if (checkRequirements() != 0) return 1;
 
   platform::setSwapInterval(config.vsync ? 1 : 0);
   platform::setScreenSaverEnabled(false);
@@ -82,7 +351,6 @@ int Screen::init() {
   cgSetErrorHandler(noErrorHandler, nullptr);
   cgGLRegisterStates(cgContext);
   cgGLSetManageTextureParameters(cgContext, CG_TRUE);
-  platform::setWindowProc(&Screen::windowProc);
   platform::showWindow(window);
   return 0;
 }
@@ -93,13 +361,18 @@ void Screen::shutdown() {
     cgContext = nullptr;
   }
   if (window) {
-    if (context) {
+    if (dc) {
       platform::makeCurrent(window, nullptr);
       platform::deleteGLContext(context);
       context = nullptr;
+      platform::releaseDC(window, dc);
+      dc = nullptr;
     }
     platform::hideWindow(window);
-    if (config.fullscreen) platform::setCursorVisible(true);
+    if (config.fullscreen) {
+      platform::changeDisplaySettings(nullptr);
+      platform::setCursorVisible(true);
+    }
     platform::destroyWindow(window);
     window = nullptr;
   }
@@ -110,6 +383,7 @@ void Screen::shutdown() {
 int64_t Screen::windowProc(const platform::Message& message) {
   switch (message.type) {
     case platform::MessageType::Close:
+      // The window itself stays until Screen::shutdown.
       platform::postQuitMessage(0);
       return 0;
     case platform::MessageType::KeyDown:

@@ -1,0 +1,28 @@
+// Faults: makes chosen platform calls fail on purpose, so that tests can reach the engine's
+// failure paths (a refused full-screen switch, a window that cannot be created, ...).
+//
+// An armed fault lets its call succeed `succeedFirst` times and then fails it every time
+// until it is cleared; clearFaults() disarms all of them. Production code never arms a
+// fault. Each platform call that can fail asks failNow() first and then reports failure
+// exactly as it would for a real one. Main thread only.
+#pragma once
+
+namespace platform {
+
+enum class Fault {
+  ChangeDisplayMode,   // changeDisplaySettings() refuses the mode
+  CreateWindow,        // createWindow() returns nullptr
+  GetDC,               // getDC() returns nullptr
+  SetPixelFormat,      // setPixelFormat() returns false
+  CreateContext,       // createGLContext() returns nullptr
+  MakeCurrent,         // makeCurrent() with a context returns false
+  PixelFormatQueries,  // pixelFormatQueriesAvailable() returns false
+  Count
+};
+
+void setFault(Fault fault, bool armed, int succeedFirst = 0);
+// True when the call guarded by `fault` must fail now (counts down succeedFirst).
+bool failNow(Fault fault);
+void clearFaults();
+
+}  // namespace platform
