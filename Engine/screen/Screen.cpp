@@ -92,10 +92,10 @@ void enumeratePixelFormats(Screen& screen, platform::DeviceContext* dc) {
 }  // namespace
 
 int initUserConfig(Screen& screen) {
-  if (!platform::initVideo()) {
-    // Without a display there is nothing to enumerate or to draw into.
-    platform::showMessageBox("No display available (" + platform::lastError() + ").", "Screen::init",
-                             platform::MessageIcon::Error);
+  // Without a display there is nothing to enumerate or to draw into.
+  if (!platform::hasDisplay() || !platform::initVideo()) {
+    const std::string reason = platform::hasDisplay() ? platform::lastError() : "DISPLAY is not set";
+    platform::showMessageBox("No display available (" + reason + ").", "Screen::init", platform::MessageIcon::Error);
     return 1;
   }
 

@@ -1,6 +1,7 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "platform/Displays.h"
@@ -305,5 +306,45 @@ INSTANTIATE_TEST_SUITE_P(EscapeAndClose, PlayerExitTest,
                                            message(platform::MessageType::Char, platform::kKeyEscape),
                                            message(platform::MessageType::Close)),
                          exitName);
+
+}  // namespace
+
+namespace {
+
+// Restores an environment variable when the scope ends.
+class SavedVariable {
+ public:
+  explicit SavedVariable(const char* name) : name(name) {
+    if (const char* value = std::getenv(name)) saved = value;
+    had = std::getenv(name) != nullptr;
+  }
+  ~SavedVariable() {
+    if (had) setenv(name, saved.c_str(), 1);
+  }
+
+ private:
+  const char* name;
+  std::string saved;
+  bool had = false;
+};
+
+TEST(ScreenWithoutDisplay, SaysSoAndStopsStartUp) {
+  SavedVariable display("DISPLAY"), wayland("WAYLAND_DISPLAY");
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  Runtime::destroyForTesting();
+  programOptions() = ProgramOptions{};
+  programOptions().dataFile = std::string(PYLON_TEST_DATA) + "/tiny.zip";
+  MessageRecorder boxes;
+  Screen* screen = Runtime::instance()->screen;
+  EXPECT_EQ(screen->init(), 1);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, "No display available (DISPLAY is not set).");
+  EXPECT_EQ(boxes.boxes[0].caption, "Screen::init");
+  EXPECT_EQ(screen->window, nullptr);
+  screen->shutdown();
+  Runtime::destroyForTesting();
+  programOptions() = ProgramOptions{};
+}
 
 }  // namespace
