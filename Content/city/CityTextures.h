@@ -1,0 +1,34 @@
+// CityTextures: the images the city is drawn with, painted by code.
+//
+// Each function returns the PNG bytes of one texture; the same call always gives the same
+// bytes. Images are painted upright (top row first); the loader flips them so that texture
+// coordinate v = 0 is the bottom of the picture.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace content {
+
+// Facades: 32 window bays by 64 floors (16 pixels a window cell, 512 x 1024). The alpha
+// channel is 1 on lit windows, which the facade effect lets flicker. style: 0 glass, 1 warm,
+// 2 dark.
+constexpr int kFacadeBays = 32, kFacadeFloors = 64;
+constexpr float kBayWidth = 3.0f, kFloorHeight = 3.5f;
+std::vector<uint8_t> facadeTexture(int style);
+
+std::vector<uint8_t> roofTexture();      // 256 x 256 gravel roof with a parapet edge
+std::vector<uint8_t> pavementTexture();  // 128 x 128 sidewalk slabs
+std::vector<uint8_t> asphaltTexture();   // 256 x 256 grey noise the street effect tiles
+// 2048 x 1024 panorama, elevation -10 to 90 degrees bottom to top: stars in the colour
+// channels, distant skyline silhouettes (with their windows) where alpha is 1.
+std::vector<uint8_t> skyTexture();
+constexpr int kSignColumns = 8, kSignRows = 2;  // neon sign atlas, 64 x 256 a sign
+std::vector<uint8_t> signTexture();
+constexpr int kHoloRows = 4;  // billboard atlas, 512 x 128 a board
+std::vector<uint8_t> holoTexture();
+
+// A 5 x 7 pixel font for the few words the content writes on things.
+void drawText(class Image& image, int x, int y, int scale, const char* text, struct Rgba colour);
+
+}  // namespace content
