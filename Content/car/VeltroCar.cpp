@@ -106,20 +106,22 @@ Mesh veltroMesh() {
     if (side > 0) quad(m, p0, p1, p2, p3, kGlow);
     else quad(m, p1, p0, p3, p2, kGlow);
   }
-  // Two short tail fins.
+  // Two short tail fins, each a thin triangle seen from both sides, with a red lamp on top.
+  auto twoSided = [&m](Vec3 a, Vec3 b, Vec3 c, Region r) {
+    Vec3 n = normalize(cross(b - a, c - a));
+    for (float s : {1.0f, -1.0f}) {
+      uint32_t i0 = m.addVertex(a, n * s, {1, 0, 0}, r.u0, r.v0);
+      uint32_t i1 = m.addVertex(b, n * s, {1, 0, 0}, r.u1, r.v0);
+      uint32_t i2 = m.addVertex(c, n * s, {1, 0, 0}, r.u1, r.v1);
+      if (s > 0) m.addTriangle(i0, i1, i2);
+      else m.addTriangle(i0, i2, i1);
+    }
+  };
   for (float side : {-1.0f, 1.0f}) {
     float z = side * 0.42f;
     Vec3 a{-2.0f, tail.top, z}, b{-1.2f, 0.95f, z}, c{-1.75f, 1.25f, z};
-    uint32_t i0 = m.addVertex(a, {0, 0, side}, {1, 0, 0}, kTrim.u0, kTrim.v0);
-    uint32_t i1 = m.addVertex(b, {0, 0, side}, {1, 0, 0}, kTrim.u1, kTrim.v0);
-    uint32_t i2 = m.addVertex(c, {0, 0, side}, {1, 0, 0}, kTrim.u1, kTrim.v1);
-    m.addTriangle(i0, i1, i2);
-    m.addTriangle(i0, i2, i1);
-    uint32_t l = m.addVertex(c + Vec3{0, 0.02f, 0}, {0, 1, 0}, {1, 0, 0}, (kTail.u0 + kTail.u1) / 2, (kTail.v0 + kTail.v1) / 2);
-    uint32_t l1 = m.addVertex(c + Vec3{0.12f, -0.1f, 0}, {0, 1, 0}, {1, 0, 0}, (kTail.u0 + kTail.u1) / 2, kTail.v0 + 0.01f);
-    uint32_t l2 = m.addVertex(c + Vec3{-0.1f, -0.12f, 0}, {0, 1, 0}, {1, 0, 0}, kTail.u0 + 0.01f, kTail.v0 + 0.01f);
-    m.addTriangle(l, l1, l2);
-    m.addTriangle(l, l2, l1);
+    twoSided(a, b, c, kTrim);
+    twoSided(c + Vec3{0, 0.02f, -0.06f}, c + Vec3{0.14f, -0.1f, 0}, c + Vec3{0, 0.02f, 0.06f}, kTail);
   }
   return m;
 }

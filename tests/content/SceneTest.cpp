@@ -1,0 +1,149 @@
+// The generated city scene: consistent for the engine, and using what the engine offers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "ContentFixtures.h"
+#include "city/CameraFlight.h"
+#include "city/CityLayout.h"
+#include "resources/SceneValidator.h"
+
+namespace {
+
+class CityScene : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const std::vector<uint8_t>& pb = content_test::member("city-03.pb");
+    ASSERT_TRUE(scene().ParseFromArray(pb.data(), int(pb.size())));
+  }
+  static Kestrel::KestrelLib& scene() {
+    static Kestrel::KestrelLib s;
+    return s;
+  }
+};
+
+TEST_F(CityScene, PassesTheEngineValidation) { EXPECT_EQ(validateScene(scene()), ""); }
+
+TEST_F(CityScene, ImportsThroughTheLoaderWithTheGlStepsStubbed) {
+  testing_support::ScratchDir dir;
+  std::string error;
+  ASSERT_EQ(content_test::generatedMembers().write(dir.path() + "/data.zip", error), 0) << error;
+  Loader loader;
+  ASSERT_EQ(loader.openArchive(dir.path() + "/data.zip", &error), 0) << error;
+  int textures = 0, shaders = 0;
+  loader.sceneSteps.uploadScene = [](KestrelLibDynamic&) { return 0; };
+  loader.sceneSteps.loadSceneTexture = [&](Kestrel::Texture& t) { t.set_crc(uint32_t(100 + textures++)); return 0; };
+  loader.sceneSteps.loadSceneShader = [&](Kestrel::Shader&, KestrelLibDynamic&) { ++shaders; return 0; };
+  KestrelLibDynamic imported;
+  ASSERT_EQ(loader.loadScene(imported), 0);
+  EXPECT_EQ(textures, scene().texture_size());
+  EXPECT_EQ(shaders, scene().shader_size());
+  EXPECT_EQ(imported.object_size(), scene().object_size());
+}
+
+TEST_F(CityScene, NamesOurToolAndVersion) {
+  EXPECT_EQ(scene().info().tool(), "pylon build-data");
+  EXPECT_EQ(scene().info().version(), "9.9.9");
+}
+
+TEST_F(CityScene, UsesSharedGeometryHierarchiesAndDissolves) {
+  std::map<uint32_t, int> byKey;
+  int parented = 0, deepest = 0, dissolving = 0;
+  const auto& objects = scene().object();
+  for (int i = 0; i < objects.size(); ++i) {
+    const Kestrel::Object& o = objects[i];
+    if (o.type() == Kestrel::OBJECT) ++byKey[o.vboid()];
+    int depth = 0;
+    for (uint32_t p = i + 1; objects[int(p) - 1].parent().type() == 1 && depth < 10; ++depth)
+      p = objects[int(p) - 1].parent().number();
+    parented += depth > 0;
+    deepest = std::max(deepest, depth);
+    if (o.dissolve().key_size() >= 2) ++dissolving;
+    EXPECT_GE(o.motion_size(), 9) << "object " << i + 1;
+  }
+  int shared = 0;
+  for (auto [key, count] : byKey) shared += count > 1;
+  EXPECT_GE(shared, 3) << "geometries drawn by more than one object";
+  EXPECT_GE(parented, 10);
+  EXPECT_GE(deepest, 2) << "a chain of at least two parents";
+  EXPECT_GE(dissolving, 10);
+  // Objects that share a key share every stream, so the shared vertex buffer fits them all.
+  std::map<uint32_t, const Kestrel::Object*> first;
+  for (const Kestrel::Object& o : objects) {
+    if (o.type() != Kestrel::OBJECT) continue;
+    auto [it, fresh] = first.emplace(o.vboid(), &o);
+    if (fresh) continue;
+    EXPECT_EQ(o.pointsid(), it->second->pointsid());
+    EXPECT_EQ(o.uvsid(), it->second->uvsid());
+    EXPECT_EQ(o.normalsid(), it->second->normalsid());
+  }
+}
+
+TEST_F(CityScene, DrawsThroughBothPathsWithSamplersAndTextureNumbers) {
+  std::set<uint32_t> used;
+  for (const Kestrel::Object& o : scene().object())
+    for (const Kestrel::Surface& s : o.surface()) used.insert(s.materialid());
+  int effect = 0, textured = 0, flat = 0;
+  for (uint32_t id : used) {
+    const Kestrel::Material& m = scene().material(int(id) - 1);
+    if (m.shader()) ++effect;
+    else if (m.mappingtype() != Kestrel::FLAT && m.ttexid()) ++textured;
+    else if (m.mappingtype() == Kestrel::FLAT) ++flat;
+  }
+  EXPECT_GE(effect, 5);
+  EXPECT_GE(textured, 2);
+  EXPECT_GE(flat, 2);
+  int samplers = 0;
+  for (const Kestrel::Shader& s : scene().shader()) samplers += s.sampler_size();
+  EXPECT_GE(samplers, 5);
+}
+
+TEST_F(CityScene, CameraHasATargetAZoomAndEverySpanKind) {
+  ASSERT_EQ(scene().camera_size(), 1);
+  const Kestrel::Camera& c = scene().camera(0);
+  ASSERT_EQ(c.target().type(), 1u);
+  ASSERT_GE(c.target().number(), 1u);
+  EXPECT_EQ(scene().object(int(c.target().number()) - 1).type(), Kestrel::NULLOBJECT);
+  ASSERT_EQ(c.motion_size(), 6);
+  EXPECT_GE(c.zoomfactor().key_size(), 3);
+  std::set<uint32_t> spans;
+  float last = 0;
+  for (int ch = 0; ch < 3; ++ch)
+    for (const Kestrel::Key& k : c.motion(ch).key()) spans.insert(k.spantype()), last = std::max(last, k.time());
+  EXPECT_TRUE(spans.count(0) && spans.count(2) && spans.count(3)) << "TCB, Bezier and linear spans";
+  EXPECT_EQ(last, content::kFlightSeconds);
+  for (const Kestrel::Key& k : c.zoomfactor().key()) EXPECT_GT(k.value(), 0.5f) << "zoom at " << k.time();
+}
+
+TEST(CityLayout, AvenuesStayClearForTheCarsAndTheCityCoversTheirRange) {
+  content::CityLayout city = content::makeCityLayout();
+  float lo = 1e9f, hi = -1e9f;
+  for (const content::Tower& t : city.towers) {
+    for (const content::Box& b : t.tiers) {
+      lo = std::min({lo, b.lo.x, b.lo.z}), hi = std::max({hi, b.hi.x, b.hi.z});
+      for (float a : city.avenues) {
+        // Cars fly within 4.5 of each avenue line (plus half a car): keep 8 clear.
+        EXPECT_FALSE(b.lo.x < a + 8 && b.hi.x > a - 8) << "tower across avenue x = " << a;
+        EXPECT_FALSE(b.lo.z < a + 8 && b.hi.z > a - 8) << "tower across avenue z = " << a;
+      }
+    }
+  }
+  EXPECT_LE(lo, -450.0f);
+  EXPECT_GE(hi, 150.0f);
+  EXPECT_EQ(city.landmarks.size(), 5u);
+  EXPECT_GT(city.towers.size(), 300u);
+}
+
+TEST(CityBudget, SceneAndCarStayWithinTheSoftwareRasteriserBudget) {
+  content::DataReport report;
+  content_test::generatedMembers(&report);
+  EXPECT_LE(report.city.trianglesDrawn, 40000u);
+  EXPECT_LE(report.city.drawCalls, 120u);
+  EXPECT_LE(report.carTriangles, 200u);
+  std::printf("scene: %u triangles, %u draw calls, %u objects; car: %u triangles\n", report.city.trianglesDrawn,
+              report.city.drawCalls, report.city.objects, report.carTriangles);
+}
+
+}  // namespace
