@@ -1,38 +1,46 @@
-// Shared by the content tests: the generated archive, built once per test program, and a
-// loader opened on it.
+// Shared by the content tests: the archive the build generated beside the programs, opened
+// with the engine's loader, and the scene parsed from it.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
+#include <vector>
 
-#include "data/DataArchive.h"
 #include "resources/Loader.h"
 #include "support/TestSupport.h"
 
 namespace content_test {
 
-// The members of one generator run (kept for the whole test program: building takes a
-// second or two).
-inline const content::ZipWriter& generatedMembers(content::DataReport* report = nullptr) {
-  static content::DataReport kept;
-  static std::unique_ptr<content::ZipWriter> zip = [] {
-    auto z = std::make_unique<content::ZipWriter>();
+inline std::string builtArchivePath() { return std::string(PYLON_BINARY_DIR) + "/data.zip"; }
+
+inline Loader& builtArchive() {
+  static Loader loader;
+  static bool opened = [] {
     std::string error;
-    EXPECT_EQ(content::buildDataMembers(*z, "9.9.9", kept, error), 0) << error;
-    return z;
+    EXPECT_EQ(loader.openArchive(builtArchivePath(), &error), 0) << error;
+    return true;
   }();
-  if (report) *report = kept;
-  return *zip;
+  (void)opened;
+  return loader;
 }
 
-inline const std::vector<uint8_t>& member(const std::string& name) {
-  static const std::vector<uint8_t> none;
-  for (const content::ZipMember& m : generatedMembers().members())
-    if (m.name == name) return m.data;
-  ADD_FAILURE() << "no member " << name;
-  return none;
+inline std::vector<uint8_t> member(const std::string& name) {
+  Loader& loader = builtArchive();
+  std::vector<uint8_t> bytes(loader.getSize(name));
+  if (bytes.empty() || loader.read(name, bytes.data()) != 0) ADD_FAILURE() << "no member " << name;
+  return bytes;
+}
+
+inline const Kestrel::KestrelLib& cityScene() {
+  static Kestrel::KestrelLib scene;
+  static bool parsed = [] {
+    std::vector<uint8_t> pb = member("city-03.pb");
+    EXPECT_TRUE(scene.ParseFromArray(pb.data(), int(pb.size())));
+    return true;
+  }();
+  (void)parsed;
+  return scene;
 }
 
 }  // namespace content_test

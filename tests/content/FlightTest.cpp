@@ -14,14 +14,7 @@ namespace {
 
 class Flight : public testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    const std::vector<uint8_t>& pb = content_test::member("city-03.pb");
-    ASSERT_TRUE(scene().ParseFromArray(pb.data(), int(pb.size())));
-  }
-  static Kestrel::KestrelLib& scene() {
-    static Kestrel::KestrelLib s;
-    return s;
-  }
+  static const Kestrel::KestrelLib& scene() { return content_test::cityScene(); }
   static const Kestrel::Camera& camera() { return scene().camera(0); }
   void cameraAt(float t, float& x, float& y, float& z) {
     x = evaluateEnvelope(camera().motion(0), t);

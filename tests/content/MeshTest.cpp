@@ -38,13 +38,7 @@ void expectSoundTriangles(const MmfMesh& m) {
 
 class ArchiveMeshes : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_EQ(content_test::generatedMembers().write(dir.path() + "/data.zip", error), 0) << error;
-    ASSERT_EQ(loader.openArchive(dir.path() + "/data.zip", &error), 0) << error;
-  }
-  testing_support::ScratchDir dir;
-  Loader loader;
+  Loader& loader = content_test::builtArchive();
 };
 
 TEST_F(ArchiveMeshes, QuadCoversTheViewportFacingTheViewer) {
@@ -106,7 +100,7 @@ TEST_F(ArchiveMeshes, CarIsSmallSleekAndLit) {
 
 TEST(CarMesh, BinaryFileKeepsEveryValueOfTheGeneratedMesh) {
   content::Mesh generated = content::veltroMesh();
-  const std::vector<uint8_t>& bytes = content_test::member("objects/veltro.mmf");
+  std::vector<uint8_t> bytes = content_test::member("objects/veltro.mmf");
   Loader loader;
   MmfMesh read;
   ASSERT_EQ(loader.parseBinMmf("objects/veltro.mmf", bytes.data(), bytes.size(), read), 0);
