@@ -55,7 +55,13 @@ int buildDataMembers(ZipWriter& zip, const std::string& version, DataReport& rep
   }
 
 #ifdef PYLON_HAVE_MUSIC
-  if (add("music/ambient_adventure_by_tessar.ogg", soundtrackOgg())) return 1;
+  std::vector<unsigned char> ogg;
+  std::string musicError;
+  if (music::buildSoundtrack(ogg, musicError) != 0) {
+    error = "music/ambient_adventure_by_tessar.ogg: " + musicError;
+    return 1;
+  }
+  if (add("music/ambient_adventure_by_tessar.ogg", std::vector<uint8_t>(ogg.begin(), ogg.end()))) return 1;
 #endif
   return 0;
 }
