@@ -29,13 +29,15 @@ const std::vector<NamedAsset>& cityTextures() {
       {"textures/city/pavement.png", pavementTexture}, {"textures/city/asphalt.png", asphaltTexture},
       {"textures/city/sky.png", skyTexture},       {"textures/city/signs.png", signTexture},
       {"textures/city/holo.png", holoTexture},
+      {"textures/city/lamp-red.png", lampRedTexture}, {"textures/city/lamp-white.png", lampWhiteTexture},
   };
   return list;
 }
 
 namespace {
 
-enum Tex { kTexGlass = 1, kTexWarm, kTexDark, kTexRoof, kTexPavement, kTexAsphalt, kTexSky, kTexSigns, kTexHolo };
+enum Tex { kTexGlass = 1, kTexWarm, kTexDark, kTexRoof, kTexPavement, kTexAsphalt, kTexSky, kTexSigns, kTexHolo, kTexLampRed,
+           kTexLampWhite };
 
 struct Materials {
   uint32_t facade[3], roof, rooftop, mast, pavement, street, curbCyan, curbAmber, neon, beacon, sky, holo, beam,
@@ -63,7 +65,15 @@ void addFacade(Mesh& m, const Box& b, float v0, Random& rnd) {
 // masts. One object, one surface per material.
 Geometry buildTowers(SceneWriter& w, const CityLayout& city, const Materials& mat) {
   Mesh facades[3], roofs, plant, masts;
-  for (const Tower& t : city.towers) {
+  // Towers from south to north: the flight mostly looks north, so near walls tend to be
+  // drawn first and hide the far ones before they are shaded.
+  std::vector<const Tower*> order;
+  for (const Tower& t : city.towers) order.push_back(&t);
+  std::stable_sort(order.begin(), order.end(), [](const Tower* a, const Tower* b) {
+    return a->tiers[0].lo.z + a->tiers[0].hi.z > b->tiers[0].lo.z + b->tiers[0].hi.z;
+  });
+  for (const Tower* tp : order) {
+    const Tower& t = *tp;
     Random rnd(uint32_t(t.seed));
     float top = t.height();
     float texH = kFacadeFloors * kFloorHeight;
@@ -91,10 +101,13 @@ Geometry buildTowers(SceneWriter& w, const CityLayout& city, const Materials& ma
     }
   }
   SurfaceMesh sm;
-  for (int s = 0; s < 3; ++s) sm.add(facades[s], mat.facade[s]);
-  sm.add(roofs, mat.roof);
+  // Flat-coloured surfaces first: the fixed-function path switches the texture-coordinate
+  // array off for them and leaves it so; the textured roofs switch it on again before the
+  // facades, whose effect reads texture coordinates.
   sm.add(plant, mat.rooftop);
   sm.add(masts, mat.mast);
+  sm.add(roofs, mat.roof);
+  for (int s = 0; s < 3; ++s) sm.add(facades[s], mat.facade[s]);
   return w.geometry(sm);
 }
 
@@ -140,10 +153,11 @@ Geometry buildStreets(SceneWriter& w, const CityLayout& city, const Materials& m
     }
   }
   SurfaceMesh sm;
-  sm.add(asphalt, mat.street);
-  sm.add(pavement, mat.pavement);
+  // As for the towers: flat kerb lights, then the textured pavement, then the streets' effect.
   sm.add(curbCyan, mat.curbCyan);
   sm.add(curbAmber, mat.curbAmber);
+  sm.add(pavement, mat.pavement);
+  sm.add(asphalt, mat.street);
   return w.geometry(sm);
 }
 
@@ -347,8 +361,10 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
   mat.holo = w.material(1, 1, 1, shHolo, 0, Kestrel::UV);
   mat.beam = w.material(0.7f, 0.8f, 1.0f, shBeam, 0, Kestrel::FLAT);
   mat.ringMetal = w.material(1, 1, 1, shNeon, 0, Kestrel::UV);
-  mat.lampRed = w.material(1.0f, 0.12f, 0.08f, 0, 0, Kestrel::FLAT);
-  mat.lampWhite = w.material(1.0f, 1.0f, 1.0f, 0, 0, Kestrel::FLAT);
+  // The crown lamps are textured rather than flat, so that drawing them leaves the
+  // texture-coordinate array on for the effects drawn after them.
+  mat.lampRed = w.material(1, 1, 1, 0, kTexLampRed, Kestrel::UV);
+  mat.lampWhite = w.material(1, 1, 1, 0, kTexLampWhite, Kestrel::UV);
 
   CameraFlight flight = makeCameraFlight();
 

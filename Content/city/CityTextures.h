@@ -27,6 +27,8 @@ constexpr int kSignColumns = 8, kSignRows = 2;  // neon sign atlas, 64 x 256 a s
 std::vector<uint8_t> signTexture();
 constexpr int kHoloRows = 4;  // billboard atlas, 512 x 128 a board
 std::vector<uint8_t> holoTexture();
+std::vector<uint8_t> lampRedTexture();    // 8 x 8 solid lamp colours for the crowns
+std::vector<uint8_t> lampWhiteTexture();
 
 // A 5 x 7 pixel font for the few words the content writes on things.
 void drawText(class Image& image, int x, int y, int scale, const char* text, struct Rgba colour);

@@ -91,6 +91,24 @@ TEST_F(CityScene, DrawsThroughBothPathsWithSamplersAndTextureNumbers) {
   EXPECT_GE(samplers, 5);
 }
 
+TEST_F(CityScene, EffectsAlwaysFindTheTextureCoordinateArrayOn) {
+  // Drawing a flat surface without an effect switches the texture-coordinate array off and
+  // leaves it off; a textured one switches it on. Every effect here reads texture
+  // coordinates, so within each object a flat surface must be followed by a textured one
+  // before any effect surface and before the object ends (objects may be skipped by their
+  // dissolve, so no object may rely on another).
+  const auto& objects = scene().object();
+  for (int i = 0; i < objects.size(); ++i) {
+    bool on = true;
+    for (int k = 0; k < objects[i].surface_size(); ++k) {
+      const Kestrel::Material& m = scene().material(int(objects[i].surface(k).materialid()) - 1);
+      if (m.shader()) EXPECT_TRUE(on) << "object " << i + 1 << " surface " << k + 1 << ": effect without coordinates";
+      else on = m.mappingtype() != Kestrel::FLAT;
+    }
+    EXPECT_TRUE(on) << "object " << i + 1 << " leaves the texture-coordinate array off";
+  }
+}
+
 TEST_F(CityScene, CameraHasATargetAZoomAndEverySpanKind) {
   ASSERT_EQ(scene().camera_size(), 1);
   const Kestrel::Camera& c = scene().camera(0);
