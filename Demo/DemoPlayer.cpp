@@ -4,13 +4,24 @@
 
 #include <cmath>
 
+#include "FrameProfile.h"
+#include "Scene01.h"
 #include "capture/AviCapture.h"
+#include "capture/FrameShot.h"
+#include "cg/Cg.h"
+#include "cg/CgGL.h"
+#include "gui/TweakGui.h"
 #include "platform/Events.h"
 #include "platform/Window.h"
+#include "platform/tweakbar/TweakBar.h"
+#include "resources/Loader.h"
+#include "runtime/Logger.h"
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
 #include "runtime/Timer.h"
+#include "scene/Renderer.h"
 #include "screen/Screen.h"
+#include "sound/Sound.h"
 
 DemoPlayer& demoPlayer() {
   static DemoPlayer player;
@@ -25,42 +36,155 @@ long captureFrameCount(double from, double to, double step) {
   return n;
 }
 
+DemoPlayer::~DemoPlayer() {
+  for (unsigned i = 0; i < entryCount; ++i) delete entries[i].part;
+}
+
+int DemoPlayer::addEntry(const TimelineEntry& entry) {
+  if (entryCount >= kMaxEntries) {
+    *Runtime::instance()->logger << "timeline full: a part beyond " << kMaxEntries << " entries is refused\n";
+    delete entry.part;
+    return 1;
+  }
+  entries[entryCount++] = entry;
+  return 0;
+}
+
+int DemoPlayer::addPart(Effect* part, float start, float end, float fadeIn, float fadeOut) {
+  return addEntry({part, start, end, fadeIn, fadeOut, 1, 2});
+}
+
+int DemoPlayer::addProductionParts() { return addPart(new Scene01(), 0.0f, 120.0f, 2.0f, 4.0f); }
+
+int DemoPlayer::initPost() {
+  Runtime* runtime = Runtime::instance();
+  runtime->renderer->applyDefaultState();
+  const UserConfig& config = runtime->screen->config;
+  if (post.createTargets(config.viewportWidth, config.viewportHeight) != 0) return 1;
+  return post.load(*runtime->loader);
+}
+
 int DemoPlayer::init() {
   Runtime* runtime = Runtime::instance();
   const ProgramOptions& options = programOptions();
   if (options.from) startTime = *options.from;
   if (options.to) endTime = *options.to;
+  if (options.shotTime) {
+    shotPending = true;
+    shotTime = *options.shotTime;
+    shotFile = options.shotFile;
+  }
   if (runtime->screen->config.captureEnabled) runtime->capture->init();
 
   loadingBar.fade(1, 1.0f);
-  loadingBar.progress(1);
+  if (entryCount == 0) addProductionParts();
+  for (unsigned i = 0; i < entryCount; ++i) {
+    if (entries[i].part->init() != 0) {
+      loadingBar.fade(2, 1.0f);
+      return 1;
+    }
+    platform::Message message;
+    if (platform::peekMessage(message)) {
+      // A quit waits until the loop takes it; everything else is handled at once.
+      if (message.type == platform::MessageType::Quit)
+        platform::postQuitMessage(static_cast<int>(message.wParam));
+      else
+        platform::dispatchMessage(message);
+    }
+    loadingBar.progress(entryCount);
+  }
+  if (initPost() != 0) return 1;
   loadingBar.fade(2, 1.0f);
   runtime->timer->reset();
+  runtime->sound->play();
+  // The channel exists once playing: --from moves the music with the demo time.
+  if (startTime > 0.0) runtime->sound->seek(startTime);
   return 0;
 }
 
-// Until the production's parts are on the timeline, a frame is the empty picture.
+void DemoPlayer::renderParts(float time) {
+  Runtime* runtime = Runtime::instance();
+  Renderer& renderer = *runtime->renderer;
+  glEnable(GL_DEPTH_TEST);
+  glDepthFunc(GL_LESS);
+  glDepthMask(GL_TRUE);
+  mixFactor = 0.0f;
+  wipeFactor = 0.0f;
+  glClear(GL_COLOR_BUFFER_BIT);
+
+  for (unsigned i = 0; i < entryCount; ++i) {
+    TimelineEntry& e = entries[i];
+    if (!(e.start <= time && time < e.end)) continue;
+    glClear(GL_DEPTH_BUFFER_BIT);
+    e.part->draw(time - e.start);
+    if ((e.inKind == 1 || e.inKind == 3) && time - e.start <= e.fadeIn)
+      renderer.fadeQuad(e.inKind, (time - e.start) / e.fadeIn);
+    if ((e.outKind == 2 || e.outKind == 4) && e.end - e.fadeOut <= time)
+      renderer.fadeQuad(e.outKind, (e.fadeOut + time - e.end) / e.fadeOut);
+    if ((e.outKind == 5 || e.outKind == 7) && e.end - e.fadeOut <= time) {
+      post.copyViewBand(post.transitionA);
+      (e.outKind == 5 ? mixStart : wipeStart) = e.end - e.fadeOut;
+    }
+    if ((e.inKind == 6 || e.inKind == 8) && time < e.start + e.fadeIn) {
+      post.copyViewBand(post.transitionB);
+      if (e.inKind == 6) {
+        mixEnd = e.start + e.fadeIn;
+        mixFactor = (time - mixStart) / (mixEnd - mixStart);
+      } else {
+        wipeEnd = e.start + e.fadeIn;
+        wipeFactor = (time - wipeStart) / (wipeEnd - wipeStart);
+      }
+    }
+  }
+
+  if (runtime->gui) {
+    for (const TweakParameter& p : runtime->tweakGui->parameters) {
+      CGeffect effect = static_cast<CGeffect>(p.effect);
+      cgGLSetParameter1f(cgGetNamedEffectParameter(effect, p.parameterName.c_str()), p.value);
+    }
+  }
+  if (renderer.postprocess) post.run(time, mixFactor, wipeFactor);
+}
+
 void DemoPlayer::frame() {
   Runtime* runtime = Runtime::instance();
   const UserConfig& config = runtime->screen->config;
   if (firstFrame) {
     firstFrame = false;
-    captureStep = 1.0 / captureFrameRate(config);
-    if (config.captureEnabled)
-      runtime->capture->progress.plan(static_cast<int>(captureFrameCount(startTime, endTime, captureStep)),
-                                      startTime + captureStep, captureStep);
+    if (config.captureEnabled) {
+      fixedStep = 1.0 / captureFrameRate(config);
+      runtime->capture->progress.plan(static_cast<int>(captureFrameCount(startTime, endTime, fixedStep)),
+                                      startTime + fixedStep, fixedStep);
+    }
   }
+  FrameProfile& profile = frameProfile();
+  profile.begin();
+  if (runtime->sound->loaded) runtime->sound->update();
 
-  // Time: a fixed step per frame while capturing, the clock otherwise.
   double now = 0.0;
-  if (config.captureEnabled) now = startTime + static_cast<double>(++capturedFrames) * captureStep;
-  else now = startTime + runtime->timer->seconds();
+  if (shotPending)
+    now = shotTime;
+  else if (fixedStep > 0.0)
+    now = startTime + static_cast<double>(++steppedFrames) * fixedStep;
+  else
+    now = startTime + runtime->timer->seconds();
   t = static_cast<float>(now);
+  runtime->sound->advanceTo(now);  // capture and --shot: the music's analysis at this instant
 
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  renderParts(t);
+  profile.mark(FramePhase::Post);
+  runtime->renderer->drawSpectrum();
+  if (runtime->gui) TwDraw();
 
+  if (shotPending) {
+    shotPending = false;
+    const int result = writeFrameShot(shotFile, config.width, config.height);
+    platform::postQuitMessage(result == 0 ? 0 : 1);
+    return;
+  }
   if (config.captureEnabled) runtime->capture->writeFrame();
+  profile.mark(FramePhase::Overlay);
   platform::swapBuffers(runtime->screen->window);
+  profile.mark(FramePhase::Swap);
   if (now > endTime) platform::postQuitMessage(0);
 }

@@ -1,30 +1,84 @@
-// DemoPlayer: the production — its timeline of parts, the loading bar and the frame.
+// DemoPlayer: the production — its timeline of parts, the post-processing resources, the
+// loading bar and the frame.
 //
-// One static instance. init() opens the capture file when capturing, loads everything
-// while the loading bar shows progress and starts the music; frame() is called by the
-// message loop whenever no message waits and ends the program after 125 seconds of demo
-// time (or at --to). While capturing, demo time advances by exactly one frame step per
-// frame instead of following the clock, so every frame of the video is one instant apart.
+// One static instance (demoPlayer()). init() opens the capture file when capturing, loads
+// every part while the loading bar shows progress, sets the GL default state, makes the
+// render targets and post effects, and starts the music; frame() is called by the message
+// loop whenever no message waits: it advances demo time, draws the parts active at that
+// time with their fades and transitions, post-processes, draws the spectrum and beat flash
+// and the tweak bar, captures, swaps, and ends the program after 125 s (or --to).
+//
+// While capturing (or when a benchmark sets fixedStep), demo time advances by exactly one
+// step per frame instead of following the clock, so every frame of the video is one
+// instant apart whatever each took to draw. With --shot the
+// frame at that time is rendered once through the whole chain and written to a PNG file.
 #pragma once
 
+#include <memory>
+#include <string>
+
+#include "Effect.h"
+#include "post/PostChain.h"
 #include "runtime/LoadingBar.h"
+
+struct TimelineEntry {
+  Effect* part = nullptr;  // owned by the entry
+  float start = 0;
+  float end = 0;
+  float fadeIn = 0;
+  float fadeOut = 0;
+  int inKind = 1;   // 1 from black, 3 from white, 6 cross-fade target, 8 wipe target
+  int outKind = 2;  // 2 to black, 4 to white, 5 cross-fade source, 7 wipe source
+};
 
 class DemoPlayer {
  public:
+  static constexpr unsigned kMaxEntries = 64;
+
+  DemoPlayer() = default;
+  ~DemoPlayer();
+  DemoPlayer(const DemoPlayer&) = delete;
+  DemoPlayer& operator=(const DemoPlayer&) = delete;
+
+  // Appends a part fading in from and out to black; the player owns it from now on. 0, or
+  // 1 (logged, the part deleted) when the timeline is full.
+  int addPart(Effect* part, float start, float end, float fadeIn, float fadeOut);
+  // The same with explicit transition kinds.
+  int addEntry(const TimelineEntry& entry);
+
   int init();
   void frame();
 
+  // The production's timeline: Scene01 from 0 to 120 s, 2 s in, 4 s out.
+  int addProductionParts();
+  // init() without the production's parts, capture, music or loading bar: the GL state,
+  // the targets and the post resources (tests use it with parts of their own).
+  int initPost();
+  // Steps 4 to 7 of a frame at time `time`: parts, transitions, parameters, post chain.
+  void renderParts(float time);
+
+  unsigned entryCount = 0;
   LoadingBar loadingBar;
+  PostChain post;
+  TimelineEntry entries[kMaxEntries];
   float t = 0.0f;
+  float mixStart = 0, mixEnd = 0, mixFactor = 0;
+  float wipeStart = 0, wipeEnd = 0, wipeFactor = 0;
 
   // The stretch of the timeline to play (--from, --to).
   double startTime = 0.0;
   double endTime = 125.0;
 
-  // Fixed-step time while capturing: the step is computed on the first frame.
+  // Fixed-step time: frame n shows startTime + n x fixedStep. Capturing sets the step from
+  // the capture frame rate on the first frame; 0 follows the timer.
   bool firstFrame = true;
-  double captureStep = 0.0;
-  long capturedFrames = 0;
+  double fixedStep = 0.0;
+  long steppedFrames = 0;
+
+  // --shot: the frame at that time goes to this PNG file and the program ends.
+  bool shotPending = false;
+  double shotTime = 0.0;
+  std::string shotFile;
 };
 
 DemoPlayer& demoPlayer();

@@ -16,6 +16,26 @@ void errorBox(const std::string& text, const char* caption) {
 }
 }  // namespace
 
+// Brings an offline mix to `seconds`: what playback would have mixed by then. A small step
+// forward mixes just the frames in between, so the mixer's history (spectrum, wave data)
+// is that of continuous playback; a jump (or a step back) repositions the voice and mixes
+// the 2 x kBands frames before the time, silence before the start. `mixed` counts the
+// frames mixed so far on the output's clock.
+void Sound::mixUpTo(audio::System* system, audio::Channel* voice, int rate, double seconds, int64_t& mixed) {
+  constexpr int64_t kWindow = 2 * kBands;
+  const int64_t end = seconds > 0.0 ? static_cast<int64_t>(seconds * audio::Mixer::kRate + 1e-6) : 0;
+  if (end >= mixed && end - mixed <= kWindow) {
+    if (end > mixed) system->renderFrames(nullptr, static_cast<int>(end - mixed));
+    mixed = end;
+    return;
+  }
+  const int64_t frames = std::min(end, kWindow);
+  const int64_t start = (end - frames) * rate / audio::Mixer::kRate;
+  voice->setPosition(static_cast<unsigned>(start), audio::TimeUnit::Pcm);
+  system->renderFrames(nullptr, static_cast<int>(frames));
+  mixed = end;
+}
+
 Sound::Sound(Runtime* runtime) : engine(runtime) {}
 
 Sound::~Sound() {
@@ -65,16 +85,8 @@ int Sound::spectrumAt(const char* data, uint32_t size, double seconds, float* ba
     *error = "the time is outside the music (0 to " + std::to_string(lengthMs / 1000.0) + " s)";
     return 1;
   }
-  // What playback has mixed by then: the 2 × kBands frames before the time, silence before
-  // the start.
-  constexpr int64_t kWindow = 2 * kBands;
-  const int64_t end = static_cast<int64_t>(seconds * audio::Mixer::kRate + 1e-6);  // mix frames by then
-  int64_t frames = std::min(end, kWindow);
-  if (end > kWindow) {
-    const int64_t start = (end - kWindow) * rate / audio::Mixer::kRate;
-    voice->setPosition(static_cast<unsigned>(start), audio::TimeUnit::Pcm);
-  }
-  offline->renderFrames(nullptr, static_cast<int>(frames));
+  int64_t mixed = 0;
+  mixUpTo(offline, voice, rate, seconds, mixed);
   float right[kBands];
   offline->getSpectrum(bands, kBands, 0, audio::FftWindow::Rect);
   offline->getSpectrum(right, kBands, 1, audio::FftWindow::Rect);
@@ -136,6 +148,10 @@ int Sound::init() {
     errorBox("Unknown sound output method \"" + forced + "\" (known: " + names + ").", "Sound::init");
     return 1;
   }
+  // Capture and --shot render demo time, not wall time: the mix follows that time through
+  // advanceTo() instead of a device, so the spectrum and the beat flash match each frame.
+  followsDemoTime = config.captureEnabled || programOptions().shotTime.has_value();
+  if (followsDemoTime) output = audio::OutputType::Offline;
   system->setDriver(config.soundDriver);
   system->setOutput(output);
 
@@ -180,6 +196,13 @@ void Sound::play() {
   if (!loaded) return;
   lastResult = system->playSound(audio::kChannelFree, music, false, &channel);
   if (lastResult != audio::Result::Ok) errorBox(audio::errorString(lastResult), "Sound::play");
+}
+
+void Sound::advanceTo(double seconds) {
+  if (!loaded || !followsDemoTime || !channel) return;
+  int rate = audio::Mixer::kRate;
+  music->getFormat(&rate, nullptr);
+  mixUpTo(system, channel, rate, seconds, mixedFrames);
 }
 
 void Sound::update() {

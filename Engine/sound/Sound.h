@@ -41,6 +41,9 @@ class Sound {
   int init();
   void play();
   void update();
+  // Capture and --shot only (followsDemoTime): mixes the music up to demo time `seconds`,
+  // so that getSpectrum() and getWaveData() describe that instant. Does nothing otherwise.
+  void advanceTo(double seconds);
   float* getSpectrum();
   float* getWaveData();
 
@@ -67,11 +70,14 @@ class Sound {
   audio::Result lastResult = audio::Result::Ok;
   audio::CreateSoundExInfo createInfo{};
   bool loaded = false;
+  bool followsDemoTime = false;  // offline output driven by advanceTo()
+  int64_t mixedFrames = 0;
   float spectrumLeft[kArrayLength] = {};
   float spectrumRight[kArrayLength] = {};
   float waveData[kArrayLength] = {};
 
  private:
   int createSystem(const char* caption);
+  static void mixUpTo(audio::System* system, audio::Channel* voice, int rate, double seconds, int64_t& mixed);
   std::unique_ptr<char[]> musicData;  // the stream reads it until the end of the run
 };

@@ -17,7 +17,7 @@ std::string player() { return std::string(PYLON_BINARY_DIR) + "/veltro12"; }
 int runPlayer(const ScratchDir& dir, const std::string& arguments, std::string& errors) {
   int status = 0;
   runCommand("cd '" + dir.path() + "' && '" + player() + "' --no-dialog --windowed --size 160x120 --data '" +
-                 PYLON_TEST_DATA + "/tiny.zip' " + arguments + " 2>errors.txt",
+                 PYLON_BINARY_DIR + "/data.zip' " + arguments + " 2>errors.txt",
              &status);
   errors = readFile(dir.file("errors.txt"));
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -43,6 +43,24 @@ TEST(CaptureRun, OneSecondAtThirtyFramesPerSecond) {
   const double rate = std::stod(sound["sample_rate"]);
   const auto samples = decodeAudio(dir.file("out.avi"));
   EXPECT_EQ(static_cast<long long>(samples.size() / 2), std::llround(32 * rate / 30) - std::llround(rate / 30));
+}
+
+TEST(CaptureRun, EachFrameIsTheShotOfItsInstant) {
+  if (!platform::hasDisplay()) GTEST_SKIP() << "no display";
+  ScratchDir dir;
+  std::string errors;
+  // Frames at 60 + n/30 s for n = 1..4; the second is the instant 60 + 2/30.
+  ASSERT_EQ(runPlayer(dir, "--capture out.avi --fps 30 --from 60 --to 60.1", errors), 0) << errors;
+  ASSERT_EQ(runPlayer(dir, "--shot 60.0666666666667 shot.png", errors), 0) << errors;
+  const auto frames = decodeFrames(dir.file("out.avi"), 160, 120);
+  const auto shot = decodeFrames(dir.file("shot.png"), 160, 120);
+  ASSERT_EQ(frames.size(), 4u);
+  ASSERT_EQ(shot.size(), 1u);
+  // The same picture through the lossy codec; a neighbouring frame of the moving camera is
+  // measurably further away.
+  const double same = psnr(frames[1], shot[0]);
+  EXPECT_GT(same, 30.0);
+  EXPECT_GT(same, psnr(frames[3], shot[0]) + 3.0);
 }
 
 TEST(CaptureRun, UnwritableOutputRunsTheDemoWithoutCapture) {

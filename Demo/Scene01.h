@@ -1,0 +1,42 @@
+// Scene01: the production's one part — the animated night city seen through its flying
+// camera, with two perpendicular streams of 800 cars each from 43 s on.
+//
+// Created and put on the timeline by the demo; init() loads the city, the car mesh, effect
+// and texture and lays out the cars (the same layout on every run); draw() renders the part
+// at a local time.
+#pragma once
+
+#include <array>
+
+#include "Effect.h"
+#include "resources/KestrelLibDynamic.h"
+#include "resources/MmfMesh.h"
+#include "resources/Shader.h"
+#include "resources/Texture.h"
+
+struct CarRecord {
+  float a, y, b, speed;  // stream A: {x0, y, z, speed}; stream B: {x, y, z0, speed}
+};
+
+// The car layout: MT19937 seeded 56884, eight draws per car.
+void layOutCars(std::array<CarRecord, 200>& streamA, std::array<CarRecord, 200>& streamB);
+// A car's travelled coordinate at time t: start + speed * t, re-entering every 50 s of its
+// travel so that it never passes 100.
+float carPosition(float start, float speed, float t);
+
+class Scene01 : public Effect {
+ public:
+  int init() override;
+  void draw(float localTime) override;
+
+  Texture carTexture;
+  Shader carEffect;
+  std::array<CarRecord, 200> streamA{};
+  std::array<CarRecord, 200> streamB{};
+  KestrelLibDynamic city;
+  MmfMesh carModel;
+
+ private:
+  void drawCars(float t);
+  void drawControlGrid();
+};

@@ -1,0 +1,113 @@
+#include "post/PostChain.h"
+
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "cg/Cg.h"
+#include "cg/CgGL.h"
+#include "resources/Loader.h"
+#include "runtime/Runtime.h"
+#include "scene/SceneRenderer.h"
+#include "screen/Screen.h"
+
+namespace {
+void setSampler(const Shader& shader, const char* name, uint32_t texture) {
+  cgGLSetupSampler(cgGetNamedEffectParameter(shader.effect, name), texture);
+}
+void setFloat(const Shader& shader, const char* name, float value) {
+  if (CGparameter p = cgGetNamedEffectParameter(shader.effect, name)) cgGLSetParameter1f(p, value);
+}
+}  // namespace
+
+int PostChain::createTargets(int w, int h) {
+  const uint32_t width = static_cast<uint32_t>(std::max(w, 1)), height = static_cast<uint32_t>(std::max(h, 1));
+  for (RenderTarget* target : {&scene, &transitionA, &transitionB}) {
+    target->create(width, height);
+    if (target->checkStatus() != 0) return 1;
+  }
+  for (RenderTarget* target : {&bloom, &bloomTemp}) {
+    target->create(std::max(width >> 2, 1u), std::max(height >> 2, 1u));
+    if (target->checkStatus() != 0) return 1;
+  }
+  if (createDepthRenderbuffer(scene.width, scene.height, depthRenderbuffer) == 0) scene.attachDepth(depthRenderbuffer);
+  return 0;
+}
+
+int PostChain::load(Loader& loader) {
+  if (loader.loadMmf(quad) != 0) return 1;
+  loader.uploadMesh(quad, GL_STATIC_DRAW);
+  if (loader.loadBinMmf("objects/cube_env100out.mmf", cube) != 0) return 1;
+  gradient.source = "textures/gradient.png";
+  if (loader.loadTexture(gradient) != 0) return 1;
+  const std::pair<Shader*, const char*> effects[] = {
+      {&brightPass, "shaders/bloom-bright_pass.cgfx"}, {&gaussH, "shaders/bloom-gaussH.cgfx"},
+      {&gaussV, "shaders/bloom-gaussV.cgfx"},          {&final, "shaders/bloom-final.cgfx"},
+      {&overlay, "shaders/post-overlay.cgfx"},         {&mixer, "shaders/post-mixer.cgfx"},
+      {&wipe, "shaders/post-wipe.cgfx"}};
+  for (const auto& [shader, source] : effects) {
+    shader->source = source;
+    if (loader.loadShader(*shader) != 0) return 1;
+  }
+  return 0;
+}
+
+void PostChain::apply(const Shader& shader) const {
+  CGpass pass = cgGetFirstPass(shader.technique);
+  if (!pass) return;
+  cgSetPassState(pass);
+  drawMesh(quad.indexBuffer, quad.vertexBuffer, static_cast<uint32_t>(quad.points.size() / 3 - 1),
+           static_cast<uint32_t>(quad.polygons.size()));
+  cgResetPassState(pass);
+}
+
+void PostChain::copyViewBand(const RenderTarget& target) const {
+  const UserConfig& config = Runtime::instance()->screen->config;
+  glBindTexture(GL_TEXTURE_2D, target.texture);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, (config.height - config.viewportHeight) / 2,
+                      static_cast<GLsizei>(target.width), static_cast<GLsizei>(target.height));
+}
+
+void PostChain::run(float t, float mixFactor, float wipeFactor) {
+  glPushAttrib(GL_VIEWPORT_BIT);
+
+  if (mixFactor != 0.0f || wipeFactor != 0.0f) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (mixFactor > 0.0f) {
+      setSampler(mixer, "sampA", transitionA.texture);
+      setSampler(mixer, "sampB", transitionB.texture);
+      setFloat(mixer, "factor", std::min(mixFactor, 1.0f));
+      apply(mixer);
+    } else {
+      setSampler(wipe, "sampA", transitionA.texture);
+      setSampler(wipe, "sampB", transitionB.texture);
+      setSampler(wipe, "sampGrad", gradient.crc);
+      setFloat(wipe, "wipe", wipeFactor > 1.0f ? 1.5f : 2.0f * wipeFactor - 0.5f);
+      apply(wipe);
+    }
+  }
+
+  copyViewBand(scene);
+
+  bloom.bind();
+  glViewport(0, 0, static_cast<GLsizei>(bloom.width), static_cast<GLsizei>(bloom.height));
+  setSampler(brightPass, "RT", scene.texture);
+  setFloat(brightPass, "BloomThreshold", 0.5f + 0.02f * std::sin(static_cast<float>(24.0f * t)));
+  apply(brightPass);
+
+  bloomTemp.bind();
+  setSampler(gaussV, "Blur0", bloom.texture);
+  apply(gaussV);
+
+  bloom.bind();
+  setSampler(gaussH, "Blur0", bloomTemp.texture);
+  apply(gaussH);
+
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  glPopAttrib();
+
+  setSampler(final, "RT", scene.texture);
+  setSampler(final, "Blur1", bloom.texture);
+  apply(final);
+}

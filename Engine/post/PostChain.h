@@ -1,0 +1,43 @@
+// PostChain: the post-processing that finishes every frame — the transition composite
+// (cross-fade or gradient wipe between two parts), then bloom: a bright pass and two
+// separable Gaussian blurs at quarter resolution, and the final composite back into the
+// window's view band.
+//
+// Owned by the demo. createTargets() and load() run once during the demo's initialisation,
+// with the GL and effect contexts current; run() once per frame after the parts are drawn.
+// The frame copies the outgoing and incoming parts into transitionA and transitionB with
+// copyViewBand(). Nothing here allocates per frame.
+#pragma once
+
+#include <cstdint>
+
+#include "post/RenderTarget.h"
+#include "resources/MmfMesh.h"
+#include "resources/Shader.h"
+#include "resources/Texture.h"
+
+class Loader;
+
+struct PostChain {
+  // The effects, in loading order.
+  Shader brightPass, gaussH, gaussV, final, overlay, mixer, wipe;
+  Texture gradient;
+  MmfMesh quad;
+  MmfMesh cube;  // loaded with the rest; no pass draws it
+  RenderTarget scene, transitionA, transitionB, bloom, bloomTemp;
+  uint32_t depthRenderbuffer = 0;
+
+  // The five targets for a view of w x h (bloom at w/4 x h/4) and the depth renderbuffer
+  // on the scene target. 0, or 1 when a target is incomplete. A renderbuffer that cannot
+  // be made is logged and does not fail.
+  int createTargets(int w, int h);
+  // The quad and cube meshes, the gradient texture and the seven effects. 0, or 1 at the
+  // first one that fails to load.
+  int load(Loader& loader);
+  // One frame of post-processing over the back buffer's view band.
+  void run(float t, float mixFactor, float wipeFactor);
+  // Copies the view band of the back buffer into `target`'s texture.
+  void copyViewBand(const RenderTarget& target) const;
+  // Sets the first pass of `shader`'s technique, draws the quad over the viewport, resets.
+  void apply(const Shader& shader) const;
+};
