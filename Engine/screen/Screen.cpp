@@ -6,9 +6,11 @@
 
 #include "capture/CaptureOptions.h"
 #include "cg/CgGL.h"
+#include "gui/TweakGui.h"
 #include "platform/Displays.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
+#include "platform/tweakbar/TweakBar.h"
 #include "runtime/Logger.h"
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
@@ -351,6 +353,14 @@ int Screen::init() {
   cgSetErrorHandler(noErrorHandler, nullptr);
   cgGLRegisterStates(cgContext);
   cgGLSetManageTextureParameters(cgContext, CG_TRUE);
+
+  if (runtime->gui) {
+    if (runtime->tweakGui->init() == 1) {
+      platform::showMessageBox(" GUI init error.", "Screen::init", platform::MessageIcon::Warning);
+      return 1;
+    }
+    runtime->tweakGui->addRendererVariables();
+  }
   platform::showWindow(window);
   return 0;
 }
@@ -381,6 +391,10 @@ void Screen::shutdown() {
 }
 
 int64_t Screen::windowProc(const platform::Message& message) {
+  // The tweak bar sees input first, so that a key typed into one of its fields (Escape
+  // included) does not also reach the demo.
+  Runtime* runtime = Runtime::instance();
+  if (runtime->gui && TwEventWin(message)) return 0;
   switch (message.type) {
     case platform::MessageType::Close:
       // The window itself stays until Screen::shutdown.
