@@ -26,6 +26,8 @@ PACKAGES=(
   libimgui-dev libgtk-3-dev
   # headless runs and checks
   xvfb xauth mesa-utils ffmpeg imagemagick xdotool sox python3-numpy
+  # install, package and its checks (manual pages, lintian, desktop entry, clean-root install)
+  help2man lintian desktop-file-utils debootstrap man-db
 )
 
 SUDO=""

@@ -31,10 +31,19 @@ constexpr size_t longestName = 255;
 }  // namespace
 
 std::string Loader::findArchive(const std::string& explicitName) {
+  return findArchive(explicitName, platform::programDirectory());
+}
+
+std::string Loader::findArchive(const std::string& explicitName, const std::string& programDir) {
   if (!explicitName.empty()) return explicitName;
   if (isFile("data.zip")) return "data.zip";
-  const std::string beside = platform::programDirectory();
-  if (!beside.empty() && isFile(beside + "/data.zip")) return beside + "/data.zip";
+  if (!programDir.empty()) {
+    // Beside the program (a build tree), then where an installed program keeps its data
+    // (bin/../share/veltro12).
+    for (const std::string& folder : {programDir, platform::installedShareDirectory(programDir, "veltro12")}) {
+      if (isFile(folder + "/data.zip")) return folder + "/data.zip";
+    }
+  }
   return "data.zip";
 }
 

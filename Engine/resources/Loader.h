@@ -57,6 +57,9 @@ class Loader {
 
   // Where the archive is looked for, in order, for an explicit name ("" for the default).
   static std::string findArchive(const std::string& explicitName);
+  // The same search for a program living in `programDir`: the working directory's data.zip,
+  // `programDir`/data.zip, `programDir`/../share/veltro12/data.zip; "data.zip" when none exists.
+  static std::string findArchive(const std::string& explicitName, const std::string& programDir);
 
   // Opens the archive file at `path` (closing any open one). 0 on success; 1 with the
   // reason in `error` (when given). No message box.
