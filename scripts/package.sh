@@ -10,7 +10,7 @@ rm -f "$BUILD_DIR"/veltro12_*.deb
 (cd "$BUILD_DIR" && cpack -G DEB > cpack.log) || { cat "$BUILD_DIR/cpack.log"; exit 1; }
 deb=$(ls "$BUILD_DIR"/veltro12_*.deb)
 echo "package: $deb"
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb"
 echo "lintian:"
 lintian --fail-on error "$deb"
 echo "lintian: no errors"
