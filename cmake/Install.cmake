@@ -5,6 +5,14 @@ include(GNUInstallDirs)
 # Debian keeps a package's doc files under its package name.
 set(PYLON_DOC_INSTALL_DIR ${CMAKE_INSTALL_DATADIR}/doc/veltro12)
 
+# The release's date: the changelog's entry and the manual pages' date, so that a package
+# built from the same sources has the same bytes whenever it is built.
+set(PYLON_RELEASE_EPOCH 1796774400)  # 2026-12-09 00:00 UTC
+set(saved_epoch "$ENV{SOURCE_DATE_EPOCH}")
+set(ENV{SOURCE_DATE_EPOCH} ${PYLON_RELEASE_EPOCH})
+string(TIMESTAMP PYLON_RELEASE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+set(ENV{SOURCE_DATE_EPOCH} "${saved_epoch}")
+
 set(PYLON_MAINTAINER "PylonLib maintainers <maintainers@users.noreply.c-seed-a2f1e337.example>"
     CACHE STRING "Maintainer named in the Debian package and its changelog")
 
@@ -54,7 +62,7 @@ if(HELP2MAN_EXECUTABLE AND GZIP_EXECUTABLE)
     add_custom_command(
       OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${PYLON_MAN_DIR}
-      COMMAND ${HELP2MAN_EXECUTABLE} --no-info --no-discard-stderr --section=1 --name=${summary}
+      COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${PYLON_RELEASE_EPOCH} ${HELP2MAN_EXECUTABLE} --no-info --no-discard-stderr --section=1 --name=${summary}
               --include=${extra} ${version_args}
               --output=${page} $<TARGET_FILE:${program}>
       COMMAND ${GZIP_EXECUTABLE} -9nf ${page}

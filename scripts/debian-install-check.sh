@@ -56,4 +56,14 @@ echo "debian-install-check: veltro12 --version in the clean root:"
 in_root veltro12 --version
 in_root pylon --version
 in_root test -f /usr/share/veltro12/data.zip
+# With no display the player stops at the screen, after the archive check: reaching it from
+# the root folder means /usr/bin/veltro12 found /usr/share/veltro12/data.zip.
+echo "debian-install-check: veltro12 --no-dialog without a display, from /:"
+started="$(in_root sh -c 'cd / && veltro12 --no-dialog 2>&1' || true)"
+echo "$started"
+case "$started" in
+  *"Data file not found."*) echo "debian-install-check: the installed player did not find its archive" >&2; exit 1 ;;
+  *"Screen::init"*) ;;
+  *) echo "debian-install-check: unexpected start-up" >&2; exit 1 ;;
+esac
 echo "debian-install-check: OK"

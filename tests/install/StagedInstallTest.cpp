@@ -84,10 +84,9 @@ TEST_F(StagedInstall, TheInstalledPlayerFindsItsArchiveFromAnotherFolder) {
   if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display to run the player on";
   testing_support::ScratchDir elsewhere;
   const std::string shot = elsewhere.file("shot.png");
-  const std::string player = "cd " + quoted(elsewhere.path()) +
-                             " && LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy timeout 300 " +
-                             quoted(usr("bin/veltro12")) +
-                             " --no-dialog --windowed --size 640x480 --shot 60 " + quoted(shot);
+  const std::string player =
+      "cd " + quoted(elsewhere.path()) + " && LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy timeout 300 " +
+      quoted(usr("bin/veltro12")) + " --no-dialog --windowed --size 640x480 --shot 60 " + quoted(shot);
   const CommandRun run = runCommand(player);
   EXPECT_EQ(run.code, 0) << run.output;
   EXPECT_EQ(run.output.find("Data file not found."), std::string::npos) << run.output;
