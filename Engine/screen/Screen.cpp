@@ -7,6 +7,7 @@
 #include "capture/CaptureOptions.h"
 #include "cg/CgGL.h"
 #include "gui/TweakGui.h"
+#include "platform/Clock.h"
 #include "platform/Displays.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
@@ -214,6 +215,9 @@ static void noErrorHandler(CGcontext, CGerror, void*) {}
 Screen::Screen(Runtime* owner) : runtime(owner) {}
 
 int Screen::init() {
+  // The GL library starts its rasteriser threads in here: they must not inherit the
+  // timer's pin to one processor.
+  platform::UnpinnedScope unpinned;
   // Settings defaults; the GUI switch decides full screen and the log.
   config = UserConfig{};
   config.fullscreen = runtime->gui == 0;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/Clock.h"
 #include "platform/audio/Mixer.h"
 
 namespace audio {
@@ -81,6 +82,7 @@ Result SdlOutput::open(const char* device, SpeakerMode mode, Mixer* mixer, std::
   // In the default mode the device may choose its channel count; a fixed mode gets exactly
   // what it asks for, with SDL converting behind the scenes.
   const int changes = mode == SpeakerMode::Default ? SDL_AUDIO_ALLOW_CHANNELS_CHANGE : 0;
+  platform::UnpinnedScope unpinned;  // the mixing thread starts here
   id_ = SDL_OpenAudioDevice(device, 0, &wanted, &obtained, changes);
   if (id_ == 0) {
     if (detail) *detail = SDL_GetError();

@@ -15,6 +15,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/Clock.h"
 #include "platform/video/Avi.h"
 #include "platform/video/EncoderTable.h"
 
@@ -199,6 +200,7 @@ HRESULT setVideoFormat(FileState& file, StreamState& s, const void* format, long
   s.codec->thread_count = 0;  // as many as the machine has
   applyQuality(s.codec, s.options);
   if (file.format->oformat->flags & AVFMT_GLOBALHEADER) s.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  platform::UnpinnedScope unpinned;  // the encoder's threads start here
   int r = avcodec_open2(s.codec, e.codec, nullptr);
   if (r < 0) {
     avcodec_free_context(&s.codec);
