@@ -368,15 +368,17 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
 
   CameraFlight flight = makeCameraFlight();
 
-  // The sky first: it follows the camera, so it is always around it.
+  // The opaque city first, then the sky where it left the far plane untouched (the sky
+  // follows the camera, so it is always around it; its effect puts it at the far plane and
+  // shades only the pixels the city did not cover), then everything blended over both.
+  w.object(buildTowers(w, city, mat), Motion());
+  w.object(buildStreets(w, city, mat), Motion());
   {
     Geometry sky = buildSky(w, mat);
     Motion m;
     for (int c = 0; c < 3; ++c) m.channel[c] = flight.position[c];
     w.object(sky, m);
   }
-  w.object(buildTowers(w, city, mat), Motion());
-  w.object(buildStreets(w, city, mat), Motion());
   Geometry lights;
   Geometry signs = buildSigns(w, city, mat, lights);
   w.object(signs, Motion());

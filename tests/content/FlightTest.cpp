@@ -86,10 +86,13 @@ TEST_F(Flight, ZoomKeepsAReasonableFieldOfView) {
   }
 }
 
+// The sky is drawn after the towers (0) and the streets (1).
+constexpr int kSkyObject = 2;
+
 TEST_F(Flight, SkyFollowsTheCamera) {
   Renderer r(nullptr);
   for (float t : {0.0f, 30.0f, 77.0f, 119.0f}) {
-    ASSERT_EQ(objectMatrix(scene(), 0, t, r), 0);
+    ASSERT_EQ(objectMatrix(scene(), kSkyObject, t, r), 0);
     float x, y, z;
     cameraAt(t, x, y, z);
     EXPECT_NEAR(r.modelMatrix[3], x, 1e-3f);
