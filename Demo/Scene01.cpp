@@ -2,6 +2,8 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "FrameProfile.h"
@@ -10,6 +12,7 @@
 #include "platform/Events.h"
 #include "resources/Loader.h"
 #include "runtime/Runtime.h"
+#include "scene/Frustum.h"
 #include "scene/Motion.h"
 #include "scene/Renderer.h"
 #include "scene/SceneRenderer.h"
@@ -44,6 +47,11 @@ int Scene01::init() {
     return 1;
   }
   if (loader->loadBinMmf("objects/veltro.mmf", carModel) == 0) loader->uploadMesh(carModel, GL_STATIC_DRAW);
+  carRadius = 0.0f;
+  for (size_t i = 0; i + 2 < carModel.points.size(); i += 3) {
+    const float* v = &carModel.points[i];
+    carRadius = std::max(carRadius, std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
+  }
   carEffect.source = "shaders/cars.cgfx";
   if (loader->loadShader(carEffect) != 0) return 1;
   carTexture.source = "textures/veltro512.png";
@@ -73,22 +81,30 @@ void Scene01::drawCars(float t) {
   if (carModel.vertexBuffer != 0 && !carModel.polygons.empty()) {
     const uint32_t maxIndex = static_cast<uint32_t>(carModel.points.size() / 3) - 1;
     const uint32_t count = static_cast<uint32_t>(carModel.polygons.size());
+    // Most of the 1,600 cars are behind the camera or beside the view at any time; a car
+    // whose bounding sphere lies outside the view is skipped, which cannot change a pixel.
+    const Frustum view = Frustum::fromGL();
+    const float r = carRadius;
+    auto hidden = [&](float x, float y, float z) { return cullCars && view.sphereOutside(x, y, z, r); };
+    const MeshBinding car(carModel.indexBuffer, carModel.vertexBuffer);
     for (size_t i = 0; i < 200; ++i) {
       const CarRecord& a = streamA[i];
       const float p = carPosition(a.a, a.speed, t);
       for (int o = -2; o <= 1; ++o) {
+        if (hidden(p, a.y, a.b + 110.0f * static_cast<float>(o))) continue;
         glPushMatrix();
         glTranslatef(p, a.y, a.b + 110.0f * static_cast<float>(o));
-        drawMesh(carModel.indexBuffer, carModel.vertexBuffer, maxIndex, count);
+        car.draw(maxIndex, count);
         glPopMatrix();
       }
       const CarRecord& b = streamB[i];
       const float q = carPosition(b.b, b.speed, t);
       for (int o = -2; o <= 1; ++o) {
+        if (hidden(b.a + 110.0f * static_cast<float>(o), b.y, q)) continue;
         glPushMatrix();
         glTranslatef(b.a + 110.0f * static_cast<float>(o), b.y, q);
         glRotatef(90.0f, 0, 1, 0);
-        drawMesh(carModel.indexBuffer, carModel.vertexBuffer, maxIndex, count);
+        car.draw(maxIndex, count);
         glPopMatrix();
       }
     }

@@ -35,6 +35,10 @@ class Scene01 : public Effect {
   std::array<CarRecord, 200> streamB{};
   KestrelLibDynamic city;
   MmfMesh carModel;
+  // Skip cars outside the view (the picture is the same either way); tests switch it off
+  // to count every car drawn.
+  bool cullCars = true;
+  float carRadius = 0.0f;  // the car mesh's bounding sphere about its origin
 
  private:
   void drawCars(float t);

@@ -124,6 +124,11 @@ void drawObject(KestrelLibDynamic& scene, Renderer& renderer, const Kestrel::Obj
 }
 
 void drawMesh(uint32_t elementBuffer, uint32_t vertexBuffer, uint32_t maxIndex, uint32_t indexCount) {
+  MeshBinding binding(elementBuffer, vertexBuffer);
+  binding.draw(maxIndex, indexCount);
+}
+
+MeshBinding::MeshBinding(uint32_t elementBuffer, uint32_t vertexBuffer) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
@@ -132,7 +137,13 @@ void drawMesh(uint32_t elementBuffer, uint32_t vertexBuffer, uint32_t maxIndex, 
   glTexCoordPointer(2, GL_FLOAT, 32, byteOffset(0));
   glNormalPointer(GL_FLOAT, 32, byteOffset(8));
   glVertexPointer(3, GL_FLOAT, 32, byteOffset(20));
+}
+
+void MeshBinding::draw(uint32_t maxIndex, uint32_t indexCount) const {
   glDrawRangeElements(GL_TRIANGLES, 0, maxIndex, static_cast<GLsizei>(indexCount), GL_UNSIGNED_INT, byteOffset(0));
+}
+
+MeshBinding::~MeshBinding() {
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glDisableClientState(GL_VERTEX_ARRAY);

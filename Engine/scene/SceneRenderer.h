@@ -19,3 +19,15 @@ void drawScene(Renderer& renderer, KestrelLibDynamic& scene, float time);
 void drawObject(KestrelLibDynamic& scene, Renderer& renderer, const Kestrel::Object& object, float time);
 // One indexed triangle mesh with the 32-byte vertex layout (uv, normal, position).
 void drawMesh(uint32_t elementBuffer, uint32_t vertexBuffer, uint32_t maxIndex, uint32_t indexCount);
+
+// The same mesh drawn many times (one draw per transform): the buffers and arrays are set
+// up once for the binding's lifetime instead of once per draw, and released as drawMesh
+// releases them.
+class MeshBinding {
+ public:
+  MeshBinding(uint32_t elementBuffer, uint32_t vertexBuffer);
+  ~MeshBinding();
+  MeshBinding(const MeshBinding&) = delete;
+  MeshBinding& operator=(const MeshBinding&) = delete;
+  void draw(uint32_t maxIndex, uint32_t indexCount) const;
+};

@@ -87,14 +87,16 @@ TEST(CaptureFrames, TheLastFrameIsTheFirstPastTheEnd) {
 
 using CityPart = DemoRun;
 
-TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThen) {
+TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThenWhetherInViewOrNot) {
   Scene01* scene = new Scene01();
   DemoPlayer player;
   player.addPart(scene, 0.0f, 120.0f, 2.0f, 4.0f);
   // Triangles (and lines) the part submits, against those of its city alone at that time.
   GLuint64 part[3] = {}, city[2] = {};
+  std::vector<GLuint64> culled, everything;
   const int code = run(
       [&] {
+        scene->cullCars = false;
         if (scene->init() != 0) return 1;
         return player.initPost();
       },
@@ -118,6 +120,21 @@ TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThen) {
         }
         renderer.controlgrid = true;
         part[2] = count([&] { scene->draw(43.0f); });
+        renderer.controlgrid = false;
+        // Skipping the cars outside the view changes no pixel, and skips most of them.
+        for (float t : {43.0f, 61.5f, 97.25f}) {
+          scene->cullCars = false;
+          glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+          scene->draw(t);
+          const Picture all = readBack();
+          scene->cullCars = true;
+          culled.push_back(count([&] { scene->draw(t); }));
+          glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+          scene->draw(t);
+          EXPECT_TRUE(readBack().rgb == all.rgb) << "culling changed the picture at " << t;
+          scene->cullCars = false;
+          everything.push_back(count([&] { scene->draw(t); }));
+        }
         glDeleteQueries(1, &query);
       });
   ASSERT_EQ(code, 0);
@@ -128,4 +145,6 @@ TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThen) {
   EXPECT_EQ(part[1] - city[1], 1600 * carTriangles);
   // The control grid: 21 x 4 lines.
   EXPECT_EQ(part[2] - part[1], 84u);
+  ASSERT_EQ(culled.size(), 3u);
+  for (size_t i = 0; i < culled.size(); ++i) EXPECT_LT(culled[i], everything[i]) << i;
 }

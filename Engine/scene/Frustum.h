@@ -1,0 +1,22 @@
+// Frustum: the six clip planes of a view, for skipping what cannot reach the picture.
+//
+// fromGL() reads the projection and modelview matrices in force (GL's column-major layout)
+// and gives the planes in the modelview's object space; sphereOutside() tells whether a
+// sphere in that space lies wholly outside one of them. A sphere that is not outside may
+// still be invisible (it can straddle two planes' corner); a sphere reported outside is
+// never visible, so skipping it leaves the picture unchanged.
+#pragma once
+
+#include <array>
+
+struct Frustum {
+  // a·x + b·y + c·z + d >= 0 inside, normalised so that the value is a distance.
+  std::array<std::array<float, 4>, 6> planes{};
+
+  // clip = projection × modelview, both column-major as glGetFloatv hands them.
+  static Frustum fromMatrices(const float* projection, const float* modelview);
+  // The matrices of the current GL context.
+  static Frustum fromGL();
+
+  bool sphereOutside(float x, float y, float z, float radius) const;
+};
