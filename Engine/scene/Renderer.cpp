@@ -115,5 +115,10 @@ void Renderer::drawSpectrum() {
   }
   // The flash bin is 1-based; out-of-range values (the tweak bar allows 0 to 512) read
   // nothing outside the 512 bands.
-  if (fftControl > 0 && fftControl <= 512) fadeQuad(4, s[fftControl - 1] * 0.1f);
+  // A flash too faint to move any 8-bit channel by half a step is not drawn: blending the
+  // whole view costs as much as a post pass and would change nothing.
+  if (fftControl > 0 && fftControl <= 512) {
+    const float strength = s[fftControl - 1] * 0.1f;
+    if (strength >= 0.5f / 255.0f) fadeQuad(4, strength);
+  }
 }
