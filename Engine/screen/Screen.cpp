@@ -15,6 +15,7 @@
 #include "runtime/Logger.h"
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
+#include "screen/ConfigDialog.h"
 #include "screen/ConfigSelection.h"
 #include "screen/WindowIcon.h"
 #include "sound/Sound.h"
@@ -159,12 +160,19 @@ int initUserConfig(Screen& screen) {
 }
 
 int getUserConfig(Screen& screen) {
+  UserConfig& c = screen.config;
+  Logger& log = *screen.runtime->logger;
+  if (!programOptions().noDialog) {
+    // The dialog stores the user's choices and sets `accepted` on Start.
+    int error = 0;
+    if (screen.runtime->dialog->run(screen, error) != 0) log << "dialog box failed. error " << error << "\n";
+    return c.accepted ? 0 : 1;
+  }
+  // Unattended: what Start stores when nothing is touched.
   int desktopWidth = 0, desktopHeight = 0;
   platform::getDesktopSize(desktopWidth, desktopHeight);
-  UserConfig& c = screen.config;
   config_selection::storeStartSelection(c, screen.devices, screen.aaChoices, screen.runtime->gui != 0, desktopWidth,
                                         desktopHeight);
-  Logger& log = *screen.runtime->logger;
   log << "Resolution: " << c.width << "x" << c.height << "\n";
   log << "Fullscreen: " << (c.fullscreen ? 1 : 0) << "\n";
   log << "VSync: " << (c.vsync ? 1 : 0) << "\n";

@@ -2,12 +2,13 @@
 //
 // Owned by Runtime. init() runs once before anything is drawn: it sets the settings
 // defaults, enumerates the display adapters, their modes and pixel formats and the sound
-// drivers, takes the start-up settings (the pre-selected ones until the settings dialog
-// runs, then the command-line overrides), switches to the chosen full-screen mode or centres
-// a window on the work area, creates the window with the chosen pixel format and its GL
-// context, loads the GL entry points and checks the GL strings. shutdown() undoes it after
-// the frame loop. windowProc() turns Escape and closing the window into the end of the
-// program. Main thread only; the GL context is current from init() to shutdown().
+// drivers, takes the start-up settings (from the settings dialog, or the pre-selected ones
+// with --no-dialog, then the command-line overrides), switches to the chosen full-screen
+// mode or centres a window on the work area, creates the window with the chosen pixel
+// format and its GL context, loads the GL entry points and checks the GL strings.
+// shutdown() undoes it after the frame loop. windowProc() turns Escape and closing the
+// window into the end of the program. Main thread only; the GL context is current from
+// init() to shutdown().
 //
 // The pixel format number (PixelFormat.h) is the GLX FBConfig id of a listed format; the
 // window is created with that format's framebuffer, which carries its sample count into
@@ -59,7 +60,9 @@ class Screen {
 // anisotropy read on a temporary hidden window, and the sound drivers. 0 on success.
 int initUserConfig(Screen& screen);
 
-// The settings step: stores what the settings dialog's Start stores when nothing is touched.
+// The settings step: runs the settings dialog (Runtime's ConfigDialog); with --no-dialog it
+// stores what the dialog's Start stores when nothing is touched. 0 when the settings were
+// accepted; 1 after Exit, the close box, or when the dialog could not be shown (logged).
 int getUserConfig(Screen& screen);
 
 // Logs the GL strings and checks that the version strings can be read; 0 on success, 1

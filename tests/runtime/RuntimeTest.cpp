@@ -100,6 +100,7 @@ class RuntimeLoopTest : public RuntimeTest {
     RuntimeTest::SetUp();
     if (!platform::hasDisplay()) GTEST_SKIP() << "no display";
     programOptions().dataFile = std::string(PYLON_TEST_DATA) + "/tiny.zip";
+    programOptions().noDialog = true;  // unattended: no settings dialog to wait for
     programOptions().windowed = true;
     programOptions().width = 320;
     programOptions().height = 240;

@@ -61,6 +61,7 @@ class ScreenTest : public ::testing::Test {
     platform::clearMessages();
     platform::clearFaults();
     programOptions() = ProgramOptions{};
+    programOptions().noDialog = true;  // unattended: the settings dialog has its own tests
     programOptions().dataFile = std::string(PYLON_TEST_DATA) + "/tiny.zip";
     programOptions().log = true;
     runtime = Runtime::instance();
