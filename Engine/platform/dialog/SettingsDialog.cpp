@@ -381,6 +381,9 @@ class Dialog final : public SettingsDriver {
 
 SettingsResult runSettingsDialog(SettingsPages& pages, const SettingsCallbacks& callbacks, int& errorCode) {
   errorCode = 0;
+  // Without a session bus GTK's settings store (the file chooser writes to it) cannot be
+  // reached and warns on every write; keep its settings in memory for this run instead.
+  if (!g_getenv("DBUS_SESSION_BUS_ADDRESS")) g_setenv("GSETTINGS_BACKEND", "memory", FALSE);
   if (!gtk_init_check(nullptr, nullptr)) {
     errorCode = 1;  // no display could be opened
     return SettingsResult::Failed;
@@ -388,6 +391,9 @@ SettingsResult runSettingsDialog(SettingsPages& pages, const SettingsCallbacks& 
   Dialog dialog(pages, callbacks);
   dialog.build();
   gtk_widget_show_all(dialog.window);
+  // Take the keyboard at once, so that Enter and Escape work before the first click (also
+  // where no window manager hands out the focus).
+  gtk_window_present(GTK_WINDOW(dialog.window));
   if (callbacks.onShown) {
     g_idle_add(+[](gpointer self) -> gboolean {
       auto* d = static_cast<Dialog*>(self);
