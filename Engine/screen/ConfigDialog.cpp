@@ -43,8 +43,8 @@ ChoiceList ConfigDialog::modeList(const Screen& screen, int device, int desktopW
   for (const DisplayMode& mode : modes) list.entries.push_back(mode.label);
   const UserConfig& c = screen.config;
   const bool gui = screen.runtime && screen.runtime->gui != 0;
-  list.selected = config_selection::preselectedMode(modes, gui, c.width, c.height, c.refreshRate, desktopWidth,
-                                                    desktopHeight);
+  list.selected =
+      config_selection::preselectedMode(modes, gui, c.width, c.height, c.refreshRate, desktopWidth, desktopHeight);
   return list;
 }
 
@@ -59,7 +59,8 @@ void ConfigDialog::fillGeneralPage(Screen& screen, const std::vector<SoundOutput
   // Anti-aliasing and anisotropy come from the first device: only it has a temporary
   // context read for its formats and its maximum anisotropy.
   const DisplayDevice* first = screen.devices.empty() ? nullptr : &screen.devices.front();
-  screen.aaChoices = config_selection::antialiasingChoices(first ? first->pixelFormats : std::vector<PixelFormatEntry>{});
+  screen.aaChoices =
+      config_selection::antialiasingChoices(first ? first->pixelFormats : std::vector<PixelFormatEntry>{});
   pages.antialiasing = listOf(config_selection::antialiasingLabels(screen.aaChoices),
                               config_selection::indexOf(screen.aaChoices, c.aaSamples));
   const std::vector<float> levels = config_selection::anisotropyChoices(first ? first->maxAnisotropy : 0.0f);

@@ -114,3 +114,29 @@ TEST_F(SettingsDialogTest, ExitAndTheCloseBoxSaveNothing) {
     EXPECT_EQ(saves, 0) << way;
   }
 }
+
+TEST_F(SettingsDialogTest, EnterStartsAndEscapeExits) {
+  for (SettingsKey key : {SettingsKey::Enter, SettingsKey::Escape}) {
+    SettingsPages pages = samplePages();
+    std::vector<SettingsPage> saved;
+    SettingsCallbacks callbacks;
+    callbacks.savePage = [&](SettingsPage page, const SettingsPages&) { saved.push_back(page); };
+    callbacks.onShown = [&](SettingsDriver& d) {
+      d.check(kVsyncCheck, false);
+      d.pressKey(key);
+      // Ignored once the key has ended the dialog; otherwise ends it the other way round.
+      if (key == SettingsKey::Enter) d.pressExit();
+      if (key == SettingsKey::Escape) d.pressStart();
+    };
+    int error = -1;
+    const SettingsResult result = runSettingsDialog(pages, callbacks, error);
+    if (key == SettingsKey::Enter) {
+      EXPECT_EQ(result, SettingsResult::Start);
+      ASSERT_EQ(saved, std::vector<SettingsPage>{SettingsPage::General});  // the page shown is saved
+      EXPECT_FALSE(pages.vsync);
+    } else {
+      EXPECT_EQ(result, SettingsResult::Exit);
+      EXPECT_TRUE(saved.empty());
+    }
+  }
+}

@@ -141,7 +141,8 @@ TEST_F(ConfigDialogTest, SavingTheGeneralPageStoresEveryControlAndLogsTheSummary
   EXPECT_EQ(c.soundOutput, 2);
   EXPECT_TRUE(c.showStats);
   EXPECT_TRUE(c.createLog);
-  EXPECT_EQ(log(), "log created.\nResolution: 1024x768\nFullscreen: 0\nVSync: 0\nAA samples: 4 samples\nAniso level: x8\n");
+  EXPECT_EQ(log(),
+            "log created.\nResolution: 1024x768\nFullscreen: 0\nVSync: 0\nAA samples: 4 samples\nAniso level: x8\n");
 }
 
 TEST_F(ConfigDialogTest, ListsWithoutASelectionStoreTheirFirstEntry) {
@@ -206,8 +207,11 @@ TEST_F(ConfigDialogTest, CapturePageShowsTheRecordAndSavesRateCodecAndTypedFile)
 }
 
 TEST(ConfigDialogCodecs, TheLastDivXCodecIsTheDefault) {
-  std::vector<CodecInfo> codecs{{"MPEG-4", 1, false}, {"DivX 5", 2, true}, {"FFV1", 3, false},
-                                {"DivX Pro", 4, true}, {"divx lower case", 5, false}};
+  std::vector<CodecInfo> codecs{{"MPEG-4", 1, false},
+                                {"DivX 5", 2, true},
+                                {"FFV1", 3, false},
+                                {"DivX Pro", 4, true},
+                                {"divx lower case", 5, false}};
   EXPECT_EQ(ConfigDialog::defaultCodecIndex(codecs, 0), 3);
   codecs.erase(codecs.begin() + 1);
   codecs.erase(codecs.begin() + 2);  // the two DivX entries gone

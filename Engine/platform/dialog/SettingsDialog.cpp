@@ -104,9 +104,8 @@ class Dialog final : public SettingsDriver {
     gtk_box_pack_start(GTK_BOX(m), checkBox(kCreateLogCheck, "Create Log", pages.createLog), FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(page), frame("Misc", m), FALSE, FALSE, 0);
 
-    g_signal_connect(controls[kAdapterList], "changed", G_CALLBACK(+[](GtkComboBox*, gpointer self) {
-                       static_cast<Dialog*>(self)->adapterChanged();
-                     }),
+    g_signal_connect(controls[kAdapterList], "changed",
+                     G_CALLBACK(+[](GtkComboBox*, gpointer self) { static_cast<Dialog*>(self)->adapterChanged(); }),
                      this);
     return page;
   }
@@ -115,8 +114,9 @@ class Dialog final : public SettingsDriver {
     GtkWidget* page = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
     gtk_container_set_border_width(GTK_CONTAINER(page), 10);
 
-    gtk_box_pack_start(GTK_BOX(page), frame("Enable", checkBox(kCaptureCheck, "Enable capturing", pages.captureEnabled)),
-                       FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(page),
+                       frame("Enable", checkBox(kCaptureCheck, "Enable capturing", pages.captureEnabled)), FALSE, FALSE,
+                       0);
 
     GtkWidget* v = grid();
     gtk_grid_attach(GTK_GRID(v), combo(kVideoCodecList, pages.videoCodecs), 0, 0, 2, 1);
@@ -144,13 +144,11 @@ class Dialog final : public SettingsDriver {
     gtk_grid_attach(GTK_GRID(o), controls[kBrowseButton], 1, 0, 1, 1);
     gtk_box_pack_start(GTK_BOX(page), frame("Output file", o), FALSE, FALSE, 0);
 
-    g_signal_connect(controls[kCaptureCheck], "toggled", G_CALLBACK(+[](GtkToggleButton*, gpointer self) {
-                       static_cast<Dialog*>(self)->captureToggled();
-                     }),
+    g_signal_connect(controls[kCaptureCheck], "toggled",
+                     G_CALLBACK(+[](GtkToggleButton*, gpointer self) { static_cast<Dialog*>(self)->captureToggled(); }),
                      this);
-    g_signal_connect(controls[kVideoCodecList], "changed", G_CALLBACK(+[](GtkComboBox*, gpointer self) {
-                       static_cast<Dialog*>(self)->codecChanged();
-                     }),
+    g_signal_connect(controls[kVideoCodecList], "changed",
+                     G_CALLBACK(+[](GtkComboBox*, gpointer self) { static_cast<Dialog*>(self)->codecChanged(); }),
                      this);
     g_signal_connect(controls[kCodecSettingsButton], "clicked", G_CALLBACK(+[](GtkButton*, gpointer self) {
                        auto* d = static_cast<Dialog*>(self);
@@ -205,7 +203,8 @@ class Dialog final : public SettingsDriver {
                        return TRUE;
                      }),
                      this);
-    g_signal_connect(window, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, gpointer self) -> gboolean {
+    g_signal_connect(window, "key-press-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEventKey* key, gpointer self) -> gboolean {
                        auto* d = static_cast<Dialog*>(self);
                        if (key->keyval == GDK_KEY_Escape) {
                          d->pressExit();
@@ -288,9 +287,9 @@ class Dialog final : public SettingsDriver {
   }
 
   void browse() {
-    GtkWidget* chooser = gtk_file_chooser_dialog_new("Capture output file", GTK_WINDOW(window),
-                                                     GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel", GTK_RESPONSE_CANCEL,
-                                                     "_Save", GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* chooser =
+        gtk_file_chooser_dialog_new("Capture output file", GTK_WINDOW(window), GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel",
+                                    GTK_RESPONSE_CANCEL, "_Save", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
     gtk_file_chooser_set_do_overwrite_confirmation(fc, TRUE);
     GtkFileFilter* filter = gtk_file_filter_new();
@@ -304,7 +303,8 @@ class Dialog final : public SettingsDriver {
         // working directory with the name alone.
         GFile* file = g_file_new_for_path(current.c_str());
         GFile* parent = g_file_get_parent(file);
-        if (parent && g_file_query_exists(parent, nullptr)) gtk_file_chooser_set_current_folder_file(fc, parent, nullptr);
+        if (parent && g_file_query_exists(parent, nullptr))
+          gtk_file_chooser_set_current_folder_file(fc, parent, nullptr);
         if (parent) g_object_unref(parent);
         g_object_unref(file);
       }
@@ -350,7 +350,9 @@ class Dialog final : public SettingsDriver {
   void setText(int control, const std::string& text) override {
     if (controls.count(control)) gtk_entry_set_text(GTK_ENTRY(controls[control]), text.c_str());
   }
-  void showPage(SettingsPage page) override { gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), static_cast<int>(page)); }
+  void showPage(SettingsPage page) override {
+    gtk_notebook_set_current_page(GTK_NOTEBOOK(notebook), static_cast<int>(page));
+  }
   bool isEnabled(int control) override {
     return controls.count(control) && gtk_widget_get_sensitive(controls[control]);
   }
@@ -365,6 +367,18 @@ class Dialog final : public SettingsDriver {
     GdkEvent* event = gdk_event_new(GDK_DELETE);
     event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
     event->any.send_event = TRUE;
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  }
+  void pressKey(SettingsKey key) override {
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(window)));
+    event->key.send_event = TRUE;
+    event->key.time = GDK_CURRENT_TIME;
+    event->key.keyval = key == SettingsKey::Enter ? GDK_KEY_Return : GDK_KEY_Escape;
+    if (GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(window))) {
+      gdk_event_set_device(event, gdk_seat_get_keyboard(seat));
+    }
     gtk_main_do_event(event);
     gdk_event_free(event);
   }
@@ -395,13 +409,14 @@ SettingsResult runSettingsDialog(SettingsPages& pages, const SettingsCallbacks& 
   // where no window manager hands out the focus).
   gtk_window_present(GTK_WINDOW(dialog.window));
   if (callbacks.onShown) {
-    g_idle_add(+[](gpointer self) -> gboolean {
-      auto* d = static_cast<Dialog*>(self);
-      d->settle(50);
-      if (!d->done) d->callbacks.onShown(*d);
-      return G_SOURCE_REMOVE;
-    },
-               &dialog);
+    g_idle_add(
+        +[](gpointer self) -> gboolean {
+          auto* d = static_cast<Dialog*>(self);
+          d->settle(50);
+          if (!d->done) d->callbacks.onShown(*d);
+          return G_SOURCE_REMOVE;
+        },
+        &dialog);
   }
   gtk_main();
   gtk_widget_destroy(dialog.window);

@@ -53,12 +53,28 @@ enum class SettingsResult { Start, Exit, Failed };
 
 // The ids of the controls, for SettingsDriver.
 enum SettingsControl {
-  kAdapterList = 1001, kModeList = 1002, kAntialiasingList = 1003, kAnisotropyList = 1004,
-  kFullscreenCheck = 1005, kVsyncCheck = 1006, kSoundDriverList = 1007, kOutputMethodList = 1008,
-  kShowStatsCheck = 1009, kCreateLogCheck = 1010, kCaptureCheck = 1014, kBrowseButton = 1016,
-  kVideoCodecList = 1018, kAudioSettingsButton = 1019, kCodecSettingsButton = 1020, kFrameRateList = 1021,
-  kFrameRateLabel = 1025, kAudioCodecList = 1026, kOutputFileField = 1027,
+  kAdapterList = 1001,
+  kModeList = 1002,
+  kAntialiasingList = 1003,
+  kAnisotropyList = 1004,
+  kFullscreenCheck = 1005,
+  kVsyncCheck = 1006,
+  kSoundDriverList = 1007,
+  kOutputMethodList = 1008,
+  kShowStatsCheck = 1009,
+  kCreateLogCheck = 1010,
+  kCaptureCheck = 1014,
+  kBrowseButton = 1016,
+  kVideoCodecList = 1018,
+  kAudioSettingsButton = 1019,
+  kCodecSettingsButton = 1020,
+  kFrameRateList = 1021,
+  kFrameRateLabel = 1025,
+  kAudioCodecList = 1026,
+  kOutputFileField = 1027,
 };
+
+enum class SettingsKey { Enter, Escape };
 
 // Lets a test act on the shown dialog as a user would, from inside its event loop.
 class SettingsDriver {
@@ -73,6 +89,8 @@ class SettingsDriver {
   virtual void pressStart() = 0;
   virtual void pressExit() = 0;
   virtual void closeWindow() = 0;
+  // A key pressed while the dialog has the keyboard.
+  virtual void pressKey(SettingsKey key) = 0;
   // Lets the window draw itself (for screenshots) for about `milliseconds`.
   virtual void settle(int milliseconds) = 0;
 };
