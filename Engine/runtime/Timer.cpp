@@ -39,4 +39,7 @@ void Timer::seek(double secondsFromStart) {
   // Without a counter there is no tick length to convert with; time stays 0.
   if (secondsPerTick <= 0.0) return;
   now = start + static_cast<int64_t>(secondsFromStart / secondsPerTick);
+  // resume() continues from elapsedTicks: a seek followed at once by resume() must not
+  // fall back to the last reading taken before the seek.
+  elapsedTicks = now - start;
 }

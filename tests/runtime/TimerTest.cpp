@@ -70,6 +70,14 @@ TEST(Timer, SeekHoldsOnlyWhilePaused) {
   counter.ticks += 1000;
   EXPECT_NEAR(timer.seconds(), 13.345f, 1e-4);
 
+  // Resuming straight after a seek, with no reading between, continues from the seek.
+  counter.ticks += 7000;
+  timer.pause();
+  timer.seek(3.0);
+  timer.resume();
+  counter.ticks += 500;
+  EXPECT_NEAR(timer.seconds(), 3.5f, 1e-4);
+
   Timer running;
   running.seek(50.0);
   EXPECT_FLOAT_EQ(running.seconds(), 0.0f);  // a running timer reads the counter again
