@@ -367,7 +367,14 @@ const char* TwGetLastError() {
   return e.empty() ? nullptr : e.c_str();
 }
 
+namespace {
+long g_eventsOffered = 0;
+}
+
+long tweakbar::eventsOffered() { return g_eventsOffered; }
+
 int TwEventWin(const platform::Message& message) {
+  ++g_eventsOffered;
   State& s = state();
   if (!s.initialised) return 0;
   bool used = false;

@@ -78,4 +78,7 @@ double itemValue(const Item& item);
 void setItemValue(const Item& item, double value);
 void pressButton(const Item& item);
 
+// How many messages TwEventWin() has been offered in this process.
+long eventsOffered();
+
 }  // namespace tweakbar
