@@ -3,14 +3,19 @@
 // city scene, the cars, the post chain (with the fades), the overlays (spectrum, tweak bars)
 // and the buffer swap, then the same per stretch of the timeline.
 //
-//   bench_timeline [--step SECONDS] [--size WxH] [--from S] [--to S] [--no-post] [ARCHIVE]
+//   bench_timeline [--step SECONDS] [--size WxH] [--from S] [--to S] [--no-post] [--no-split]
+//                  [--capture FILE.avi [--fps N]] [ARCHIVE]
 //
 // --no-post switches the renderer's post-processing off, to see what the chain costs.
+// --no-split times whole frames only, without the glFinish between phases (the figure to
+// compare with a capture). --capture records the stretch as the player would (its frame
+// rate sets the step); run it once with and once without to see what capture costs.
 // Defaults: a step of 0.125 s (1,001 frames over 0 to 125 s), a 1024x768 window (the view
 // 1024x576), data.zip beside this program. Needs a display (scripts/with-display.sh). Each
 // phase ends with glFinish so it carries its own GPU work; see Demo/FrameProfile.h.
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +37,10 @@ struct Frame {
   double total;
   std::array<double, FrameProfile::kPhases> phase;
 };
+
+double nowMs() {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 double percentile(std::vector<double> v, double p) {
   if (v.empty()) return 0.0;
@@ -57,6 +66,7 @@ void printRow(const char* label, const std::vector<Frame>& frames) {
 int main(int argc, char** argv) {
   double step = 0.125;
   bool postprocess = true;
+  bool split = true;
   ProgramOptions& options = programOptions();
   options.windowed = true;
   options.noDialog = true;
@@ -77,10 +87,17 @@ int main(int argc, char** argv) {
       options.to = std::atof(argv[++i]);
     } else if (arg == "--no-post") {
       postprocess = false;
+    } else if (arg == "--no-split") {
+      split = false;
+    } else if (arg == "--capture" && i + 1 < argc) {
+      options.captureFile = argv[++i];
+    } else if (arg == "--fps" && i + 1 < argc) {
+      options.fps = std::atoi(argv[++i]);
     } else if (arg[0] != '-') {
       options.dataFile = arg;
     } else {
-      std::fprintf(stderr, "usage: bench_timeline [--step SECONDS] [--size WxH] [--from S] [--to S] [--no-post] [ARCHIVE]\n");
+      std::fprintf(stderr, "usage: bench_timeline [--step SECONDS] [--size WxH] [--from S] [--to S] [--no-post] [--no-split] "
+                   "[--capture FILE.avi [--fps N]] [ARCHIVE]\n");
       return 2;
     }
   }
@@ -89,26 +106,31 @@ int main(int argc, char** argv) {
 
   std::vector<Frame> frames;
   DemoPlayer& player = demoPlayer();
-  player.fixedStep = step;
-  frameProfile().enabled = true;
+  if (options.captureFile.empty()) player.fixedStep = step;
+  frameProfile().enabled = split;
   DemoHooks hooks;
   hooks.init = [&] {
     Runtime::instance()->renderer->postprocess = postprocess;
     return player.init();
   };
+  double started = 0.0;
   hooks.frame = [&] {
+    const double before = nowMs();
+    if (frames.empty()) started = before;
     player.frame();
-    Frame f{player.t, 0.0, frameProfile().milliseconds};
-    for (double ms : f.phase) f.total += ms;
-    frames.push_back(f);
+    frames.push_back({player.t, nowMs() - before, frameProfile().milliseconds});
   };
   const int code = runEngine(hooks);
+  const double wall = (nowMs() - started) / 1000.0;
   if (code != 0 || frames.empty()) {
     std::fprintf(stderr, "bench_timeline: the demo did not run (exit code %d)\n", code);
     return 1;
   }
 
-  std::printf("%zu frames, %.3f s apart, %dx%d window\n", frames.size(), step, *options.width, *options.height);
+  step = player.fixedStep;
+  std::printf("%zu frames, %.4f s apart, %dx%d window%s: %.1f s wall, %.1f frames per second\n", frames.size(), step,
+              *options.width, *options.height, options.captureFile.empty() ? "" : ", captured", wall,
+              static_cast<double>(frames.size()) / wall);
   std::printf("%-12s %5s  %6s %6s", "stretch", "n", "median", "p95");
   for (int p = 0; p < FrameProfile::kPhases; ++p) std::printf("  %11s", framePhaseName(static_cast<FramePhase>(p)));
   std::printf("\n");
