@@ -2,10 +2,12 @@
 
 #include <cctype>
 #include <cstdio>
+#include <unistd.h>
 
 #include "capture/AviCapture.h"
 #include "platform/ProgramPath.h"
 #include "runtime/Options.h"
+#include "screen/ConfigSelection.h"
 #include "screen/UserConfig.h"
 
 namespace {
@@ -53,13 +55,14 @@ std::string codecListText(const std::vector<CodecInfo>& codecs) {
   return text;
 }
 
-std::string defaultCaptureFileName() {
-  std::string path = platform::programPath();
-  if (path.empty()) path = "veltro12";
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) path.erase(dot);
-  return path + "_capture.avi";
+std::string defaultCaptureFileName() { return defaultCaptureFileName(platform::programPath()); }
+
+std::string defaultCaptureFileName(const std::string& programPath) {
+  const std::string file = config_selection::captureFileName(programPath.empty() ? "veltro12" : programPath);
+  const size_t slash = file.rfind('/');
+  if (slash == std::string::npos) return file;
+  const std::string folder = slash == 0 ? "/" : file.substr(0, slash);
+  return access(folder.c_str(), W_OK) == 0 ? file : file.substr(slash + 1);
 }
 
 void applyCaptureOptions(const ProgramOptions& options, UserConfig& config, std::vector<CodecInfo>& codecs,

@@ -32,5 +32,8 @@ std::string fourCCText(uint32_t code);
 void applyCaptureOptions(const ProgramOptions& options, UserConfig& config, std::vector<CodecInfo>& codecs,
                          AviCapture& capture);
 
-// The program's own path with the part from its last dot on replaced by "_capture.avi".
+// The program's own path with its extension replaced by "_capture.avi", beside the
+// program; where the program's folder is not writable (an installed /usr/bin/veltro12) the
+// same file name in the working directory.
 std::string defaultCaptureFileName();
+std::string defaultCaptureFileName(const std::string& programPath);

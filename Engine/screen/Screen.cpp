@@ -230,7 +230,7 @@ int Screen::init() {
   config = UserConfig{};
   config.fullscreen = runtime->gui == 0;
   config.createLog = runtime->gui != 0;
-  config.captureFileName = config_selection::captureFileName(platform::programPath());
+  config.captureFileName = defaultCaptureFileName();
 
   className = "Pylon";
   caption = std::string("Veltro 12 ") + PYLON_VERSION_TEXT;

@@ -8,6 +8,7 @@
 #include "platform/video/Avi.h"
 #include "runtime/Options.h"
 #include "screen/UserConfig.h"
+#include "support/TestSupport.h"
 
 using platform::video::makeFourCC;
 
@@ -60,6 +61,11 @@ TEST(CaptureOptions, CommandLineSetsTheCaptureFields) {
   EXPECT_EQ(plain.captureFileName.substr(plain.captureFileName.size() - 12), "_capture.avi");
   EXPECT_EQ(plain.captureFileName, defaultCaptureFileName());
   EXPECT_EQ(plain.captureFileName.find(".avi"), plain.captureFileName.size() - 4);
+  // Beside the program where that folder takes files, else in the working directory.
+  testing_support::ScratchDir folder;
+  EXPECT_EQ(defaultCaptureFileName(folder.file("veltro12")), folder.file("veltro12_capture.avi"));
+  EXPECT_EQ(defaultCaptureFileName("/nonexistent/usr/bin/veltro12"), "veltro12_capture.avi");
+  EXPECT_EQ(defaultCaptureFileName(""), "veltro12_capture.avi");
 
   // Capturing with no list yet fills it from the installed compressors.
   ProgramOptions capturing;
