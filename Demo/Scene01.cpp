@@ -47,6 +47,7 @@ int Scene01::init() {
     return 1;
   }
   if (loader->loadBinMmf("objects/veltro.mmf", carModel) == 0) loader->uploadMesh(carModel, GL_STATIC_DRAW);
+  if (carModel.vertexBuffer != 0) prepareCarBatch();
   carRadius = 0.0f;
   for (size_t i = 0; i + 2 < carModel.points.size(); i += 3) {
     const float* v = &carModel.points[i];
@@ -72,6 +73,36 @@ void Scene01::draw(float t) {
   frameProfile().mark(FramePhase::Cars);
 }
 
+void Scene01::prepareCarBatch() {
+  // The car's vertices exactly as uploaded (uv, normal, position: 8 floats a vertex).
+  GLint bytes = 0;
+  glBindBuffer(GL_ARRAY_BUFFER, carModel.vertexBuffer);
+  glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &bytes);
+  carVertices.assign(static_cast<size_t>(std::max(bytes, 0)) / sizeof(float), 0.0f);
+  if (!carVertices.empty())
+    glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(carVertices.size() * sizeof(float)), carVertices.data());
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
+  const size_t vertices = carVertices.size() / 8;
+  std::vector<uint32_t> indices;
+  indices.reserve(kCarCopies * carModel.polygons.size());
+  for (size_t copy = 0; copy < kCarCopies; ++copy)
+    for (int32_t index : carModel.polygons) {
+      // A triangle that names a vertex the buffer lacks leaves the cars to the one-by-one path.
+      if (index < 0 || static_cast<size_t>(index) >= vertices) {
+        carVertices.clear();
+        return;
+      }
+      indices.push_back(static_cast<uint32_t>(copy * vertices + static_cast<size_t>(index)));
+    }
+  glGenBuffers(1, &batchIndexBuffer);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, batchIndexBuffer);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)), indices.data(),
+               GL_STATIC_DRAW);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  glGenBuffers(1, &batchVertexBuffer);
+  batchStaging.assign(kCarCopies * carVertices.size(), 0.0f);
+}
+
 void Scene01::drawCars(float t) {
   cgGLSetupSampler(cgGetNamedEffectParameter(carEffect.effect, "samColor"), carTexture.crc);
   CGpass pass = cgGetFirstPass(carEffect.technique);
@@ -84,29 +115,53 @@ void Scene01::drawCars(float t) {
     // Most of the 1,600 cars are behind the camera or beside the view at any time; a car
     // whose bounding sphere lies outside the view is skipped, which cannot change a pixel.
     const Frustum view = Frustum::fromGL();
-    const float r = carRadius;
-    auto hidden = [&](float x, float y, float z) { return cullCars && view.sphereOutside(x, y, z, r); };
+    // The software rasteriser pays more for a modelview change than for drawing a car, so
+    // by default every car's copy of the mesh is moved into place here and all are drawn
+    // at once under the camera's modelview: the same triangles, one draw instead of up to
+    // 1,600. Without the batch each car is translated (and turned) on the matrix stack.
+    const bool batch = batchCars && !carVertices.empty();
+    const size_t floatsPerCar = carVertices.size();
+    size_t placed = 0;
     const MeshBinding car(carModel.indexBuffer, carModel.vertexBuffer);
+    auto place = [&](float x, float y, float z, bool turned) {
+      if (cullCars && view.sphereOutside(x, y, z, carRadius)) return;
+      if (!batch) {
+        glPushMatrix();
+        glTranslatef(x, y, z);
+        if (turned) glRotatef(90.0f, 0, 1, 0);
+        car.draw(maxIndex, count);
+        glPopMatrix();
+        return;
+      }
+      // A quarter turn about y takes (x, y, z) to (z, y, -x), normals as positions.
+      float* out = &batchStaging[placed++ * floatsPerCar];
+      for (size_t v = 0; v < floatsPerCar; v += 8, out += 8) {
+        const float* in = &carVertices[v];
+        out[0] = in[0];
+        out[1] = in[1];
+        if (turned) {
+          out[2] = in[4], out[3] = in[3], out[4] = -in[2];
+          out[5] = in[7] + x, out[6] = in[6] + y, out[7] = -in[5] + z;
+        } else {
+          out[2] = in[2], out[3] = in[3], out[4] = in[4];
+          out[5] = in[5] + x, out[6] = in[6] + y, out[7] = in[7] + z;
+        }
+      }
+    };
     for (size_t i = 0; i < 200; ++i) {
       const CarRecord& a = streamA[i];
       const float p = carPosition(a.a, a.speed, t);
-      for (int o = -2; o <= 1; ++o) {
-        if (hidden(p, a.y, a.b + 110.0f * static_cast<float>(o))) continue;
-        glPushMatrix();
-        glTranslatef(p, a.y, a.b + 110.0f * static_cast<float>(o));
-        car.draw(maxIndex, count);
-        glPopMatrix();
-      }
+      for (int o = -2; o <= 1; ++o) place(p, a.y, a.b + 110.0f * static_cast<float>(o), false);
       const CarRecord& b = streamB[i];
       const float q = carPosition(b.b, b.speed, t);
-      for (int o = -2; o <= 1; ++o) {
-        if (hidden(b.a + 110.0f * static_cast<float>(o), b.y, q)) continue;
-        glPushMatrix();
-        glTranslatef(b.a + 110.0f * static_cast<float>(o), b.y, q);
-        glRotatef(90.0f, 0, 1, 0);
-        car.draw(maxIndex, count);
-        glPopMatrix();
-      }
+      for (int o = -2; o <= 1; ++o) place(b.a + 110.0f * static_cast<float>(o), b.y, q, true);
+    }
+    if (batch && placed > 0) {
+      glBindBuffer(GL_ARRAY_BUFFER, batchVertexBuffer);
+      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(placed * floatsPerCar * sizeof(float)), batchStaging.data(),
+                   GL_STREAM_DRAW);
+      const MeshBinding cars(batchIndexBuffer, batchVertexBuffer);
+      cars.draw(static_cast<uint32_t>(placed * floatsPerCar / 8 - 1), static_cast<uint32_t>(placed * count));
     }
   }
   cgResetPassState(pass);

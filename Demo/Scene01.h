@@ -7,6 +7,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
 
 #include "Effect.h"
 #include "resources/KestrelLibDynamic.h"
@@ -38,9 +41,19 @@ class Scene01 : public Effect {
   // Skip cars outside the view (the picture is the same either way); tests switch it off
   // to count every car drawn.
   bool cullCars = true;
+  // Draw all cars at once (see drawCars); tests switch it off to compare with the cars
+  // drawn one by one on the matrix stack.
+  bool batchCars = true;
   float carRadius = 0.0f;  // the car mesh's bounding sphere about its origin
 
  private:
+  static constexpr size_t kCarCopies = 1600;
+  void prepareCarBatch();
   void drawCars(float t);
+  // The batch: the car's uploaded vertices (8 floats each), an index buffer repeating its
+  // triangles for every copy, and the stream buffer refilled each frame from the staging.
+  std::vector<float> carVertices;
+  std::vector<float> batchStaging;
+  uint32_t batchIndexBuffer = 0, batchVertexBuffer = 0;
   void drawControlGrid();
 };
