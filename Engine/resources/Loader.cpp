@@ -48,8 +48,14 @@ std::string Loader::findArchive(const std::string& explicitName, const std::stri
 }
 
 Loader::Loader(Runtime* owner) : runtime(owner) {
-  if (openArchive(findArchive(programOptions().dataFile)) != 0) {
-    platform::showMessageBox("Data file not found.", "Loader::loader", platform::MessageIcon::Error);
+  const std::string path = findArchive(programOptions().dataFile);
+  std::string reason;
+  if (openArchive(path, &reason) != 0) {
+    // A file that is there but is no readable archive (truncated, damaged, something else)
+    // is named with what the archive library found, under the usual first line.
+    std::string text = "Data file not found.";
+    if (isFile(path)) text += "\n\n" + path + " is not a readable ZIP archive: " + reason + ".";
+    platform::showMessageBox(text, "Loader::loader", platform::MessageIcon::Error);
   }
 }
 

@@ -140,9 +140,21 @@ TEST(Archive, AMissingOrBrokenArchiveLeavesAnUnopenedLoader) {
   programOptions() = ProgramOptions{};
   EXPECT_FALSE(program.opened);
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Data file not found.");
+  // The file is there: the box names it and what is wrong with it.
+  EXPECT_EQ(boxes.boxes[0].text.rfind("Data file not found.\n\n" + dir.file("notzip.zip") +
+                                          " is not a readable ZIP archive: ",
+                                      0),
+            0u)
+      << boxes.boxes[0].text;
   EXPECT_EQ(boxes.boxes[0].caption, "Loader::loader");
   EXPECT_EQ(boxes.boxes[0].icon, platform::MessageIcon::Error);
+
+  // A missing file gets the plain text.
+  programOptions().dataFile = dir.file("missing.zip");
+  Loader absent(nullptr);
+  programOptions() = ProgramOptions{};
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[1].text, "Data file not found.");
 }
 
 // Damage the stored bytes of an entry (found by its content) and read it back.
