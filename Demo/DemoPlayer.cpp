@@ -12,6 +12,7 @@
 #include "cg/CgGL.h"
 #include "gui/TweakGui.h"
 #include "platform/Events.h"
+#include "platform/MessageBox.h"
 #include "platform/Window.h"
 #include "platform/tweakbar/TweakBar.h"
 #include "resources/Loader.h"
@@ -64,6 +65,16 @@ int DemoPlayer::initPost() {
   return post.load(*runtime->loader);
 }
 
+namespace {
+// Loading failures are written to the log, which is often not being kept: the user is
+// shown the loader's last lines, which name the file and what was wrong with it.
+int loadingFailed() {
+  platform::showMessageBox("The production could not be loaded:\n\n" + Runtime::instance()->logger->recentLines(6),
+                           "DemoPlayer::init", platform::MessageIcon::Error);
+  return 1;
+}
+}  // namespace
+
 int DemoPlayer::init() {
   Runtime* runtime = Runtime::instance();
   const ProgramOptions& options = programOptions();
@@ -81,7 +92,7 @@ int DemoPlayer::init() {
   for (unsigned i = 0; i < entryCount; ++i) {
     if (entries[i].part->init() != 0) {
       loadingBar.fade(2, 1.0f);
-      return 1;
+      return loadingFailed();
     }
     platform::Message message;
     if (platform::peekMessage(message)) {
@@ -93,7 +104,7 @@ int DemoPlayer::init() {
     }
     loadingBar.progress(entryCount);
   }
-  if (initPost() != 0) return 1;
+  if (initPost() != 0) return loadingFailed();
   loadingBar.fade(2, 1.0f);
   runtime->timer->reset();
   runtime->sound->play();

@@ -1,5 +1,7 @@
 #include "runtime/Logger.h"
 
+#include <sstream>
+
 #include "platform/MessageBox.h"
 
 Logger::Logger(Runtime* owner) : runtime(owner) {}
@@ -20,6 +22,11 @@ int Logger::create() {
 
 template <typename T>
 Logger& Logger::write(const T& piece) {
+  // The tail is kept whether or not the file is open: it is what a failure report shows.
+  std::ostringstream text;
+  text << piece;
+  recent += text.str();
+  if (recent.size() > kRecentBytes) recent.erase(0, recent.size() - kRecentBytes / 2);
   if (enabled && file.is_open()) {
     file << piece;
     // Flushed piece by piece: the log is read after crashes and while the demo runs.
@@ -38,6 +45,15 @@ Logger& Logger::operator<<(unsigned long value) { return write(value); }
 Logger& Logger::operator<<(long long value) { return write(value); }
 Logger& Logger::operator<<(unsigned long long value) { return write(value); }
 Logger& Logger::operator<<(double value) { return write(value); }
+
+std::string Logger::recentLines(size_t count) const {
+  size_t end = recent.size();
+  while (end > 0 && recent[end - 1] == '\n') --end;
+  size_t begin = end;
+  for (size_t lines = 0; begin > 0 && lines < count; --begin)
+    if (recent[begin - 1] == '\n' && ++lines == count) break;
+  return recent.substr(begin, end - begin);
+}
 
 void Logger::flush() {
   if (file.is_open()) file.flush();

@@ -33,6 +33,10 @@ class Logger {
 
   void flush();
 
+  // The last `count` lines streamed, whether or not the file is open (the tail of the last
+  // few kilobytes): what a failure the user must see can quote, log file or not.
+  std::string recentLines(size_t count) const;
+
   Runtime* runtime = nullptr;
   bool enabled = false;
   bool created = false;
@@ -42,4 +46,6 @@ class Logger {
   template <typename T>
   Logger& write(const T& piece);
   std::ofstream file;
+  static constexpr size_t kRecentBytes = 8192;
+  std::string recent;
 };

@@ -84,3 +84,20 @@ TEST(PlayerShot, WithoutASceneFileTheShotFailsWithCodeOne) {
   EXPECT_EQ(s.exitCode, 1) << s.errors;
   EXPECT_TRUE(s.rgb.empty());
 }
+
+TEST(PlayerShot, AnEffectThatDoesNotCompileIsNamedToTheUserWithoutALog) {
+  if (!platform::hasDisplay()) GTEST_SKIP() << "no display";
+  ScratchDir dir;
+  const std::string archive = dir.file("badcars.zip");
+  writeFile(dir.file("cars.cgfx"), "technique main { pass p0 { } } garbage {\n");
+  ASSERT_EQ(std::system(("cp '" + std::string(PYLON_BINARY_DIR) + "/data.zip' '" + archive + "' && cd '" + dir.path() +
+                         "' && mkdir -p shaders && cp cars.cgfx shaders/ && zip -q '" + archive + "' shaders/cars.cgfx")
+                            .c_str()),
+            0);
+  const Shot s = shoot(dir, "50", archive);
+  EXPECT_EQ(s.exitCode, 1);
+  EXPECT_TRUE(s.rgb.empty());
+  EXPECT_NE(s.errors.find("DemoPlayer::init: The production could not be loaded:"), std::string::npos) << s.errors;
+  EXPECT_NE(s.errors.find("shaders/cars.cgfx"), std::string::npos) << s.errors;
+  EXPECT_NE(s.errors.find("did not compile"), std::string::npos) << s.errors;
+}

@@ -56,3 +56,17 @@ TEST(Logger, FileThatCannotBeCreatedShowsTheBoxAndStaysDisabled) {
   EXPECT_FALSE(log.enabled);
   log << "goes nowhere\n";  // must not crash
 }
+
+TEST(Logger, RecentLinesAreKeptWithoutAFileAndStayBounded) {
+  Logger log;  // never created: nothing reaches a file
+  EXPECT_EQ(log.recentLines(3), "");
+  log << "load shader: " << "shaders/a.cgfx" << " .. \n" << "size " << 12 << "\n" << "no valid technique\n";
+  EXPECT_EQ(log.recentLines(2), "size 12\nno valid technique");
+  EXPECT_EQ(log.recentLines(10), "load shader: shaders/a.cgfx .. \nsize 12\nno valid technique");
+  log << "partial";
+  EXPECT_EQ(log.recentLines(1), "partial");
+  // Megabytes of log keep only a tail, and the tail is the newest text.
+  for (int i = 0; i < 20000; ++i) log << "line " << i << "\n";
+  EXPECT_EQ(log.recentLines(1), "line 19999");
+  EXPECT_LT(log.recentLines(100000).size(), 10000u);
+}
