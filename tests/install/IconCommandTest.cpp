@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "CommandRun.h"
+#include "support/CommandRun.h"
 #include "screen/WindowIcon.h"
 #include "support/TestSupport.h"
 
-using install_test::quoted;
-using install_test::runCommand;
+using testing_support::quoted;
+using testing_support::runCommand;
 
 namespace {
 
@@ -39,7 +39,7 @@ TEST(IconCommand, WritesTheWindowIconAtEachSize) {
   testing_support::ScratchDir dir;
   for (int size : {16, 48, 256}) {
     const std::string file = dir.file("icon" + std::to_string(size) + ".png");
-    const install_test::CommandRun run = runCommand(pylon() + " icon " + std::to_string(size) + " " + quoted(file));
+    const testing_support::CommandRun run = runCommand(pylon() + " icon " + std::to_string(size) + " " + quoted(file));
     ASSERT_EQ(run.code, 0) << run.output;
     int w = 0, h = 0;
     const std::vector<unsigned char> pixels = decodeRgba(file, w, h);
@@ -56,14 +56,14 @@ TEST(IconCommand, RefusesSizesItCannotDrawAndWritesNothing) {
   testing_support::ScratchDir dir;
   const std::string file = dir.file("icon.png");
   for (const char* size : {"8", "15", "257", "4096", "-48", "48px", "x", "''"}) {
-    const install_test::CommandRun run = runCommand(pylon() + " icon " + size + " " + quoted(file));
+    const testing_support::CommandRun run = runCommand(pylon() + " icon " + size + " " + quoted(file));
     EXPECT_EQ(run.code, 1) << size;
     EXPECT_NE(run.output.find("pylon icon: the size must be a whole number from 16 to 256"), std::string::npos)
         << size << ": " << run.output;
     EXPECT_NE(access(file.c_str(), F_OK), 0) << size;
   }
   EXPECT_EQ(runCommand(pylon() + " icon 48").code, 1);
-  const install_test::CommandRun unwritable = runCommand(pylon() + " icon 48 " + quoted(dir.file("no/such/dir/x.png")));
+  const testing_support::CommandRun unwritable = runCommand(pylon() + " icon 48 " + quoted(dir.file("no/such/dir/x.png")));
   EXPECT_EQ(unwritable.code, 1);
   EXPECT_NE(unwritable.output.find("pylon icon: cannot write " + dir.file("no/such/dir/x.png")), std::string::npos);
 }

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "CommandRun.h"
+#include "support/CommandRun.h"
 #include "runtime/Options.h"
 #include "support/TestSupport.h"
 
-using install_test::CommandRun;
-using install_test::quoted;
-using install_test::runCommand;
+using testing_support::CommandRun;
+using testing_support::quoted;
+using testing_support::runCommand;
 
 namespace {
 

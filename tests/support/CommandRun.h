@@ -1,4 +1,5 @@
-// Runs a shell command for the install tests and collects its exit code and output.
+// Runs a shell command for tests that start programs, and collects its exit code and its
+// standard output and error together.
 #pragma once
 
 #include <sys/wait.h>
@@ -6,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-namespace install_test {
+namespace testing_support {
 
 struct CommandRun {
   int code;            // exit status; -1 when the command did not run or was killed
@@ -32,4 +33,4 @@ inline std::string quoted(const std::string& text) {
   return out + "'";
 }
 
-}  // namespace install_test
+}  // namespace testing_support
