@@ -47,7 +47,13 @@ int Scene01::init() {
     return 1;
   }
   if (loader->loadBinMmf("objects/veltro.mmf", carModel) == 0) loader->uploadMesh(carModel, GL_STATIC_DRAW);
-  if (carModel.vertexBuffer != 0) prepareCarBatch();
+  nearCars.prepare(carModel, kCarCopies);
+  // The far car is optional: without it every car is drawn in full.
+  if (loader->getSize("objects/veltro-far.mmf") != 0 &&
+      loader->loadBinMmf("objects/veltro-far.mmf", farCarModel) == 0) {
+    loader->uploadMesh(farCarModel, GL_STATIC_DRAW);
+    farCars.prepare(farCarModel, kCarCopies);
+  }
   carRadius = 0.0f;
   for (size_t i = 0; i + 2 < carModel.points.size(); i += 3) {
     const float* v = &carModel.points[i];
@@ -73,34 +79,67 @@ void Scene01::draw(float t) {
   frameProfile().mark(FramePhase::Cars);
 }
 
-void Scene01::prepareCarBatch() {
-  // The car's vertices exactly as uploaded (uv, normal, position: 8 floats a vertex).
+int CarBatch::prepare(const MmfMesh& mesh, size_t copies) {
+  vertices.clear();
+  if (mesh.vertexBuffer == 0 || mesh.polygons.empty()) return 1;
+  // The vertices exactly as uploaded.
   GLint bytes = 0;
-  glBindBuffer(GL_ARRAY_BUFFER, carModel.vertexBuffer);
+  glBindBuffer(GL_ARRAY_BUFFER, mesh.vertexBuffer);
   glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &bytes);
-  carVertices.assign(static_cast<size_t>(std::max(bytes, 0)) / sizeof(float), 0.0f);
-  if (!carVertices.empty())
-    glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(carVertices.size() * sizeof(float)), carVertices.data());
+  std::vector<float> uploaded(static_cast<size_t>(std::max(bytes, 0)) / sizeof(float), 0.0f);
+  if (!uploaded.empty())
+    glGetBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(uploaded.size() * sizeof(float)), uploaded.data());
   glBindBuffer(GL_ARRAY_BUFFER, 0);
-  const size_t vertices = carVertices.size() / 8;
+  const size_t count = uploaded.size() / 8;
   std::vector<uint32_t> indices;
-  indices.reserve(kCarCopies * carModel.polygons.size());
-  for (size_t copy = 0; copy < kCarCopies; ++copy)
-    for (int32_t index : carModel.polygons) {
+  indices.reserve(copies * mesh.polygons.size());
+  for (size_t copy = 0; copy < copies; ++copy)
+    for (int32_t index : mesh.polygons) {
       // A triangle that names a vertex the buffer lacks leaves the cars to the one-by-one path.
-      if (index < 0 || static_cast<size_t>(index) >= vertices) {
-        carVertices.clear();
-        return;
-      }
-      indices.push_back(static_cast<uint32_t>(copy * vertices + static_cast<size_t>(index)));
+      if (index < 0 || static_cast<size_t>(index) >= count) return 1;
+      indices.push_back(static_cast<uint32_t>(copy * count + static_cast<size_t>(index)));
     }
-  glGenBuffers(1, &batchIndexBuffer);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, batchIndexBuffer);
+  if (indexBuffer == 0) glGenBuffers(1, &indexBuffer);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
   glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)), indices.data(),
                GL_STATIC_DRAW);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-  glGenBuffers(1, &batchVertexBuffer);
-  batchStaging.assign(kCarCopies * carVertices.size(), 0.0f);
+  if (vertexBuffer == 0) glGenBuffers(1, &vertexBuffer);
+  vertices = std::move(uploaded);
+  vertices.resize(count * 8);
+  staging.assign(copies * vertices.size(), 0.0f);
+  capacity = copies;
+  indicesPerCopy = mesh.polygons.size();
+  placed = 0;
+  return 0;
+}
+
+void CarBatch::place(float x, float y, float z, bool turned) {
+  if (placed >= capacity) return;
+  // A quarter turn about y takes (x, y, z) to (z, y, -x), normals as positions.
+  float* out = &staging[placed++ * vertices.size()];
+  for (size_t v = 0; v < vertices.size(); v += 8, out += 8) {
+    const float* in = &vertices[v];
+    out[0] = in[0];
+    out[1] = in[1];
+    if (turned) {
+      out[2] = in[4], out[3] = in[3], out[4] = -in[2];
+      out[5] = in[7] + x, out[6] = in[6] + y, out[7] = -in[5] + z;
+    } else {
+      out[2] = in[2], out[3] = in[3], out[4] = in[4];
+      out[5] = in[5] + x, out[6] = in[6] + y, out[7] = in[7] + z;
+    }
+  }
+}
+
+void CarBatch::draw() {
+  if (placed == 0) return;
+  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(placed * vertices.size() * sizeof(float)), staging.data(),
+               GL_STREAM_DRAW);
+  const MeshBinding binding(indexBuffer, vertexBuffer);
+  binding.draw(static_cast<uint32_t>(placed * vertices.size() / 8 - 1), static_cast<uint32_t>(placed * indicesPerCopy));
+  placed = 0;
 }
 
 void Scene01::drawCars(float t) {
@@ -118,10 +157,13 @@ void Scene01::drawCars(float t) {
     // The software rasteriser pays more for a modelview change than for drawing a car, so
     // by default every car's copy of the mesh is moved into place here and all are drawn
     // at once under the camera's modelview: the same triangles, one draw instead of up to
-    // 1,600. Without the batch each car is translated (and turned) on the matrix stack.
-    const bool batch = batchCars && !carVertices.empty();
-    const size_t floatsPerCar = carVertices.size();
-    size_t placed = 0;
+    // 1,600. Cars far from the camera take the far mesh, a quarter of the triangles, which
+    // at that distance covers the same few pixels. Without the batch each car is translated
+    // (and turned) on the matrix stack with the full mesh.
+    const bool batch = batchCars && !nearCars.empty();
+    const bool lod = batch && farCarDistance > 0.0f && !farCars.empty();
+    const Renderer& renderer = *Runtime::instance()->renderer;
+    const float farSquared = farCarDistance * farCarDistance;
     const MeshBinding car(carModel.indexBuffer, carModel.vertexBuffer);
     auto place = [&](float x, float y, float z, bool turned) {
       if (cullCars && view.sphereOutside(x, y, z, carRadius)) return;
@@ -133,20 +175,8 @@ void Scene01::drawCars(float t) {
         glPopMatrix();
         return;
       }
-      // A quarter turn about y takes (x, y, z) to (z, y, -x), normals as positions.
-      float* out = &batchStaging[placed++ * floatsPerCar];
-      for (size_t v = 0; v < floatsPerCar; v += 8, out += 8) {
-        const float* in = &carVertices[v];
-        out[0] = in[0];
-        out[1] = in[1];
-        if (turned) {
-          out[2] = in[4], out[3] = in[3], out[4] = -in[2];
-          out[5] = in[7] + x, out[6] = in[6] + y, out[7] = -in[5] + z;
-        } else {
-          out[2] = in[2], out[3] = in[3], out[4] = in[4];
-          out[5] = in[5] + x, out[6] = in[6] + y, out[7] = in[7] + z;
-        }
-      }
+      const float dx = x - renderer.camX, dy = y - renderer.camY, dz = z - renderer.camZ;
+      (lod && dx * dx + dy * dy + dz * dz > farSquared ? farCars : nearCars).place(x, y, z, turned);
     };
     for (size_t i = 0; i < 200; ++i) {
       const CarRecord& a = streamA[i];
@@ -156,12 +186,9 @@ void Scene01::drawCars(float t) {
       const float q = carPosition(b.b, b.speed, t);
       for (int o = -2; o <= 1; ++o) place(b.a + 110.0f * static_cast<float>(o), b.y, q, true);
     }
-    if (batch && placed > 0) {
-      glBindBuffer(GL_ARRAY_BUFFER, batchVertexBuffer);
-      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(placed * floatsPerCar * sizeof(float)), batchStaging.data(),
-                   GL_STREAM_DRAW);
-      const MeshBinding cars(batchIndexBuffer, batchVertexBuffer);
-      cars.draw(static_cast<uint32_t>(placed * floatsPerCar / 8 - 1), static_cast<uint32_t>(placed * count));
+    if (batch) {
+      nearCars.draw();
+      farCars.draw();
     }
   }
   cgResetPassState(pass);

@@ -27,6 +27,24 @@ void layOutCars(std::array<CarRecord, 200>& streamA, std::array<CarRecord, 200>&
 // travel so that it never passes 100.
 float carPosition(float start, float speed, float t);
 
+// Many copies of one uploaded mesh drawn in one call: the mesh's vertices as uploaded (uv,
+// normal, position: 8 floats each), an index buffer repeating its triangles for every copy,
+// and a stream buffer refilled each frame with the copies moved into place.
+struct CarBatch {
+  // 0, or 1 when the mesh is unusable for batching (then the batch stays empty).
+  int prepare(const MmfMesh& mesh, size_t copies);
+  bool empty() const { return vertices.empty(); }
+  // Appends a copy at (x, y, z), turned a quarter about y when `turned`.
+  void place(float x, float y, float z, bool turned);
+  // Draws the copies placed since the last draw.
+  void draw();
+
+  std::vector<float> vertices;
+  std::vector<float> staging;
+  size_t capacity = 0, placed = 0, indicesPerCopy = 0;
+  uint32_t indexBuffer = 0, vertexBuffer = 0;
+};
+
 class Scene01 : public Effect {
  public:
   int init() override;
@@ -38,22 +56,21 @@ class Scene01 : public Effect {
   std::array<CarRecord, 200> streamB{};
   KestrelLibDynamic city;
   MmfMesh carModel;
+  MmfMesh farCarModel;  // "objects/veltro-far.mmf", when the archive has it
   // Skip cars outside the view (the picture is the same either way); tests switch it off
   // to count every car drawn.
   bool cullCars = true;
   // Draw all cars at once (see drawCars); tests switch it off to compare with the cars
   // drawn one by one on the matrix stack.
   bool batchCars = true;
+  // Batched cars farther than this from the camera use the far mesh (a few pixels long by
+  // then, and in the haze); 0 draws every car with the full mesh.
+  float farCarDistance = 160.0f;
   float carRadius = 0.0f;  // the car mesh's bounding sphere about its origin
 
  private:
   static constexpr size_t kCarCopies = 1600;
-  void prepareCarBatch();
   void drawCars(float t);
-  // The batch: the car's uploaded vertices (8 floats each), an index buffer repeating its
-  // triangles for every copy, and the stream buffer refilled each frame from the staging.
-  std::vector<float> carVertices;
-  std::vector<float> batchStaging;
-  uint32_t batchIndexBuffer = 0, batchVertexBuffer = 0;
+  CarBatch nearCars, farCars;
   void drawControlGrid();
 };

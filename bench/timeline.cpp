@@ -54,7 +54,8 @@ void printRow(const char* label, const std::vector<Frame>& frames) {
   std::vector<std::vector<double>> phases(FrameProfile::kPhases);
   for (const Frame& f : frames) {
     total.push_back(f.total);
-    for (int p = 0; p < FrameProfile::kPhases; ++p) phases[static_cast<size_t>(p)].push_back(f.phase[static_cast<size_t>(p)]);
+    for (int p = 0; p < FrameProfile::kPhases; ++p)
+      phases[static_cast<size_t>(p)].push_back(f.phase[static_cast<size_t>(p)]);
   }
   std::printf("%-12s %5zu  %6.1f %6.1f", label, frames.size(), percentile(total, 0.5), percentile(total, 0.95));
   for (const auto& v : phases) std::printf("  %5.1f/%5.1f", percentile(v, 0.5), percentile(v, 0.95));
@@ -96,7 +97,8 @@ int main(int argc, char** argv) {
     } else if (arg[0] != '-') {
       options.dataFile = arg;
     } else {
-      std::fprintf(stderr, "usage: bench_timeline [--step SECONDS] [--size WxH] [--from S] [--to S] [--no-post] [--no-split] "
+      std::fprintf(stderr,
+                   "usage: bench_timeline [--step SECONDS] [--size WxH] [--from S] [--to S] [--no-post] [--no-split] "
                    "[--capture FILE.avi [--fps N]] [ARCHIVE]\n");
       return 2;
     }

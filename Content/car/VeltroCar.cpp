@@ -126,6 +126,44 @@ Mesh veltroMesh() {
   return m;
 }
 
+Mesh veltroFarMesh() {
+  // The same body through three of its sections (tail, cabin, nose) and six points around
+  // each, on the same atlas: the tail and nose caps are whole light panels, so a distant car
+  // still shows its red tail and white head lights to the bloom.
+  Mesh m;
+  const Section* sections[] = {&kSections[0], &kSections[2], &kSections[5]};
+  auto point = [](const Section& s, int i) {
+    const float z[6] = {-0.8f * s.w, -s.w, -s.cabin, s.cabin, s.w, 0.8f * s.w};
+    const float y[6] = {s.bottom, s.belt, s.top, s.top, s.belt, s.bottom};
+    return Vec3{s.x, y[i], z[i]};
+  };
+  for (int s = 0; s < 2; ++s) {
+    const Section &a = *sections[s], &b = *sections[s + 1];
+    for (int i = 0; i < 5; ++i) {
+      const bool roof = i == 2;
+      quad(m, point(a, i), point(a, i + 1), point(b, i + 1), point(b, i), roof && s == 0 ? kGlass : kPaint);
+    }
+    quad(m, point(a, 5), point(a, 0), point(b, 0), point(b, 5), kGlow);  // underside
+  }
+  // Caps: a fan over each end's six points, facing out of the car.
+  for (int end = 0; end < 2; ++end) {
+    const Section& s = *sections[end == 0 ? 0 : 2];
+    const Region r = end == 0 ? kTail : kHead;
+    const Vec3 n{end == 0 ? -1.0f : 1.0f, 0, 0};
+    uint32_t first = m.vertexCount();
+    for (int i = 0; i < 6; ++i) {
+      const Vec3 p = point(s, i);
+      m.addVertex(p, n, {0, 0, 1}, r.u0 + (r.u1 - r.u0) * (p.z / (2 * s.w) + 0.5f),
+                  r.v0 + (r.v1 - r.v0) * ((p.y - s.bottom) / (s.top - s.bottom)));
+    }
+    for (uint32_t i = 1; i + 1 < 6; ++i) {
+      if (end == 0) m.addTriangle(first, first + i + 1, first + i);
+      else m.addTriangle(first, first + i, first + i + 1);
+    }
+  }
+  return m;
+}
+
 std::vector<uint8_t> veltroTexture() {
   Image img(512, 512, {0, 0, 0, 0});
   auto rect = [&](Region r, auto&& paint) {

@@ -18,8 +18,14 @@ std::vector<uint8_t> fileBytes(const std::string& path) {
 
 // The members the player reads by name (besides those the scene names).
 const char* const kProductionMembers[] = {
-    "city-03.pb",           "objects/quad.mmf",       "objects/cube_env100out.mmf", "objects/veltro.mmf",
-    "textures/gradient.png", "textures/veltro512.png", "shaders/cars.cgfx",
+    "city-03.pb",
+    "objects/quad.mmf",
+    "objects/cube_env100out.mmf",
+    "objects/veltro.mmf",
+    "objects/veltro-far.mmf",
+    "textures/gradient.png",
+    "textures/veltro512.png",
+    "shaders/cars.cgfx",
     "music/ambient_adventure_by_tessar.ogg",
 };
 // The post chain's effects, kept in Content/effects/post.

@@ -73,29 +73,38 @@ TEST_F(ArchiveMeshes, EnvironmentCubeIsAHundredUnitsWithOutwardFaces) {
   }
 }
 
-TEST_F(ArchiveMeshes, CarIsSmallSleekAndLit) {
-  MmfMesh car;
-  ASSERT_EQ(loader.loadBinMmf("objects/veltro.mmf", car), 0);
-  expectSoundTriangles(car);
-  size_t triangles = car.polygons.size() / 3;
-  EXPECT_GE(triangles, 60u);
-  EXPECT_LE(triangles, 300u) << "1,600 instances a frame: keep the car small";
-  float lo[3] = {1e9f, 1e9f, 1e9f}, hi[3] = {-1e9f, -1e9f, -1e9f};
-  for (size_t i = 0; i < car.points.size(); ++i) lo[i % 3] = std::min(lo[i % 3], car.points[i]), hi[i % 3] = std::max(hi[i % 3], car.points[i]);
-  EXPECT_NEAR(hi[0] - lo[0], 4.0f, 0.3f);  // length along x
-  EXPECT_LT(hi[2] - lo[2], 2.2f);          // narrower than long
-  EXPECT_LT(hi[1] - lo[1], 1.6f);          // and low
-  EXPECT_NEAR(hi[0] + lo[0], 0.0f, 0.2f);  // centred on x
-  // Head lights (white region, lower left of the atlas) on the nose, tail lights (red,
-  // beside it) at the back.
-  bool head = false, tail = false;
-  for (size_t i = 0; i < car.points.size() / 3; ++i) {
-    float u = car.uvs[2 * i], v = car.uvs[2 * i + 1], x = car.points[3 * i];
-    if (v < 0.25f && u < 0.25f && x > 1.9f) head = true;
-    if (v < 0.25f && u >= 0.25f && u < 0.5f && x < -1.9f) tail = true;
+// Both cars, the full one and the far one: the same size and place, both lit.
+TEST_F(ArchiveMeshes, CarsAreSmallSleekAndLit) {
+  struct Expected {
+    const char* member;
+    size_t fewest, most;
+  };
+  for (const Expected& e : {Expected{"objects/veltro.mmf", 60, 300}, Expected{"objects/veltro-far.mmf", 20, 40}}) {
+    SCOPED_TRACE(e.member);
+    MmfMesh car;
+    ASSERT_EQ(loader.loadBinMmf(e.member, car), 0);
+    expectSoundTriangles(car);
+    size_t triangles = car.polygons.size() / 3;
+    EXPECT_GE(triangles, e.fewest);
+    EXPECT_LE(triangles, e.most) << "1,600 instances a frame: keep the car small";
+    float lo[3] = {1e9f, 1e9f, 1e9f}, hi[3] = {-1e9f, -1e9f, -1e9f};
+    for (size_t i = 0; i < car.points.size(); ++i)
+      lo[i % 3] = std::min(lo[i % 3], car.points[i]), hi[i % 3] = std::max(hi[i % 3], car.points[i]);
+    EXPECT_NEAR(hi[0] - lo[0], 4.0f, 0.3f);  // length along x
+    EXPECT_LT(hi[2] - lo[2], 2.2f);          // narrower than long
+    EXPECT_LT(hi[1] - lo[1], 1.6f);          // and low
+    EXPECT_NEAR(hi[0] + lo[0], 0.0f, 0.2f);  // centred on x
+    // Head lights (white region, lower left of the atlas) on the nose, tail lights (red,
+    // beside it) at the back.
+    bool head = false, tail = false;
+    for (size_t i = 0; i < car.points.size() / 3; ++i) {
+      float u = car.uvs[2 * i], v = car.uvs[2 * i + 1], x = car.points[3 * i];
+      if (v < 0.25f && u < 0.25f && x > 1.9f) head = true;
+      if (v < 0.25f && u >= 0.25f && u < 0.5f && x < -1.9f) tail = true;
+    }
+    EXPECT_TRUE(head);
+    EXPECT_TRUE(tail);
   }
-  EXPECT_TRUE(head);
-  EXPECT_TRUE(tail);
 }
 
 TEST(CarMesh, BinaryFileKeepsEveryValueOfTheGeneratedMesh) {

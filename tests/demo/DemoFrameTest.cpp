@@ -29,7 +29,7 @@ TEST_F(DemoFrame, PartsDrawFromTheirStartUntilJustBeforeTheirEndInTimelineOrder)
   EXPECT_EQ(first, (std::vector<float>{0.0f, 1.5f}));
   EXPECT_EQ(second, (std::vector<float>{0.5f, 1.0f}));
   ASSERT_EQ(pictures.size(), 4u);
-  EXPECT_EQ(pictures[0].at(128, 96), 0);   // nothing active: the cleared black
+  EXPECT_EQ(pictures[0].at(128, 96), 0);        // nothing active: the cleared black
   EXPECT_NEAR(pictures[2].at(128, 96), 77, 1);  // both active: the later entry on top
 }
 
@@ -40,7 +40,7 @@ TEST_F(DemoFrame, WithoutPostProcessingThePictureIsThePartAsDrawnWithItsFades) {
   ASSERT_EQ(p.size(), 4u);
   for (int y = kViewTop; y < kViewBottom; y += 13)
     for (int x = 0; x < kWindowWidth; x += 17) ASSERT_EQ(p[0].at(x, y), 153) << x << "," << y;
-  EXPECT_EQ(p[0].at(128, 10), 0);  // below the band: never drawn
+  EXPECT_EQ(p[0].at(128, 10), 0);        // below the band: never drawn
   EXPECT_NEAR(p[1].at(128, 96), 77, 1);  // halfway through the 2 s fade from black
   EXPECT_NEAR(p[2].at(128, 96), 77, 1);  // halfway through the 4 s fade to black
   EXPECT_EQ(p[3].at(128, 96), 0);        // the first instant is black
@@ -63,8 +63,8 @@ TEST_F(DemoFrame, PostChainKeepsDarkPicturesAndBloomsBrightLights) {
   EXPECT_EQ(r[0].at(128, 96), 255);
   EXPECT_EQ(r[0].at(150, 96), 0);
   EXPECT_EQ(s[0].at(128, 96), 255);
-  EXPECT_GT(s[0].at(150, 96), 8);       // the glow beside the square
-  EXPECT_LT(s[0].at(250, 30), 3);       // far corners stay dark
+  EXPECT_GT(s[0].at(150, 96), 8);  // the glow beside the square
+  EXPECT_LT(s[0].at(250, 30), 3);  // far corners stay dark
 
   // Bloom targets are a quarter of the view, truncated.
   EXPECT_EQ(spot.post.bloom.width, 64u);

@@ -31,8 +31,9 @@ Shot shoot(const ScratchDir& dir, const std::string& seconds,
            const std::string& archive = std::string(PYLON_BINARY_DIR) + "/data.zip") {
   Shot shot;
   const std::string file = dir.file("shot-" + seconds + ".png");
-  const std::string command = "cd '" + dir.path() + "' && '" + PYLON_BINARY_DIR + "/veltro12' --no-dialog --windowed --size 256x192 --data '" +
-                              archive + "' --shot " + seconds + " '" + file + "' 2>errors.txt";
+  const std::string command = "cd '" + dir.path() + "' && '" + PYLON_BINARY_DIR +
+                              "/veltro12' --no-dialog --windowed --size 256x192 --data '" + archive + "' --shot " +
+                              seconds + " '" + file + "' 2>errors.txt";
   const int status = std::system(command.c_str());
   shot.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   shot.errors = readFile(dir.file("errors.txt"));
@@ -44,8 +45,8 @@ Shot shoot(const ScratchDir& dir, const std::string& seconds,
     shot.width = ilGetInteger(IL_IMAGE_WIDTH);
     shot.height = ilGetInteger(IL_IMAGE_HEIGHT);
     shot.rgb.resize(static_cast<size_t>(shot.width) * shot.height * 3);
-    ilCopyPixels(0, 0, 0, static_cast<ILuint>(shot.width), static_cast<ILuint>(shot.height), 1, IL_RGB, IL_UNSIGNED_BYTE,
-                 shot.rgb.data());
+    ilCopyPixels(0, 0, 0, static_cast<ILuint>(shot.width), static_cast<ILuint>(shot.height), 1, IL_RGB,
+                 IL_UNSIGNED_BYTE, shot.rgb.data());
   }
   ilDeleteImage(image);
   return shot;

@@ -42,10 +42,10 @@ TEST(CarLayout, FirstAndLastCarsOfBothStreamsMatchAnIndependentTwister) {
 }
 
 TEST(CarLayout, CarsReenterEveryFiftySecondsOfTravelAndNeverPassOneHundred) {
-  EXPECT_FLOAT_EQ(carPosition(-50.0f, 10.0f, 5.0f), 0.0f);     // on its way, not wrapped
-  EXPECT_FLOAT_EQ(carPosition(0.0f, 10.0f, 10.0f), 100.0f);    // exactly 100 stays
-  EXPECT_FLOAT_EQ(carPosition(0.0f, 10.0f, 10.5f), -395.0f);   // one wrap: t - 50
-  EXPECT_FLOAT_EQ(carPosition(0.0f, 10.0f, 20.0f), -300.0f);    // 200 is past: t - 50 gives -300
+  EXPECT_FLOAT_EQ(carPosition(-50.0f, 10.0f, 5.0f), 0.0f);    // on its way, not wrapped
+  EXPECT_FLOAT_EQ(carPosition(0.0f, 10.0f, 10.0f), 100.0f);   // exactly 100 stays
+  EXPECT_FLOAT_EQ(carPosition(0.0f, 10.0f, 10.5f), -395.0f);  // one wrap: t - 50
+  EXPECT_FLOAT_EQ(carPosition(0.0f, 10.0f, 20.0f), -300.0f);  // 200 is past: t - 50 gives -300
   for (float t = 43.0f; t < 120.0f; t += 0.37f) {
     const float p = carPosition(-400.0f, 14.0f, t);
     EXPECT_LE(p, 100.0f) << t;
@@ -94,6 +94,7 @@ TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThenWhetherInViewOr
   // Triangles (and lines) the part submits, against those of its city alone at that time.
   GLuint64 part[3] = {}, city[2] = {};
   std::vector<GLuint64> culled, everything;
+  std::vector<std::pair<GLuint64, GLuint64>> farTriangles;
   const int code = run(
       [&] {
         scene->cullCars = false;
@@ -137,24 +138,40 @@ TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThenWhetherInViewOr
           everything.push_back(count([&] { scene->draw(t); }));
         }
         // All cars in one draw against one draw per car: the same triangles, the same picture
-        // but for the rounding of the moved vertices.
+        // but for the rounding of the moved vertices. Then the far mesh for distant cars:
+        // far fewer triangles for much the same picture.
+        auto compare = [](const Picture& a, const Picture& b, double& mean, long& differing) {
+          double sum = 0;
+          differing = 0;
+          for (size_t i = 0; i < a.rgb.size(); ++i) {
+            const int d = std::abs(int(a.rgb[i]) - int(b.rgb[i]));
+            differing += d > 8;
+            sum += d;
+          }
+          mean = sum / static_cast<double>(a.rgb.size());
+        };
         for (float t : {45.0f, 61.5f}) {
+          scene->farCarDistance = 0.0f;
           scene->batchCars = false;
           const GLuint64 oneByOne = count([&] { scene->draw(t); });
           const Picture single = readBack();
           scene->batchCars = true;
           const GLuint64 together = count([&] { scene->draw(t); });
           const Picture batched = readBack();
+          scene->farCarDistance = 160.0f;
+          const GLuint64 withFar = count([&] { scene->draw(t); });
+          const Picture far = readBack();
           EXPECT_EQ(together, oneByOne) << t;
+          EXPECT_LT(withFar, together) << t;
+          double mean = 0;
           long differing = 0;
-          double sum = 0;
-          for (size_t i = 0; i < single.rgb.size(); ++i) {
-            const int d = std::abs(int(single.rgb[i]) - int(batched.rgb[i]));
-            differing += d > 8;
-            sum += d;
-          }
-          EXPECT_LT(sum / static_cast<double>(single.rgb.size()), 0.2) << t;
+          compare(single, batched, mean, differing);
+          EXPECT_LT(mean, 0.2) << t;
           EXPECT_LT(differing, static_cast<long>(single.rgb.size() / 500)) << t;
+          compare(batched, far, mean, differing);
+          EXPECT_LT(mean, 0.5) << t;
+          EXPECT_LT(differing, static_cast<long>(single.rgb.size() / 200)) << t;
+          farTriangles.push_back({withFar, together});
         }
         glDeleteQueries(1, &query);
       });
@@ -168,4 +185,7 @@ TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThenWhetherInViewOr
   EXPECT_EQ(part[2] - part[1], 84u);
   ASSERT_EQ(culled.size(), 3u);
   for (size_t i = 0; i < culled.size(); ++i) EXPECT_LT(culled[i], everything[i]) << i;
+  ASSERT_EQ(farTriangles.size(), 2u);
+  // The far mesh exists in the archive and takes over most of the visible cars.
+  EXPECT_FALSE(scene->farCarModel.polygons.empty());
 }

@@ -88,13 +88,13 @@ TEST_F(TweakRun, PlaybackCameraAndEffectParametersDriveTheRunningDemo) {
         // A second variable of an existing name is refused by the bar but kept, and pushed
         // after the first: its value is what the effect ends up with.
         exposed = runtime->tweakGui->parameters.size();
-        runtime->tweakGui->addParameter("BloomSoftness", player.post.brightPass.effect, "bloom-bright_pass.BloomSoftness",
-                                        0.9f, "");
+        runtime->tweakGui->addParameter("BloomSoftness", player.post.brightPass.effect,
+                                        "bloom-bright_pass.BloomSoftness", 0.9f, "");
         entries = runtime->tweakGui->parameters.size();
         player.renderParts(30.0f);
         float v = 0;
-        cgGetParameterValuefr(cgGetNamedEffectParameter(static_cast<CGeffect>(player.post.brightPass.effect), "BloomSoftness"),
-                              1, &v);
+        cgGetParameterValuefr(
+            cgGetNamedEffectParameter(static_cast<CGeffect>(player.post.brightPass.effect), "BloomSoftness"), 1, &v);
         pushedSoftness = v;
       });
   ASSERT_EQ(code, 0);
