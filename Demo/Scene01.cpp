@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <random>
 
 #include "FrameProfile.h"
@@ -164,14 +165,15 @@ void Scene01::drawCars(float t) {
     const bool lod = batch && farCarDistance > 0.0f && !farCars.empty();
     const Renderer& renderer = *Runtime::instance()->renderer;
     const float farSquared = farCarDistance * farCarDistance;
-    const MeshBinding car(carModel.indexBuffer, carModel.vertexBuffer);
+    std::optional<MeshBinding> car;  // the full mesh bound once, for the one-by-one path only
+    if (!batch) car.emplace(carModel.indexBuffer, carModel.vertexBuffer);
     auto place = [&](float x, float y, float z, bool turned) {
       if (cullCars && view.sphereOutside(x, y, z, carRadius)) return;
       if (!batch) {
         glPushMatrix();
         glTranslatef(x, y, z);
         if (turned) glRotatef(90.0f, 0, 1, 0);
-        car.draw(maxIndex, count);
+        car->draw(maxIndex, count);
         glPopMatrix();
         return;
       }

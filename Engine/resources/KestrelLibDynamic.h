@@ -8,10 +8,19 @@
 // until the program ends, like every GPU object.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "resources/EffectHandles.h"
 #include "resources/KestrelLib.pb.h"
+
+// Entry `id` (1-based, as the scene's references count) of one of the scene's lists, or
+// nullptr for 0 or past the end.
+template <typename Repeated>
+auto kestrelEntry(const Repeated& list, uint32_t id) -> decltype(&list.Get(0)) {
+  if (id == 0 || id > static_cast<uint32_t>(list.size())) return nullptr;
+  return &list.Get(static_cast<int>(id - 1));
+}
 
 class KestrelLibDynamic : public Kestrel::KestrelLib {
  public:

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "resources/KestrelLibDynamic.h"
 #include "resources/Loader.h"
 #include "runtime/Logger.h"
 
@@ -49,12 +50,6 @@ struct MeshVertex {
 };
 static_assert(sizeof(MeshVertex) == 32);
 
-// Entry `id` (1-based) of a repeated field, or nullptr for 0 or out of range.
-template <typename Repeated>
-auto entry(const Repeated& list, uint32_t id) -> decltype(&list.Get(0)) {
-  if (id == 0 || id > static_cast<uint32_t>(list.size())) return nullptr;
-  return &list.Get(static_cast<int>(id - 1));
-}
 
 }  // namespace
 
@@ -91,7 +86,7 @@ int Loader::uploadScene(KestrelLibDynamic& scene) {
       out << "\tnull object found, skipped.\n";
       continue;
     }
-    const Kestrel::Polygons* polygons = entry(scene.polygons(), object->polygonsid());
+    const Kestrel::Polygons* polygons = kestrelEntry(scene.polygons(), object->polygonsid());
     const uint32_t indexBuffer = polygons ? polygons->crc() : 0;
     bool shared = false;
     for (const auto& [vboID, buffer] : uploadedGeometry) {
@@ -105,10 +100,10 @@ int Loader::uploadScene(KestrelLibDynamic& scene) {
     }
     if (shared) continue;
 
-    const Kestrel::Points* points = entry(scene.points(), object->pointsid());
-    const Kestrel::Normals* normals = entry(scene.normals(), object->normalsid());
-    const Kestrel::Tangents* tangents = entry(scene.tangents(), object->tangentsid());
-    const Kestrel::Uv* uv = entry(scene.uvs(), object->uvsid());
+    const Kestrel::Points* points = kestrelEntry(scene.points(), object->pointsid());
+    const Kestrel::Normals* normals = kestrelEntry(scene.normals(), object->normalsid());
+    const Kestrel::Tangents* tangents = kestrelEntry(scene.tangents(), object->tangentsid());
+    const Kestrel::Uv* uv = kestrelEntry(scene.uvs(), object->uvsid());
     const size_t n = points ? static_cast<size_t>(points->data_size()) / 3 : 0;
     std::vector<SceneVertex> vertices(n, SceneVertex{});
     for (size_t j = 0; j < n; ++j) {

@@ -23,12 +23,13 @@ int Logger::create() {
 template <typename T>
 Logger& Logger::write(const T& piece) {
   // The tail is kept whether or not the file is open: it is what a failure report shows.
-  std::ostringstream text;
-  text << piece;
-  recent += text.str();
+  std::ostringstream formatted;
+  formatted << piece;
+  const std::string text = formatted.str();
+  recent += text;
   if (recent.size() > kRecentBytes) recent.erase(0, recent.size() - kRecentBytes / 2);
   if (enabled && file.is_open()) {
-    file << piece;
+    file << text;
     // Flushed piece by piece: the log is read after crashes and while the demo runs.
     file.flush();
   }

@@ -16,13 +16,6 @@ namespace {
 
 const GLvoid* byteOffset(uint32_t bytes) { return reinterpret_cast<const GLvoid*>(static_cast<uintptr_t>(bytes)); }
 
-// Entry `id` (1-based) of a list, or nullptr when 0 or past the end: the import checks every
-// reference, so this only guards scenes built by hand.
-template <typename Repeated>
-auto entry(const Repeated& list, uint32_t id) -> decltype(&list.Get(0)) {
-  if (id == 0 || id > static_cast<uint32_t>(list.size())) return nullptr;
-  return &list.Get(static_cast<int>(id - 1));
-}
 
 void drawRange(const Kestrel::Surface& surface) {
   glDrawRangeElements(GL_TRIANGLES, surface.mini(), surface.maxi(), static_cast<GLsizei>(surface.polycount()),
@@ -38,7 +31,7 @@ void drawWithEffect(KestrelLibDynamic& scene, const Renderer& renderer, const Ke
   if (CGparameter p = cgGetNamedEffectParameter(effect, "time")) cgGLSetParameter1f(p, time);
   const Kestrel::Shader& shader = scene.shader(static_cast<int>(k - 1));
   for (const Kestrel::Sampler& sampler : shader.sampler()) {
-    const Kestrel::Texture* texture = entry(scene.texture(), sampler.texid());
+    const Kestrel::Texture* texture = kestrelEntry(scene.texture(), sampler.texid());
     // A sampler the effect lacks goes on as a null parameter; the runtime reports it to
     // the do-nothing error handler and drawing continues.
     cgGLSetupSampler(cgGetNamedEffectParameter(effect, sampler.name().c_str()), texture ? texture->crc() : 0);
@@ -112,7 +105,7 @@ void drawObject(KestrelLibDynamic& scene, Renderer& renderer, const Kestrel::Obj
   for (int s = 0; s < object.surface_size(); ++s) {
     renderer.surfaceIndex = static_cast<uint32_t>(s);
     const Kestrel::Surface& surface = object.surface(s);
-    const Kestrel::Material* material = entry(scene.material(), surface.materialid());
+    const Kestrel::Material* material = kestrelEntry(scene.material(), surface.materialid());
     if (!material) continue;
     if (material->shader() != 0)
       drawWithEffect(scene, renderer, surface, material->shader(), time);

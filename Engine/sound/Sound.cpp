@@ -188,6 +188,7 @@ int Sound::init() {
     errorBox(audio::errorString(lastResult), "Sound::init");
     return 1;
   }
+  music->getFormat(&musicRate, nullptr);  // the stream's own rate, for advanceTo()'s seeks
   loaded = true;
   return 0;
 }
@@ -200,9 +201,7 @@ void Sound::play() {
 
 void Sound::advanceTo(double seconds) {
   if (!loaded || !followsDemoTime || !channel) return;
-  int rate = audio::Mixer::kRate;
-  music->getFormat(&rate, nullptr);
-  mixUpTo(system, channel, rate, seconds, mixedFrames);
+  mixUpTo(system, channel, musicRate, seconds, mixedFrames);
 }
 
 void Sound::update() {

@@ -72,6 +72,7 @@ class Sound {
   bool loaded = false;
   bool followsDemoTime = false;  // offline output driven by advanceTo()
   int64_t mixedFrames = 0;
+  int musicRate = 44100;
   float spectrumLeft[kArrayLength] = {};
   float spectrumRight[kArrayLength] = {};
   float waveData[kArrayLength] = {};
