@@ -15,6 +15,7 @@
 #include "platform/MessageBox.h"
 #include "resources/Loader.h"
 #include "resources/SceneValidator.h"
+#include "runtime/Options.h"
 #include "scene/Envelope.h"
 #include "scene/MathUtil.h"
 #include "scene/Motion.h"
@@ -31,10 +32,8 @@ int usageError(const char* problem) {
 }
 
 bool parseSeconds(const char* text, float& seconds) {
-  errno = 0;
-  char* end = nullptr;
-  const double value = std::strtod(text, &end);
-  if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(value)) return false;
+  double value = 0.0;
+  if (!parseFiniteNumber(text, value)) return false;
   seconds = static_cast<float>(value);
   return std::isfinite(seconds);
 }
@@ -83,7 +82,7 @@ int loadScene(const std::string& archivePath, Kestrel::KestrelLib& scene) {
   }
   const uint32_t size = loader.getSize(kSceneName);
   if (size == 0) {
-    std::fprintf(stderr, "pylon scene: %s: no %s in the archive (or it is empty)\n", archivePath.c_str(), kSceneName);
+    std::fprintf(stderr, "pylon scene: %s: no %s in the archive (or it is empty or too large)\n", archivePath.c_str(), kSceneName);
     return 1;
   }
   auto bytes = std::make_unique<uint8_t[]>(size);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "resources/Loader.h"
+#include "runtime/Options.h"
 #include "sound/Sound.h"
 #include "tool/Command.h"
 
@@ -19,11 +20,7 @@ int usage() {
   return 1;
 }
 
-bool parseNumber(const char* text, double* value) {
-  char* end = nullptr;
-  *value = std::strtod(text, &end);
-  return end != text && *end == '\0';
-}
+bool parseNumber(const char* text, double* value) { return parseFiniteNumber(text, *value); }
 
 int runSpectrum(int argc, char** argv) {
   std::string archivePath;
@@ -35,7 +32,7 @@ int runSpectrum(int argc, char** argv) {
     if (arg == "--at" && i + 1 < argc) {
       if (!parseNumber(argv[++i], &seconds)) {
         std::fprintf(stderr, "pylon spectrum: --at needs a time in seconds, not \"%s\"\n", argv[i]);
-        return 1;
+        return usage();
       }
       haveTime = true;
     } else if (arg == "--band" && i + 1 < argc) {
@@ -43,7 +40,7 @@ int runSpectrum(int argc, char** argv) {
       if (!parseNumber(argv[++i], &value) || value < 0 || value >= Sound::kBands || value != static_cast<int>(value)) {
         std::fprintf(stderr, "pylon spectrum: --band needs a band number from 0 to %d, not \"%s\"\n", Sound::kBands - 1,
                      argv[i]);
-        return 1;
+        return usage();
       }
       band = static_cast<int>(value);
     } else if (archivePath.empty() && arg[0] != '-') {
@@ -62,7 +59,7 @@ int runSpectrum(int argc, char** argv) {
   }
   const uint32_t size = loader.getSize(Sound::kMusicPath);
   if (size == 0) {
-    std::fprintf(stderr, "pylon spectrum: %s: the archive holds no %s\n", archivePath.c_str(), Sound::kMusicPath);
+    std::fprintf(stderr, "pylon spectrum: %s: the archive holds no %s (or it is empty or too large)\n", archivePath.c_str(), Sound::kMusicPath);
     return 1;
   }
   std::unique_ptr<char[]> music(new char[size]);

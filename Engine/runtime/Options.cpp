@@ -1,5 +1,7 @@
 #include "runtime/Options.h"
 
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -53,15 +55,17 @@ bool parseInt(const char* text, int& out) {
   return true;
 }
 
-bool parseDouble(const char* text, double& out) {
+}  // namespace
+
+bool parseFiniteNumber(const char* text, double& out) {
+  errno = 0;
   char* end = nullptr;
-  double value = std::strtod(text, &end);
-  if (!*text || *end) return false;
+  const double value = std::strtod(text, &end);
+  // "nan", "inf" and values past the double range parse, but no time or count can use them.
+  if (!*text || *end || errno == ERANGE || !std::isfinite(value)) return false;
   out = value;
   return true;
 }
-
-}  // namespace
 
 std::string versionText() { return std::string("Veltro 12 ") + PYLON_VERSION_TEXT; }
 
@@ -141,13 +145,13 @@ int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::stri
       const char* v = value("SECONDS");
       double s = 0;
       if (!v) return 1;
-      if (!parseDouble(v, s) || s < 0 || s > 1000) return bad(v);
+      if (!parseFiniteNumber(v, s) || s < 0 || s > 1000) return bad(v);
       (arg == "--from" ? o.from : o.to) = s;
     } else if (arg == "--shot") {
       const char* v = value("SECONDS FILE.png");
       double s = 0;
       if (!v) return 1;
-      if (!parseDouble(v, s) || s < 0 || s > 1000) return bad(v);
+      if (!parseFiniteNumber(v, s) || s < 0 || s > 1000) return bad(v);
       const char* file = value("FILE.png");
       if (!file) return 1;
       o.shotTime = s;

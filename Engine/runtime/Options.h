@@ -39,5 +39,9 @@ ProgramOptions& programOptions();
 // 0 on success; 1 with a one-line reason in `error` for an unknown option or a bad value.
 int parseOptions(int argc, const char* const* argv, ProgramOptions& options, std::string& error);
 
+// A whole decimal number that is finite (no "nan", no "inf", nothing past the double
+// range); false, leaving `out` alone, otherwise. Shared with the content tool's options.
+bool parseFiniteNumber(const char* text, double& out);
+
 std::string usageText();
 std::string versionText();

@@ -48,3 +48,22 @@ TEST(Options, UsageListsEveryOption) {
     EXPECT_NE(usage.find(name), std::string::npos) << name;
   EXPECT_EQ(versionText().rfind("Veltro 12 ", 0), 0u);
 }
+
+TEST(Options, NonFiniteAndOutOfRangeNumbersAreRefusedForEveryNumericOption) {
+  // "--to nan" used to be taken: no time is past NaN, so the player never ended.
+  const std::vector<std::vector<const char*>> cases = {
+      {"--from", "nan"},    {"--from", "inf"},   {"--from", "-1"},     {"--from", "1e999"}, {"--to", "nan"},
+      {"--to", "NAN"},      {"--to", "-inf"},    {"--to", "1001"},     {"--shot", "nan", "f.png"},
+      {"--shot", "infinity", "f.png"},           {"--size", "nanxnan"}, {"--size", "1e9x720"},
+      {"--size", "99999999999x720"},             {"--aa", "nan"},      {"--aa", "65"},      {"--aniso", "inf"},
+      {"--aniso", "0"},     {"--fps", "nan"},    {"--fps", "1e2"}};
+  for (const auto& args : cases) {
+    ProgramOptions o;
+    std::string error;
+    EXPECT_EQ(parse(args, o, error), 1) << args[0] << " " << args[1];
+    EXPECT_EQ(error.rfind(std::string("invalid value for ") + args[0], 0), 0u) << error;
+  }
+  double value = 0;
+  EXPECT_TRUE(parseFiniteNumber("-2.5e3", value));
+  EXPECT_EQ(value, -2500.0);
+}

@@ -87,8 +87,10 @@ TEST_F(SpectrumToolTest, MissingOrDamagedMusicAndBadArgumentsExitWithOne) {
   EXPECT_NE(out.find("cannot open the archive"), std::string::npos) << out;
   EXPECT_EQ(run(archive + " --at 60", &out), 1);
   EXPECT_NE(out.find("outside the music"), std::string::npos) << out;
-  EXPECT_EQ(run(archive + " --at soon", &out), 1);
-  EXPECT_EQ(run(archive + " --at 1 --band 512", &out), 1);
+  for (const char* bad : {" --at soon", " --at 1 --band 512", " --at nan", " --at -inf", " --at 1 --band nan"}) {
+    EXPECT_EQ(run(archive + bad, &out), 1) << bad;
+    EXPECT_NE(out.find("usage: pylon spectrum"), std::string::npos) << bad << out;
+  }
   EXPECT_EQ(run(archive, &out), 1);
   EXPECT_NE(out.find("usage: pylon spectrum"), std::string::npos);
 }

@@ -194,7 +194,7 @@ TEST(SceneCommand, ScenesThatDoNotLoadGiveAMessageAndExitCodeOne) {
 TEST(SceneCommand, BadArgumentsGiveTheUsage) {
   ScratchDir dir;
   for (const char* arguments :
-       {"scene", "scene a.zip --at", "scene a.zip --at 1s", "scene a.zip --at nan", "scene a.zip --view 0x5",
+       {"scene", "scene a.zip --at", "scene a.zip --at 1s", "scene a.zip --at nan", "scene a.zip --at inf", "scene a.zip --at 1e999", "scene a.zip --view 0x5",
         "scene a.zip --view 640", "scene a.zip --view 64x48x2", "scene a.zip b.zip", "scene a.zip --frobnicate"}) {
     SCOPED_TRACE(arguments);
     const Result result = runPylon(dir, arguments);
