@@ -138,10 +138,16 @@ uint32_t Loader::getSize(const std::string& name) {
   const int64_t index = lookup(name);
   zip_stat_t info;
   zip_stat_init(&info);
-  // An entry too large for the 32-bit size is treated as absent: no caller could hold it.
   if (index < 0 || zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &info) != 0 ||
-      !(info.valid & ZIP_STAT_SIZE) || info.size > UINT32_MAX) {
+      !(info.valid & ZIP_STAT_SIZE)) {
     log() << " file not found: " << name << "\n";
+    return 0;
+  }
+  // The size is the archive's claim, read before a byte is inflated: a damaged or hostile
+  // member that claims gigabytes is refused here, so no caller allocates for it.
+  if (info.size > kMaxMemberSize) {
+    log() << " file too large: " << name << " claims " << static_cast<unsigned long long>(info.size)
+          << " bytes, more than the " << kMaxMemberSize << " a member may have\n";
     return 0;
   }
   const uint32_t size = static_cast<uint32_t>(info.size);
@@ -154,7 +160,7 @@ int Loader::read(const std::string& name, void* buffer) {
   zip_stat_t info;
   zip_stat_init(&info);
   if (index < 0 || zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &info) != 0 ||
-      !(info.valid & ZIP_STAT_SIZE) || info.size > UINT32_MAX) {
+      !(info.valid & ZIP_STAT_SIZE) || info.size > kMaxMemberSize) {
     return 1;
   }
   const zip_uint64_t expected = info.size;

@@ -67,7 +67,11 @@ class Loader {
   // The same over bytes in memory, which must outlive the loader (fuzz targets, tests).
   int openArchiveMemory(const void* data, size_t size, std::string* error = nullptr);
 
-  // The uncompressed size of the named entry, or 0 when there is none (logged either way).
+  // The largest member any loader reads (256 MiB; the production's largest is a few MiB).
+  static constexpr uint32_t kMaxMemberSize = 256u << 20;
+
+  // The uncompressed size of the named entry, or 0 when there is none or it claims more
+  // than kMaxMemberSize (logged either way, naming the entry).
   uint32_t getSize(const std::string& name);
   // Fills `buffer` with the entry's uncompressed bytes (exactly getSize() of them). 0 on
   // success; 1 when the name is not found (silently) or the data is damaged (message box).
@@ -81,17 +85,19 @@ class Loader {
   // The text mesh file "objects/quad.mmf" into `mesh`. 0 on success, 1 on failure.
   int loadMmf(MmfMesh& mesh);
   // The parsing halves of the two mesh loaders, over bytes already read. `name` is only
-  // used in log lines. Same results as the loaders.
+  // used in log lines. Same results as the loaders; both refuse (1) a mesh whose triangles
+  // name a vertex it does not have: the binary form leaves `mesh` as it was, the text form
+  // leaves its arrays empty.
   int parseBinMmf(const std::string& name, const uint8_t* data, size_t size, MmfMesh& mesh);
-  int parseMmf(const char* data, size_t size, MmfMesh& mesh);
+  int parseMmf(const char* data, size_t size, MmfMesh& mesh, const std::string& name = "objects/quad.mmf");
 
   // Imports "city-03.pb" into `scene` (empty, owned by the caller): read, parse, check
   // every reference, then upload, textures, material texture names and effects. 0 when
   // the scene is ready to draw, 1 on any failure.
   int loadScene(KestrelLibDynamic& scene);
-  // Parses scene file bytes into `scene` (parse errors are not reported: what was parsed
-  // before the damage stays) and logs the creator line.
-  void parseScene(const uint8_t* data, size_t size, KestrelLibDynamic& scene);
+  // Parses scene file bytes into `scene` (what was parsed before any damage stays) and logs
+  // the creator line. False when the bytes could not be parsed to their end.
+  bool parseScene(const uint8_t* data, size_t size, KestrelLibDynamic& scene);
 
   // The GL steps of the import (geometry upload, one scene texture, one scene effect).
   // uploadScene never reads outside a stream: missing values upload as zeros.

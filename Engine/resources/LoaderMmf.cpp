@@ -50,6 +50,21 @@ void scanNumbers(const char* text, T* values, int count) {
   }
 }
 
+// Drawing reads vertex data at every index a triangle names, so a mesh whose indices reach
+// past its vertices is refused before it can be uploaded. Logs the first bad index.
+bool indicesFit(Logger& log, const std::string& name, const MmfMesh& mesh) {
+  const size_t vertices = mesh.points.size() / 3;
+  for (size_t i = 0; i < mesh.polygons.size(); ++i) {
+    const int32_t index = mesh.polygons[i];
+    if (index < 0 || static_cast<size_t>(index) >= vertices) {
+      log << " error in " << name << ": triangle " << static_cast<unsigned long long>(i / 3) << " names vertex "
+          << index << " of " << static_cast<unsigned long long>(vertices) << "\n";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int Loader::loadBinMmf(const std::string& name, MmfMesh& mesh) {
@@ -95,15 +110,17 @@ int Loader::parseBinMmf(const std::string& name, const uint8_t* data, size_t siz
       return 1;
     }
   }
-  mesh.points.clear();
-  mesh.normals.clear();
-  mesh.uvs.clear();
-  mesh.polygons.clear();
+  MmfMesh parsed;
+  appendSection(data, sections[0].offset, sections[0].size, parsed.points);
+  appendSection(data, sections[1].offset, sections[1].size, parsed.normals);
+  appendSection(data, sections[2].offset, sections[2].size, parsed.uvs);
+  appendSection(data, sections[3].offset, sections[3].size, parsed.polygons);
+  if (!indicesFit(log(), name, parsed)) return 1;
+  mesh.points = std::move(parsed.points);
+  mesh.normals = std::move(parsed.normals);
+  mesh.uvs = std::move(parsed.uvs);
+  mesh.polygons = std::move(parsed.polygons);
   mesh.textures.clear();
-  appendSection(data, sections[0].offset, sections[0].size, mesh.points);
-  appendSection(data, sections[1].offset, sections[1].size, mesh.normals);
-  appendSection(data, sections[2].offset, sections[2].size, mesh.uvs);
-  appendSection(data, sections[3].offset, sections[3].size, mesh.polygons);
   return 0;
 }
 
@@ -120,7 +137,7 @@ int Loader::loadMmf(MmfMesh& mesh) {
     log() << "\ndecompression error." << name << "\n";
     return 1;
   }
-  return parseMmf(block.get(), size, mesh);
+  return parseMmf(block.get(), size, mesh, name);
 }
 
 // One line of at most 255 characters into lineBuffer, without its "\n". False when no line
@@ -137,7 +154,7 @@ bool Loader::readLine(const char* data, size_t size, size_t& position) {
   return true;
 }
 
-int Loader::parseMmf(const char* data, size_t size, MmfMesh& mesh) {
+int Loader::parseMmf(const char* data, size_t size, MmfMesh& mesh, const std::string& name) {
   mesh.points.clear();
   mesh.normals.clear();
   mesh.uvs.clear();
@@ -191,6 +208,14 @@ int Loader::parseMmf(const char* data, size_t size, MmfMesh& mesh) {
       }
       if (!closed) break;
     }
+  }
+  if (!indicesFit(log(), name, mesh)) {
+    mesh.points.clear();
+    mesh.normals.clear();
+    mesh.uvs.clear();
+    mesh.polygons.clear();
+    mesh.textures.clear();
+    return 1;
   }
   return 0;
 }

@@ -54,7 +54,7 @@ TEST_F(MeshFiles, BinaryMeshReadsEverySectionWhereverItLies) {
   const std::vector<float> points = {0, 0, 0, 1, 0, 0, 0, 1, 0.5f};
   const std::vector<float> normals = {0, 0, 1, 0, 0, 1, 0, 0, -1};
   const std::vector<float> uvs = {0, 0, 1, 0, 0, 1};
-  const std::vector<int32_t> polygons = {0, 1, 2, 2, 1, -7};
+  const std::vector<int32_t> polygons = {0, 1, 2, 2, 1, 0};
   open({{"objects/veltro.mmf", binaryMesh(points, normals, uvs, polygons), true}});
   mesh.indexBuffer = 5;
   mesh.textures.push_back({0, "old.png"});
@@ -146,7 +146,7 @@ TEST_F(MeshFiles, TextMeshReadsEverySectionAndTexturePaths) {
          "1 1\n"
          "</uvs>\n"
          "<polygons>\n"
-         "0 1 -1\n"
+         "0 1 1\n"
          "</polygons>\n"
          "<surfaces>\n"
          "1 2 3\n"
@@ -169,7 +169,7 @@ TEST_F(MeshFiles, TextMeshReadsEverySectionAndTexturePaths) {
   EXPECT_EQ(mesh.points, (std::vector<float>{-1.5f, 0, 2, 1, 100, -0.25f}));
   EXPECT_EQ(mesh.normals, (std::vector<float>{0, 0, 1, 0, 1, 0}));
   EXPECT_EQ(mesh.uvs, (std::vector<float>{0.5f, 0.25f, 1, 1}));
-  EXPECT_EQ(mesh.polygons, (std::vector<int32_t>{0, 1, -1}));
+  EXPECT_EQ(mesh.polygons, (std::vector<int32_t>{0, 1, 1}));
   ASSERT_EQ(mesh.textures.size(), 2u);
   EXPECT_EQ(mesh.textures[0].source, "textures\\gradient.png");
   EXPECT_EQ(mesh.textures[0].crc, 0u);
@@ -232,4 +232,39 @@ TEST_F(MeshFiles, BothFormsOfTheSameQuadGiveTheSameMesh) {
   ASSERT_EQ(text.textures.size(), 1u);
   EXPECT_EQ(text.textures[0].source, "textures\\veltro512.png");
   EXPECT_TRUE(binary.textures.empty());
+}
+
+TEST_F(MeshFiles, IndicesPastTheVerticesAreRefusedInBothForms) {
+  open({{"far.mmf", binaryMesh({0, 0, 0, 1, 1, 1}, {}, {}, {0, 1, 2})},
+        {"negative.mmf", binaryMesh({0, 0, 0, 1, 1, 1}, {}, {}, {0, 1, 1, 1, 0, -1})}});
+  mesh.points = {9, 9, 9};
+  EXPECT_EQ(loader.loadBinMmf("far.mmf", mesh), 1);
+  EXPECT_NE(env.log().find(" error in far.mmf: triangle 0 names vertex 2 of 2\n"), std::string::npos) << env.log();
+  EXPECT_EQ(loader.loadBinMmf("negative.mmf", mesh), 1);
+  EXPECT_NE(env.log().find(" error in negative.mmf: triangle 1 names vertex -1 of 2\n"), std::string::npos);
+  EXPECT_EQ(mesh.points, (std::vector<float>{9, 9, 9})) << "a refused file leaves the mesh as it was";
+
+  const std::string text = "<points>\n0 0 0\n</points>\n<polygons>\n0 0 1\n</polygons>\n";
+  EXPECT_EQ(loader.parseMmf(text.data(), text.size(), mesh), 1);
+  EXPECT_TRUE(mesh.points.empty() && mesh.polygons.empty());
+  EXPECT_NE(env.log().find(" error in objects/quad.mmf: triangle 0 names vertex 1 of 1\n"), std::string::npos);
+}
+
+TEST_F(MeshFiles, AMemberClaimingGigabytesIsRefusedByNameBeforeAnythingIsAllocated) {
+  open({{"objects/veltro.mmf", binaryMesh({0, 0, 0}, {}, {}, {0, 0, 0})}});
+  // Both headers of the member claim 3 GiB uncompressed.
+  std::string bytes = testing_support::readFile(env.dir.file("data.zip"));
+  const uint32_t claim = 0xC0000000u;
+  put(bytes, bytes.find("PK\x03\x04") + 22, &claim, 4);
+  put(bytes, bytes.find("PK\x01\x02") + 24, &claim, 4);
+  testing_support::writeFile(env.dir.file("data.zip"), bytes);
+  ASSERT_EQ(loader.openArchive(env.dir.file("data.zip")), 0);
+  env.mark();
+  EXPECT_EQ(loader.loadBinMmf("objects/veltro.mmf", mesh), 1);
+  EXPECT_NE(env.log().find(" file too large: objects/veltro.mmf claims 3221225472 bytes, more than the 268435456 a "
+                           "member may have\n"),
+            std::string::npos)
+      << env.log();
+  std::string buffer(16, '\0');
+  EXPECT_EQ(loader.read("objects/veltro.mmf", buffer.data()), 1);
 }
