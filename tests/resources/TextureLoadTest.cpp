@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ResourceFixtures.h"
+#include "resources/ImageDecode.h"
 #include "resources/Texture.h"
 #include "screen/Screen.h"
 
@@ -13,6 +14,14 @@ using testing_support::GLWindow;
 using testing_support::readFile;
 
 namespace {
+
+// The signature and header chunk of a PNG file of w x h pixels (no image data).
+std::string pngHeader(uint32_t w, uint32_t h) {
+  std::string bytes("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16);
+  for (uint32_t v : {w, h})
+    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>((v >> shift) & 0xFF));
+  return bytes + std::string("\x08\x06\0\0\0\0\0\0\0", 9);
+}
 
 // Pixels of a GL 2D texture (or cube face) as RGBA rows, bottom row first.
 std::vector<unsigned char> texturePixels(GLenum target, GLuint name, GLenum face, int& w, int& h) {
@@ -153,10 +162,40 @@ TEST_F(TextureLoadTest, MissingAndDamagedImagesFailWithTheirLines) {
   rt.mark();
   Texture damaged;
   damaged.source = "textures/bad.png";
-  std::string garbage(300, '\x5a');
+  // A PNG header of a 4 x 4 image over garbage: accepted by the header check, refused by DevIL.
+  const std::string garbage = pngHeader(4, 4) + std::string(300, '\x5a');
   EXPECT_EQ(loadFrom({{"textures/bad.png", garbage}}, damaged), 1);
   EXPECT_NE(rt.log().find("ilLoadL errorcode: "), std::string::npos) << rt.log();
   EXPECT_EQ(damaged.crc, 0u);
+}
+
+TEST(ImageHeaderCheck, SizesTheEngineWillNotTakeAreRefusedBeforeDecoding) {
+  LoggedRuntime rt;
+  std::string dds(128, '\0');
+  std::memcpy(&dds[0], "DDS ", 4);
+  const uint32_t side = 8192, cube = 0x200;
+  std::memcpy(&dds[12], &side, 4);
+  std::memcpy(&dds[16], &side, 4);
+  std::memcpy(&dds[112], &cube, 4);
+  // A baseline JPEG frame header (SOF0) of 20000 x 10 after the start marker.
+  const std::string jpeg = std::string("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x0A\x4E\x20", 11) + std::string(20, '\0');
+  const struct {
+    std::string bytes, line;
+  } cases[] = {
+      {pngHeader(60000, 60000), "image size 60000x60000 not supported (at most 16384 a side)\n"},
+      {pngHeader(0, 16), "image size 0x16 not supported\n"},
+      {jpeg, "image size 20000x10 not supported (at most 16384 a side)\n"},
+      {dds, "image size 8192x8192 x 6 layers not supported (at most 268435456 pixels)\n"},
+      {"GIF89a" + std::string(40, '\x01'), "not a PNG, JPEG, BMP or DDS image (or its header is cut short)\n"},
+      {pngHeader(4, 4).substr(0, 20), "not a PNG, JPEG, BMP or DDS image (or its header is cut short)\n"}};
+  for (const auto& c : cases) {
+    rt.mark();
+    DecodedImage image;
+    EXPECT_EQ(decodeImage(*rt.runtime->logger, reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), image), 1);
+    rt.runtime->logger->flush();
+    EXPECT_EQ(rt.log(), c.line);
+    EXPECT_TRUE(image.pixels.empty());
+  }
 }
 
 }  // namespace
