@@ -29,6 +29,8 @@ DemoPlayer& demoPlayer() {
   return player;
 }
 
+float fadeProgress(float elapsed, float length) { return length > 0.0f ? elapsed / length : 1.0f; }
+
 long captureFrameCount(double from, double to, double step) {
   if (step <= 0 || to < from) return 1;
   long n = static_cast<long>(std::floor((to - from) / step));
@@ -85,7 +87,16 @@ int DemoPlayer::init() {
     shotTime = *options.shotTime;
     shotFile = options.shotFile;
   }
-  if (runtime->screen->config.captureEnabled) runtime->capture->init();
+  const UserConfig& config = runtime->screen->config;
+  if (config.captureEnabled && runtime->capture->init() != 0 && !options.captureFile.empty()) {
+    // Asked for on the command line, a capture that cannot be written ends the run: playing
+    // two minutes for a file that never comes would be a silent failure. (A file chosen in
+    // the dialog still lets the demo run without capture.)
+    platform::showMessageBox("The capture file " + config.captureFileName + " cannot be written:\n\n" +
+                                 runtime->logger->recentLines(1),
+                             "DemoPlayer::init", platform::MessageIcon::Error);
+    return 1;
+  }
 
   loadingBar.fade(1, 1.0f);
   if (entryCount == 0) addProductionParts();
@@ -129,9 +140,9 @@ void DemoPlayer::renderParts(float time) {
     glClear(GL_DEPTH_BUFFER_BIT);
     e.part->draw(time - e.start);
     if ((e.inKind == 1 || e.inKind == 3) && time - e.start <= e.fadeIn)
-      renderer.fadeQuad(e.inKind, (time - e.start) / e.fadeIn);
+      renderer.fadeQuad(e.inKind, fadeProgress(time - e.start, e.fadeIn));
     if ((e.outKind == 2 || e.outKind == 4) && e.end - e.fadeOut <= time)
-      renderer.fadeQuad(e.outKind, (e.fadeOut + time - e.end) / e.fadeOut);
+      renderer.fadeQuad(e.outKind, fadeProgress(e.fadeOut + time - e.end, e.fadeOut));
     if ((e.outKind == 5 || e.outKind == 7) && e.end - e.fadeOut <= time) {
       post.copyViewBand(post.transitionA);
       (e.outKind == 5 ? mixStart : wipeStart) = e.end - e.fadeOut;
@@ -140,10 +151,10 @@ void DemoPlayer::renderParts(float time) {
       post.copyViewBand(post.transitionB);
       if (e.inKind == 6) {
         mixEnd = e.start + e.fadeIn;
-        mixFactor = (time - mixStart) / (mixEnd - mixStart);
+        mixFactor = fadeProgress(time - mixStart, mixEnd - mixStart);
       } else {
         wipeEnd = e.start + e.fadeIn;
-        wipeFactor = (time - wipeStart) / (wipeEnd - wipeStart);
+        wipeFactor = fadeProgress(time - wipeStart, wipeEnd - wipeStart);
       }
     }
   }

@@ -83,6 +83,10 @@ class DemoPlayer {
 
 DemoPlayer& demoPlayer();
 
+// How far a fade or transition of `length` seconds is `elapsed` seconds in: elapsed /
+// length, and 1 (done) for one of no length, which would otherwise give 0 / 0.
+float fadeProgress(float elapsed, float length);
+
 // The frames a capture from `from` to `to` writes: frame n (from 1) shows from + n × step,
 // and the first one past `to` is the last.
 long captureFrameCount(double from, double to, double step);

@@ -37,8 +37,20 @@ void layOutCars(std::array<CarRecord, 200>& streamA, std::array<CarRecord, 200>&
 
 float carPosition(float start, float speed, float t) {
   float p = start + speed * t;
-  for (int k = 1; p > 100.0f; ++k) p = start + speed * (t - 50.0f * static_cast<float>(k));
-  return p;
+  if (std::isfinite(p) && !(p > 100.0f)) return p;
+  // A car that does not move forward, or a time that is not finite, never comes back below
+  // 100 by stepping back: it waits at its start (or at 100).
+  const float waiting = std::isfinite(start) && start <= 100.0f ? start : 100.0f;
+  if (!std::isfinite(p) || !(speed > 0.0f)) return waiting;
+  // Step back whole 50 s periods, starting just short of the count the excess needs, so a
+  // late time costs a few steps; the result is the first period that is not past 100.
+  const double excess = (static_cast<double>(p) - 100.0) / (50.0 * static_cast<double>(speed));
+  float k = excess > 2.0 ? static_cast<float>(std::floor(excess) - 1.0) : 1.0f;
+  for (int step = 0; step < 8; ++step, k += 1.0f) {
+    p = start + speed * (t - 50.0f * k);
+    if (!(p > 100.0f)) return p;
+  }
+  return waiting;  // so far out that single precision cannot step back one period
 }
 
 int Scene01::init() {

@@ -1,5 +1,6 @@
 #include "scene/Envelope.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <unordered_set>
@@ -27,10 +28,18 @@ void forgetReports() { reportedEnvelopes().clear(); }
 Wrapped wrapTime(float v, float lo, float hi) {
   const float r = hi - lo;
   if (r == 0.0f) return {lo, 0};
+  // A time or key range that is not finite has no place in the range: the first key, with
+  // as many cycles as the direction allows.
+  if (std::isnan(v) || !std::isfinite(r)) return {lo, 0};
+  if (std::isinf(v)) return {lo, (v > lo) == (r > 0.0f) ? kMaxCycles : -kMaxCycles};
   const float q = (v - lo) / r;
-  const float w =
-      static_cast<float>(static_cast<double>(v) - static_cast<double>(r) * std::floor(static_cast<double>(q)));
+  float w = static_cast<float>(static_cast<double>(v) - static_cast<double>(r) * std::floor(static_cast<double>(q)));
+  // Far from the keys the double product loses the last periods: keep the time in range.
+  w = std::clamp(w, std::min(lo, hi), std::max(lo, hi));
   const float periods = (v - w) / r;
+  // Tiny ranges at large times give more cycles than an int holds. Past 2^24 every float is
+  // even, so the even bound keeps the parity (oscillation) the float count has.
+  if (!(std::fabs(periods) < static_cast<float>(kMaxCycles))) return {w, periods > 0.0f ? kMaxCycles : -kMaxCycles};
   return {w, static_cast<int>(std::round(periods))};
 }
 

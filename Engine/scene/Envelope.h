@@ -21,6 +21,9 @@ struct Wrapped {
   float time;
   int cycles;  // whole periods removed: 1 for [hi, hi + r), -1 for [lo - r, lo)
 };
+// The cycle count is bounded by +-kMaxCycles (even): a time beyond it, or not finite, is
+// still wrapped into [lo, hi] without undefined conversions.
+constexpr int kMaxCycles = 1 << 30;
 Wrapped wrapTime(float v, float lo, float hi);
 float bezierValue(float x0, float x1, float x2, float x3, float u);
 float bezierParameterAt(float x0, float x1, float x2, float x3, float time);

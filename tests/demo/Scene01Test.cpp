@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 
 #include "DemoFixtures.h"
 #include "Scene01.h"
@@ -55,6 +56,27 @@ TEST(CarLayout, CarsReenterEveryFiftySecondsOfTravelAndNeverPassOneHundred) {
   const float far = carPosition(50.0f, 14.0f, 120.0f);
   EXPECT_LE(far, 100.0f);
   EXPECT_FLOAT_EQ(far, 50.0f + 14.0f * (120.0f - 50.0f * 3.0f));
+}
+
+TEST(CarLayout, CarsThatCannotMoveOrTimesThatAreNotFiniteStillGiveAPlace) {
+  const float inf = std::numeric_limits<float>::infinity();
+  // Each of these looped for ever: no step back ever came below 100.
+  EXPECT_FLOAT_EQ(carPosition(50.0f, 0.0f, 200.0f), 50.0f);
+  EXPECT_FLOAT_EQ(carPosition(150.0f, 0.0f, 1.0f), 100.0f);
+  EXPECT_FLOAT_EQ(carPosition(-50.0f, 10.0f, inf), -50.0f);
+  EXPECT_FLOAT_EQ(carPosition(-50.0f, -10.0f, -100.0f), -50.0f);
+  for (float t : {1e6f, 3e7f, 1e12f}) {
+    const float p = carPosition(-400.0f, 14.0f, t);
+    EXPECT_TRUE(std::isfinite(p) && p <= 100.0f) << t << " -> " << p;
+  }
+  // Late but ordinary times step back to the first period not past 100: 10 x (1000 - 50 x 20).
+  EXPECT_FLOAT_EQ(carPosition(0.0f, 10.0f, 1000.0f), 0.0f);
+}
+
+TEST(Timeline, AFadeOfNoLengthIsDoneAtOnceNeverNaN) {
+  EXPECT_EQ(fadeProgress(0.0f, 0.0f), 1.0f);
+  EXPECT_EQ(fadeProgress(-1.0f, -2.0f), 1.0f);
+  EXPECT_FLOAT_EQ(fadeProgress(0.5f, 2.0f), 0.25f);
 }
 
 TEST(Timeline, ASixtyFifthEntryIsRefusedWithALogLineAndItsPartDeleted) {

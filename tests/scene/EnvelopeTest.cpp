@@ -127,6 +127,26 @@ TEST(EnvelopeWrap, CyclesCountWholePeriodsAndEqualTimesWrapOntoThatTime) {
   EXPECT_EQ(evaluateEnvelope(makeEnvelope({{3, 1}, {3, 6}}, 5), 0.0f), 1.0f);
 }
 
+TEST(EnvelopeWrap, CycleCountsBeyondAnIntAndInfiniteTimesStayBounded) {
+  using envelope_detail::kMaxCycles;
+  const float inf = std::numeric_limits<float>::infinity();
+  struct Case {
+    float v, lo, hi;
+    int cycles;
+  } cases[] = {{1e30f, 0.0f, 1e-3f, kMaxCycles},   {-1e30f, 0.0f, 1e-3f, -kMaxCycles}, {inf, 0.0f, 2.0f, kMaxCycles},
+               {-inf, 0.0f, 2.0f, -kMaxCycles},   {3e9f, 0.0f, 1.0f, kMaxCycles},     {1e9f, 0.0f, 1.0f, 1000000000}};
+  for (const Case& c : cases) {
+    const auto w = envelope_detail::wrapTime(c.v, c.lo, c.hi);
+    EXPECT_EQ(w.cycles, c.cycles) << c.v;
+    EXPECT_TRUE(w.time >= c.lo && w.time <= c.hi) << c.v << " -> " << w.time;
+  }
+  // Every behaviour that wraps gives a finite value there.
+  for (unsigned code : {2u, 3u, 4u}) {
+    const Kestrel::Envelope e = makeEnvelope({{0, 0}, {1e-3f, 1}}, code, code);
+    for (float t : {inf, -inf, 1e30f, -1e30f}) EXPECT_TRUE(std::isfinite(evaluateEnvelope(e, t))) << code << " " << t;
+  }
+}
+
 TEST(EnvelopeSpans, TcbWithoutWeightsThroughThreeKeys) {
   Kestrel::Envelope envelope = makeEnvelope({{0, 0, 0}, {1, 1, 0}, {2, 0, 0}});
   EXPECT_FLOAT_EQ(evaluateEnvelope(envelope, 0.5f), 0.625f);
