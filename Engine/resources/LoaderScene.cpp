@@ -8,12 +8,13 @@
 #include "resources/SceneValidator.h"
 #include "runtime/Logger.h"
 
-void Loader::parseScene(const uint8_t* data, size_t size, KestrelLibDynamic& scene) {
-  // The parse result is deliberately not checked: a damaged file leaves what was parsed
-  // before the damage, and the reference check that follows decides whether it is usable.
-  (void)scene.ParseFromArray(data, static_cast<int>(size));
+bool Loader::parseScene(const uint8_t* data, size_t size, KestrelLibDynamic& scene) {
+  // A damaged file leaves what was parsed before the damage, and the reference check that
+  // follows decides whether it is usable; the caller warns that it is incomplete.
+  const bool complete = scene.ParseFromArray(data, static_cast<int>(size));
   const Kestrel::Info& info = scene.info();
   log() << "scene loaded, file created by: " << info.tool() << ", version: " << info.version() << "\n";
+  return complete;
 }
 
 int Loader::loadScene(KestrelLibDynamic& scene) {
@@ -30,7 +31,12 @@ int Loader::loadScene(KestrelLibDynamic& scene) {
       log() << "\ndecompression error." << name << "\n";
       return 1;
     }
-    parseScene(block.get(), size, scene);
+    if (!parseScene(block.get(), size, scene)) {
+      const std::string warning = std::string("The scene file ") + name +
+                                  " could not be read to its end; the part before the damage is used.";
+      log() << "scene warning: " << warning << "\n";
+      platform::showMessageBox(warning, "Loader::loadScene", platform::MessageIcon::Warning);
+    }
   }
 
   // Upload and drawing follow every reference without checking it; an inconsistent file

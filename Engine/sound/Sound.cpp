@@ -38,6 +38,15 @@ void Sound::mixUpTo(audio::System* system, audio::Channel* voice, int rate, doub
 
 Sound::Sound(Runtime* runtime) : engine(runtime) {}
 
+std::string Sound::musicError(audio::Result result) const {
+  std::string text = audio::errorString(result);
+  // What is wrong with the music's data names the file it came from.
+  if (result == audio::Result::NotVorbis || result == audio::Result::DamagedStream ||
+      result == audio::Result::UnsupportedStream)
+    text += std::string("\n\n") + kMusicPath + " in " + engine->loader->archivePath;
+  return text;
+}
+
 Sound::~Sound() {
   // The stream reads the music block until the system stops mixing: system first.
   if (system) system->release();
@@ -172,6 +181,10 @@ int Sound::init() {
   const uint32_t size = engine->loader->getSize(kMusicPath);
   if (size == 0) {
     *engine->logger << " sound init: no data.\n";
+    // The loader's line says whether the music is missing, empty or too large.
+    errorBox("The music cannot be read from the data archive " + engine->loader->archivePath + ":\n" +
+                 engine->logger->recentLines(2),
+             "Sound::init");
     return 1;
   }
   musicData.reset(new char[size]);
@@ -185,7 +198,7 @@ int Sound::init() {
       audio::kModeSoftware | audio::kModeCreateStream | audio::kModeAccurateTime | audio::kModeOpenMemoryPoint,
       &createInfo, &music);
   if (lastResult != audio::Result::Ok) {
-    errorBox(audio::errorString(lastResult), "Sound::init");
+    errorBox(musicError(lastResult), "Sound::init");
     return 1;
   }
   music->getFormat(&musicRate, nullptr);  // the stream's own rate, for advanceTo()'s seeks
@@ -207,7 +220,7 @@ void Sound::advanceTo(double seconds) {
 void Sound::update() {
   if (!loaded) return;
   lastResult = system->update();
-  if (lastResult != audio::Result::Ok) errorBox(audio::errorString(lastResult), "Sound::update");
+  if (lastResult != audio::Result::Ok) errorBox(musicError(lastResult), "Sound::update");
 }
 
 float* Sound::getSpectrum() {

@@ -79,6 +79,8 @@ class Sound {
 
  private:
   int createSystem(const char* caption);
+  // The layer's text for `result`; for a fault of the music's data, with the file named.
+  std::string musicError(audio::Result result) const;
   static void mixUpTo(audio::System* system, audio::Channel* voice, int rate, double seconds, int64_t& mixed);
   std::unique_ptr<char[]> musicData;  // the stream reads it until the end of the run
 };

@@ -160,10 +160,16 @@ TEST_F(SceneImport, MissingOrDamagedFileFailsBeforeAnyStep) {
   EXPECT_TRUE(steps.empty());
 }
 
-TEST_F(SceneImport, TrailingDamageKeepsWhatWasParsed) {
+TEST_F(SceneImport, TrailingDamageKeepsWhatWasParsedAndWarns) {
   ASSERT_EQ(import(readFile(fixture("scene-city.pb")) + "\xff\xff\xff"), 0) << env.log();
   EXPECT_EQ(scene.object_size(), 3);
   EXPECT_EQ(steps.size(), 4u);
+  const std::string warning = "The scene file city-03.pb could not be read to its end; the part before the damage is used.";
+  ASSERT_EQ(env.boxes.boxes.size(), 1u);
+  EXPECT_EQ(env.boxes.boxes[0].text, warning);
+  EXPECT_EQ(env.boxes.boxes[0].caption, "Loader::loadScene");
+  EXPECT_EQ(env.boxes.boxes[0].icon, platform::MessageIcon::Warning);
+  EXPECT_NE(env.log().find("scene warning: " + warning + "\n"), std::string::npos);
 }
 
 TEST_F(SceneImport, FirstFailingStepEndsTheImport) {
