@@ -2,6 +2,7 @@
 // the handles.
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -175,6 +176,27 @@ std::string passProblems(const Pass& pass) {
   return problems;
 }
 
+void reservePassState(Pass& pass, const Effect& effect) {
+  // What cgSetPassState saves, sized once here so that setting and resetting the pass
+  // every frame never allocates, from the first frame on.
+  SavedPassState& saved = pass.saved;
+  saved.ints.assign(pass.desc.states.size() * 4, 0);
+  saved.floats.assign(pass.desc.states.size(), 0.0f);
+  size_t samplerStates = 0;
+  for (const auto& parameter : effect.parameters) {
+    if (parameter->unit < 0) continue;
+    samplerStates = std::max(samplerStates, parameter->desc.sampler.size());
+    saved.textures.emplace_back();
+  }
+  for (SavedTexture& texture : saved.textures) texture.previousParameters.reserve(samplerStates);
+}
+
+bool passUsable(const Pass& pass) {
+  if (!pass.buildProblems.empty() || !pass.desc.unknownStates.empty()) return false;
+  if (contextOf(&pass)->statesRegistered) return true;
+  return pass.desc.states.empty() && !pass.desc.vertex.used && !pass.desc.fragment.used;
+}
+
 }  // namespace cg
 
 using namespace cg;
@@ -218,6 +240,8 @@ CGeffect cgCreateEffect(CGcontext handle, const char* source, const char** /*arg
       parameter->hasValue = true;
       parameter->value = parameter->desc.defaultValue;
     }
+    // A value set later (per frame) fits without allocating.
+    parameter->value.reserve(static_cast<size_t>(parameter->info->components));
     for (size_t a = 0; a < parameter->desc.annotations.size(); ++a) {
       auto annotation = std::make_unique<Annotation>();
       annotation->owner = parameter.get();
@@ -245,6 +269,7 @@ CGeffect cgCreateEffect(CGcontext handle, const char* source, const char** /*arg
       pass->index = p;
       pass->desc = std::move(desc.techniques[t].passes[p]);
       builder.buildPass(*pass, "pass '" + pass->desc.name + "' of technique '" + technique->name + "'");
+      reservePassState(*pass, *effect);
       technique->passes.push_back(std::move(pass));
     }
     effect->techniques.push_back(std::move(technique));

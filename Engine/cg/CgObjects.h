@@ -65,11 +65,14 @@ struct SavedTexture {
   std::vector<SamplerState> previousParameters;  // values read from the texture before
 };
 
+// Set and reset every frame: the vectors keep their storage between uses, so after the
+// first frame neither allocates. Only the first textureCount entries of `textures` are live.
 struct SavedPassState {
   int program = 0;
   std::vector<int> ints;  // per pass state, 4 slots each
   std::vector<float> floats;
   std::vector<SavedTexture> textures;
+  size_t textureCount = 0;
 };
 
 struct Technique;
@@ -139,5 +142,9 @@ inline Context* contextOf(const Pass* p) { return p->technique->effect->context;
 // Every reason the pass cannot run now ("" when it can): build problems plus states that
 // the context does not know.
 std::string passProblems(const Pass& pass);
+// passProblems(pass).empty(), without building any text: for the per-frame path.
+bool passUsable(const Pass& pass);
+// Sizes the pass's saved state for the effect's states and samplers (at creation).
+void reservePassState(Pass& pass, const Effect& effect);
 
 }  // namespace cg

@@ -1,6 +1,9 @@
 // Techniques and passes: walking, validation, and setting and resetting a pass's GL state.
 #include <GL/glew.h>
 
+#include <cstddef>
+#include <iterator>
+
 #include "cg/CgGL.h"
 #include "cg/CgObjects.h"
 
@@ -198,7 +201,10 @@ void bindTextures(Pass& pass) {
     const Parameter& p = *parameter;
     if (p.unit < 0 || p.texture == 0 || pass.locations[p.index] < 0) continue;
     const bool cube = p.info->type == CG_SAMPLERCUBE;
-    SavedTexture saved;
+    SavedPassState& kept = pass.saved;
+    if (kept.textureCount == kept.textures.size()) kept.textures.emplace_back();
+    SavedTexture& saved = kept.textures[kept.textureCount++];
+    saved.previousParameters.clear();
     saved.unit = p.unit;
     saved.target = cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(p.unit));
@@ -215,16 +221,16 @@ void bindTextures(Pass& pass) {
       saved.previousParameters.push_back(previous);
       setTextureParameter(saved.target, state);
     }
-    pass.saved.textures.push_back(std::move(saved));
   }
   glActiveTexture(static_cast<GLenum>(active));
 }
 
 void unbindTextures(Pass& pass) {
-  if (pass.saved.textures.empty()) return;
+  if (pass.saved.textureCount == 0) return;
   GLint active = GL_TEXTURE0;
   glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
-  for (auto it = pass.saved.textures.rbegin(); it != pass.saved.textures.rend(); ++it) {
+  const auto live = pass.saved.textures.begin() + static_cast<std::ptrdiff_t>(pass.saved.textureCount);
+  for (auto it = std::make_reverse_iterator(live); it != pass.saved.textures.rend(); ++it) {
     glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(it->unit));
     for (auto state = it->previousParameters.rbegin(); state != it->previousParameters.rend(); ++state)
       setTextureParameter(it->target, *state);
@@ -239,7 +245,8 @@ void resetPass(Pass& pass) {
   for (size_t i = states.size(); i-- > 0;) restoreState(states[i], &pass.saved.ints[i * 4], pass.saved.floats[i]);
   unbindTextures(pass);
   glUseProgram(static_cast<GLuint>(pass.saved.program));
-  pass.saved = SavedPassState{};
+  pass.saved.program = 0;
+  pass.saved.textureCount = 0;  // the storage stays for the next cgSetPassState
   pass.applied = false;
 }
 
@@ -312,7 +319,7 @@ void cgSetPassState(CGpass handle) {
   Pass* pass = passOf(handle);
   if (!pass) return;
   Context* context = contextOf(pass);
-  if (!passProblems(*pass).empty()) {
+  if (!passUsable(*pass)) {
     raiseError(CG_INVALID_PASS_STATE_ERROR, context);
     return;
   }
