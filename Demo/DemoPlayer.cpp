@@ -39,6 +39,14 @@ long captureFrameCount(double from, double to, double step) {
   return n;
 }
 
+double captureFrameTime(double from, double step, long frame) {
+  // A start on a frame boundary counts whole frames from 0, so a stretch rendered on its own
+  // shows, to the last bit, the instants of the same frames in a whole run.
+  const double before = std::round(from / step);
+  if (std::fabs(before * step - from) < 1e-6) return (before + static_cast<double>(frame)) * step;
+  return from + static_cast<double>(frame) * step;
+}
+
 DemoPlayer::~DemoPlayer() {
   for (unsigned i = 0; i < entryCount; ++i) delete entries[i].part;
 }
@@ -187,7 +195,7 @@ void DemoPlayer::frame() {
   if (shotPending)
     now = shotTime;
   else if (fixedStep > 0.0)
-    now = startTime + static_cast<double>(++steppedFrames) * fixedStep;
+    now = captureFrameTime(startTime, fixedStep, ++steppedFrames);
   else
     now = startTime + runtime->timer->seconds();
   t = static_cast<float>(now);

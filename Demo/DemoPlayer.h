@@ -90,3 +90,6 @@ float fadeProgress(float elapsed, float length);
 // The frames a capture from `from` to `to` writes: frame n (from 1) shows from + n × step,
 // and the first one past `to` is the last.
 long captureFrameCount(double from, double to, double step);
+
+// The demo time of capture frame `frame` (1, 2, …) of a run that starts at `from`.
+double captureFrameTime(double from, double step, long frame);

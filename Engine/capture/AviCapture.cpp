@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "capture/CaptureOptions.h"
 #include "platform/video/Compressors.h"
 #include "resources/Loader.h"
 #include "runtime/Logger.h"
@@ -94,6 +95,8 @@ int AviCapture::init() {
     return 1;
   };
 
+  if (isPublishingFile(fileName)) return initMedia();
+
   AVIFileInit();
   lastResult = AVIFileOpenA(&file, fileName.c_str(), OF_WRITE | OF_CREATE, nullptr);
   if (lastResult != AVIERR_OK) {
@@ -151,10 +154,7 @@ int AviCapture::init() {
   lastResult = AVIStreamSetFormat(compressedStream, 0, &format, sizeof(BITMAPINFOHEADER));
   if (lastResult != AVIERR_OK) return fail("avi compressed stream format setting failed.\n");
 
-  // The music rides along unless the caller brings sound of its own.
-  if (audioChannels == 0 && engine->loader && engine->loader->opened &&
-      soundtrack.open(*engine->loader, Sound::kMusicPath, *engine->logger) == 0)
-    soundtrack.attach(*this);
+  attachSoundtrack();
   if (audioChannels > 0) {
     AVISTREAMINFOA audioInfo;
     audioInfo.fccType = streamtypeAUDIO;
@@ -186,8 +186,119 @@ int AviCapture::init() {
   return 0;
 }
 
+void AviCapture::attachSoundtrack() {
+  // The music rides along unless the caller brings sound of its own.
+  if (audioChannels == 0 && engine->loader && engine->loader->opened &&
+      soundtrack.open(*engine->loader, Sound::kMusicPath, *engine->logger) == 0)
+    soundtrack.attach(*this);
+}
+
+int AviCapture::initMedia() {
+  attachSoundtrack();
+  MediaSettings settings;
+  settings.path = fileName;
+  settings.videoHandler = handler;
+  settings.width = width;
+  settings.height = height;
+  settings.rowBytes = rowBytes;
+  settings.frameRate = frameRate;
+  settings.quality = quality;
+  settings.soundCodec = soundCodec;
+  settings.sampleRate = audioSampleRate;
+  settings.channels = audioChannels;
+  media = std::make_unique<MediaWriter>();
+  std::string error;
+  if (media->open(settings, error) != 0) {
+    *engine->logger << "capture failed to initialize: " << error << "\n";
+    progress.failed(fileName, error);
+    media.reset();
+    return 1;
+  }
+  if (media->croppedSize()) {
+    const std::string video = media->description().substr(0, media->description().find(" + "));
+    const std::string text = "capture: " + video + " stores even sizes only: " + std::to_string(width) + "x" +
+                             std::to_string(height) + " is cropped to " + std::to_string(media->encodedWidth()) + "x" +
+                             std::to_string(media->encodedHeight()) + " (the right-hand column or bottom row is left out)\n";
+    *engine->logger << text;
+    progress.sink(text);
+  }
+  if (GLEW_VERSION_2_1 || GLEW_ARB_pixel_buffer_object) {
+    glGenBuffers(2, readBuffers);
+    for (unsigned buffer : readBuffers) {
+      glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+      glBufferData(GL_PIXEL_PACK_BUFFER, imageBytes, nullptr, GL_STREAM_READ);
+    }
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  }
+  pixels.assign(static_cast<size_t>(imageBytes), 0);
+  frameIndex = 0;
+  audioPosition = 0;
+  initialised = true;
+  progress.started(fileName, media->encodedWidth(), media->encodedHeight(), frameRate, media->description());
+  return 0;
+}
+
+void AviCapture::handOver(unsigned buffer) {
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+  if (const void* mapped = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY)) {
+    media->writeFrame(static_cast<const uint8_t*>(mapped));
+    glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+  } else {
+    *engine->logger << "capture: a frame's pixel buffer could not be read\n";
+  }
+  glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+}
+
+void AviCapture::readBackMedia() {
+  glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+  if (readBuffers[0]) {
+    // This frame goes into one buffer; the previous one, finished meanwhile, leaves the other.
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, readBuffers[frameIndex % 2]);
+    glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, nullptr);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    if (frameIndex > 0) handOver(readBuffers[(frameIndex - 1) % 2]);
+  } else {
+    glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
+    media->writeFrame(pixels.data());
+  }
+  glPopClientAttrib();
+}
+
+void AviCapture::closeMedia() {
+  if (readBuffers[0]) {
+    if (frameIndex > 0) handOver(readBuffers[(frameIndex - 1) % 2]);
+    glDeleteBuffers(2, readBuffers);
+    readBuffers[0] = readBuffers[1] = 0;
+  }
+  std::string error;
+  if (media->close(error) != 0) {
+    *engine->logger << "capture: " << fileName << " is incomplete: " << error << "\n";
+    progress.sink("capture: " + fileName + " is incomplete: " + error + "\n");
+  }
+  media.reset();
+}
+
 void AviCapture::writeFrame() {
   if (!initialised) return;
+  if (media) {
+    readBackMedia();
+  } else {
+    writeAviFrame();
+  }
+  if (soundtrack.opened()) {
+    const double step = progress.planned() ? progress.plannedStep() : 1.0 / frameRate;
+    const double first = progress.planned() ? progress.plannedFirstTime() : step;
+    soundtrack.writeFrameAudio(*this, first + frameIndex * step, step);  // the music while this frame shows
+  }
+  progress.frameWritten(frameIndex);
+  ++frameIndex;  // also after a failure, so the stream keeps its timing
+}
+
+void AviCapture::writeAviFrame() {
   glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
@@ -208,13 +319,6 @@ void AviCapture::writeFrame() {
     else log << "unknown: " << static_cast<int>(lastResult);
     log << "\n";
   }
-  if (soundtrack.opened()) {
-    const double step = progress.planned() ? progress.plannedStep() : 1.0 / frameRate;
-    const double first = progress.planned() ? progress.plannedFirstTime() : step;
-    soundtrack.writeFrameAudio(*this, first + frameIndex * step, step);  // the music while this frame shows
-  }
-  progress.frameWritten(frameIndex);
-  ++frameIndex;  // also after a failure, so the stream keeps its timing
 }
 
 int AviCapture::setAudioFormat(int sampleRate, int channels) {
@@ -225,6 +329,11 @@ int AviCapture::setAudioFormat(int sampleRate, int channels) {
 }
 
 void AviCapture::writeAudio(const int16_t* interleaved, int frames) {
+  if (initialised && media && interleaved && frames > 0) {
+    media->writeSound(interleaved, frames);
+    audioPosition += frames;
+    return;
+  }
   if (!initialised || !audioStream || !interleaved || frames <= 0) return;
   const HRESULT r = AVIStreamWrite(audioStream, audioPosition, frames, interleaved,
                                    static_cast<long>(frames) * audioChannels * 2, 0, nullptr, nullptr);
@@ -234,6 +343,13 @@ void AviCapture::writeAudio(const int16_t* interleaved, int frames) {
 
 void AviCapture::close() {
   if (!initialised) return;
+  if (media) {
+    closeMedia();
+    pixels.clear();
+    initialised = false;
+    progress.finished(fileName, frameIndex);
+    return;
+  }
   AVIStreamRelease(stream);
   stream = nullptr;
   AVIStreamRelease(compressedStream);

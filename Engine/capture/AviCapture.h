@@ -13,10 +13,16 @@
 // init() is logged and leaves the service writing nothing; a failed write is logged and the
 // next frame keeps its own number. Main thread only, with the GL context current.
 //
+// A file named .mp4, .mov or .mkv is written for publishing instead (platform/video/
+// MediaFile.h): H.264 by default with AAC (Matroska: FLAC) sound, encoded on threads of its
+// own; the picture is read into a pixel buffer while the next frame draws, so the frame
+// does not wait for the read-back. The AVI calls above are not used for those files.
+//
 // Not a general video writer: it reads the whole window at the settings record's size.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +30,7 @@
 #include "capture/CaptureSoundtrack.h"
 #include "capture/CodecInfo.h"
 #include "platform/video/Avi.h"
+#include "platform/video/MediaFile.h"
 
 class Runtime;
 struct UserConfig;
@@ -72,6 +79,20 @@ class AviCapture {
 
   CaptureProgress progress;
   CaptureSoundtrack soundtrack;  // the archive's music, when it has one
+
+  // Files for publishing (MP4, MOV, Matroska).
+  int quality = -1;  // --quality: H.264's rate factor, another codec's quantiser; -1 default
+  platform::video::SoundCodec soundCodec = platform::video::SoundCodec::Default;
+  std::unique_ptr<platform::video::MediaWriter> media;
+  unsigned readBuffers[2] = {0, 0};  // pixel buffers: frame n is handed over while n + 1 draws
+
+ private:
+  void writeAviFrame();
+  int initMedia();
+  void readBackMedia();
+  void handOver(unsigned buffer);
+  void closeMedia();
+  void attachSoundtrack();
 };
 
 // The frames per second the settings record asks for; 30 when its index is out of range.

@@ -6,6 +6,7 @@
 
 #include "capture/AviCapture.h"
 #include "platform/ProgramPath.h"
+#include "platform/video/MediaFile.h"
 #include "runtime/Options.h"
 #include "screen/ConfigSelection.h"
 #include "screen/UserConfig.h"
@@ -45,11 +46,13 @@ int findCodec(const std::vector<CodecInfo>& codecs, const std::string& name) {
 }
 
 std::string codecListText(const std::vector<CodecInfo>& codecs) {
-  std::string text;
+  std::string text = "  #  code  containers       codec\n";
   for (size_t i = 0; i < codecs.size(); ++i) {
-    char line[200];
-    std::snprintf(line, sizeof line, "%3zu  %s  %s%s\n", i, fourCCText(codecs[i].handler).c_str(),
-                  codecs[i].name.c_str(), i == 0 ? " (default)" : "");
+    const std::string code = fourCCText(codecs[i].handler);
+    const char* note = i == 0 ? " (default for .avi)" : code == "H264" ? " (default for .mp4 .mov .mkv)" : "";
+    char line[240];
+    std::snprintf(line, sizeof line, "%3zu  %s  %-15s  %s%s\n", i, code.c_str(),
+                  platform::video::containersFitting(codecs[i].handler).c_str(), codecs[i].name.c_str(), note);
     text += line;
   }
   return text;
@@ -80,5 +83,15 @@ void applyCaptureOptions(const ProgramOptions& options, UserConfig& config, std:
   if (!options.codec.empty()) {
     const int index = findCodec(codecs, options.codec);
     if (index >= 0) config.codecIndex = index;
+  } else if (!options.captureFile.empty() && isPublishingFile(options.captureFile)) {
+    const int index = findCodec(codecs, "H264");  // the publishing default
+    if (index >= 0) config.codecIndex = index;
   }
+  if (options.quality) capture.quality = *options.quality;
+  if (!options.audioCodec.empty()) platform::video::parseSoundCodec(options.audioCodec, capture.soundCodec);
+}
+
+bool isPublishingFile(const std::string& path) {
+  const platform::video::Container c = platform::video::containerForFile(path);
+  return c != platform::video::Container::Avi && c != platform::video::Container::Unknown;
 }

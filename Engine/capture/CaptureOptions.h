@@ -1,4 +1,5 @@
-// CaptureOptions: the player's capture options (--capture, --fps, --codec, --list-codecs)
+// CaptureOptions: the player's capture options (--capture, --fps, --codec, --quality,
+// --audio-codec, --list-codecs)
 // applied to the settings record and the codec list.
 //
 // Screen::init calls applyCaptureOptions() after the settings defaults and the start-up
@@ -20,14 +21,19 @@ class AviCapture;
 // description. -1 when none or several match.
 int findCodec(const std::vector<CodecInfo>& codecs, const std::string& name);
 
-// One line per codec: index, four-character code, description; the default is marked.
+// A heading, then one line per codec: index, four-character code, the containers it fits
+// (avi mp4 mov mkv) and description; the defaults are marked.
 std::string codecListText(const std::vector<CodecInfo>& codecs);
 
 // "FMP4" for the code of 'F','M','P','4'; unprintable bytes become '.'.
 std::string fourCCText(uint32_t code);
 
+// Whether the file name asks for a publishing container (.mp4, .mov, .mkv).
+bool isPublishingFile(const std::string& path);
+
 // Sets captureEnabled and captureFileName from --capture, captureFrameRateIndex from --fps
-// and codecIndex from --codec; fills `codecs` through `capture` when capturing and the list
+// and codecIndex from --codec (H.264 for a publishing container without --codec), the
+// capture's quality and sound codec from --quality and --audio-codec; fills `codecs` through `capture` when capturing and the list
 // is still empty. An empty captureFileName gets the default beside the program.
 void applyCaptureOptions(const ProgramOptions& options, UserConfig& config, std::vector<CodecInfo>& codecs,
                          AviCapture& capture);

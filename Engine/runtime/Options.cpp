@@ -32,15 +32,19 @@ const std::vector<OptionSpec>& optionTable() {
       {"--aniso", "N", "anisotropic texture filtering level (1 for none)"},
       {"--log", nullptr, "write the log file Pylon.txt in the working directory"},
       {"--gui", nullptr, "show the tweak GUI (windowed, with the log)"},
-      {"--capture", "FILE.avi", "capture every frame, with the music, into an AVI file"},
+      {"--capture", "FILE.avi|.mp4|.mov|.mkv",
+       "capture every frame, with the music, into a video file; the extension picks the container "
+       "(MP4 and MOV: H.264 with AAC sound, MKV: H.264 with FLAC)"},
       {"--fps", "N", "capture frame rate: 15, 20, 25, 30 or 60"},
       {"--codec", "NAME", "capture video codec (see --list-codecs)"},
+      {"--quality", "N", "capture quality for MP4, MOV and MKV: H.264's rate factor 0-51 (default 18, lower is better)"},
+      {"--audio-codec", "NAME", "capture sound codec for MP4, MOV and MKV: aac, flac or pcm"},
       {"--from", "SECONDS", "start the demo at this time"},
       {"--to", "SECONDS", "end the demo after this time (default 125)"},
       {"--shot", "SECONDS FILE.png", "render the frame at that demo time to a PNG file and exit"},
       {"--sound-output", "NAME", "sound output method (auto, nosound, pulseaudio, alsa, pipewire)"},
       {"--data", "FILE", "data archive to play instead of data.zip"},
-      {"--list-codecs", nullptr, "list the capture video codecs and exit"},
+      {"--list-codecs", nullptr, "list the capture video codecs, with the containers each fits, and exit"},
       {"--help", nullptr, "show this help and exit"},
       {"--version", nullptr, "show the version and exit"},
   };
@@ -141,6 +145,18 @@ int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::stri
       const char* v = value("NAME");
       if (!v) return 1;
       o.codec = v;
+    } else if (arg == "--quality") {
+      const char* v = value("N");
+      int n = 0;
+      if (!v) return 1;
+      if (!parseInt(v, n) || n < 0 || n > 51) return bad(v);
+      o.quality = n;
+    } else if (arg == "--audio-codec") {
+      const char* v = value("NAME");
+      if (!v) return 1;
+      const std::string name = v;
+      if (name != "aac" && name != "flac" && name != "pcm") return bad(v);
+      o.audioCodec = name;
     } else if (arg == "--from" || arg == "--to") {
       const char* v = value("SECONDS");
       double s = 0;

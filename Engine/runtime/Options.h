@@ -21,9 +21,11 @@ struct ProgramOptions {
   std::optional<float> aniso;        // --aniso N
   bool log = false;
   bool gui = false;
-  std::string captureFile;           // --capture FILE.avi
+  std::string captureFile;           // --capture FILE.avi|.mp4|.mov|.mkv
   std::optional<int> fps;            // --fps N
   std::string codec;                 // --codec NAME
+  std::optional<int> quality;        // --quality N
+  std::string audioCodec;            // --audio-codec aac|flac|pcm
   std::optional<double> from;        // --from SECONDS
   std::optional<double> to;          // --to SECONDS
   std::optional<double> shotTime;    // --shot SECONDS FILE.png

@@ -178,7 +178,7 @@ TEST_F(AviCaptureTest, OutputThatCannotBeCreatedIsLoggedAndNothingIsWritten) {
 }
 
 TEST_F(AviCaptureTest, OtherInitFailuresLogTheirTexts) {
-  runtime->screen->config.captureFileName = dir.file("capture.mkv");
+  runtime->screen->config.captureFileName = dir.file("capture.webm");
   EXPECT_EQ(capture->init(), 1);
   EXPECT_NE(log().find("avi engine failed to initialize: according to the registry, the type of file specified in "
                        "avifileopen does not have a handler to process it.\n"),

@@ -54,7 +54,7 @@ std::string runCommand(const std::string& command, int* status) {
 std::map<std::string, std::string> probeStream(const std::string& file, const std::string& stream) {
   std::map<std::string, std::string> values;
   const std::string text = runCommand("ffprobe -v error -select_streams " + stream +
-                                      " -show_entries stream=codec_name,codec_tag_string,r_frame_rate,nb_frames,"
+                                      " -show_entries stream=codec_name,codec_tag_string,profile,r_frame_rate,nb_frames,"
                                       "duration,width,height,sample_rate,channels -of default=nw=1 '" +
                                       file + "' 2>/dev/null");
   std::istringstream lines(text);

@@ -16,7 +16,7 @@ std::vector<uint8_t> patternFrame(int frame, int width, int height);
 // The same picture top-down with unpadded rows, as ffmpeg decodes it to bgr24.
 std::vector<uint8_t> patternTopDown(int frame, int width, int height);
 
-// ffprobe's view of one stream ("v:0", "a:0"): codec_name, codec_tag_string, r_frame_rate,
+// ffprobe's view of one stream ("v:0", "a:0"): codec_name, codec_tag_string, profile, r_frame_rate,
 // nb_frames, duration, width, height, sample_rate, channels. Empty when ffprobe failed.
 std::map<std::string, std::string> probeStream(const std::string& file, const std::string& stream);
 

@@ -32,7 +32,7 @@ TEST(CaptureOptions, CodecIsFoundByDescriptionCodeOrUniquePiece) {
   EXPECT_EQ(fourCCText(makeFourCC('F', 'M', 'P', '4')), "FMP4");
   EXPECT_EQ(fourCCText(0), "....");
   const std::string list = codecListText(codecs);
-  EXPECT_EQ(list.substr(0, list.find('\n')), "  0  FMP4  MPEG-4 part 2 (default)");
+  EXPECT_NE(list.find("\n  0  FMP4  avi mp4 mov mkv  MPEG-4 part 2 (default for .avi)\n"), std::string::npos) << list;
 }
 
 TEST(CaptureOptions, CommandLineSetsTheCaptureFields) {
@@ -49,6 +49,18 @@ TEST(CaptureOptions, CommandLineSetsTheCaptureFields) {
   EXPECT_EQ(config.captureFrameRateIndex, 4);
   EXPECT_EQ(config.codecIndex, 1);
   EXPECT_EQ(codecs.size(), 3u);  // a list already there is kept
+
+  // A publishing file without --codec takes H.264; --quality and --audio-codec reach the capture.
+  ProgramOptions publish;
+  publish.captureFile = "out.mp4";
+  publish.quality = 23;
+  publish.audioCodec = "flac";
+  codecs.push_back({"libx264 H.264", makeFourCC('H', '2', '6', '4'), false});
+  applyCaptureOptions(publish, config, codecs, capture);
+  EXPECT_EQ(config.codecIndex, 3);
+  EXPECT_EQ(capture.quality, 23);
+  EXPECT_EQ(capture.soundCodec, platform::video::SoundCodec::Flac);
+  codecs.pop_back();
 
   // Without options: capture stays off, the default name is beside the program.
   UserConfig plain;

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -18,6 +17,7 @@ extern "C" {
 #include "platform/Clock.h"
 #include "platform/video/Avi.h"
 #include "platform/video/EncoderTable.h"
+#include "platform/video/MediaFile.h"
 
 namespace platform::video {
 
@@ -134,38 +134,14 @@ struct AviStreamObject {
 
 namespace {
 
-bool hasAviName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  const size_t dot = base.find_last_of('.');
-  if (dot == std::string::npos || dot == 0) return true;  // no extension: the default type
-  std::string ext = base.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext == "avi";
-}
-
 // Frame quality: the options' 1 … 10000 scale onto the quantiser 31 … 1, or quantiser 3
 // (visually clean at a moderate size) when no quality is asked.
 void applyQuality(AVCodecContext* codec, const AVICOMPRESSOPTIONS& options) {
-  switch (codec->codec_id) {
-    case AV_CODEC_ID_MPEG4:
-    case AV_CODEC_ID_MSMPEG4V2:
-    case AV_CODEC_ID_MSMPEG4V3:
-    case AV_CODEC_ID_MPEG1VIDEO:
-    case AV_CODEC_ID_MPEG2VIDEO:
-    case AV_CODEC_ID_H263P:
-    case AV_CODEC_ID_FLV1:
-    case AV_CODEC_ID_MJPEG:
-    case AV_CODEC_ID_WMV1:
-    case AV_CODEC_ID_WMV2: {
-      int q = 3;
-      if (options.dwQuality > 0) q = 31 - static_cast<int>(std::min<uint32_t>(options.dwQuality, 10000) * 30 / 10000);
-      codec->flags |= AV_CODEC_FLAG_QSCALE;
-      codec->global_quality = FF_QP2LAMBDA * q;
-      break;
-    }
-    default:
-      break;
+  if (usesQuantiser(codec->codec_id)) {
+    int q = kDefaultQuantiser;
+    if (options.dwQuality > 0) q = 31 - static_cast<int>(std::min<uint32_t>(options.dwQuality, 10000) * 30 / 10000);
+    codec->flags |= AV_CODEC_FLAG_QSCALE;
+    codec->global_quality = FF_QP2LAMBDA * q;
   }
   if (options.dwBytesPerSecond > 0) codec->bit_rate = static_cast<int64_t>(options.dwBytesPerSecond) * 8;
   if (options.dwKeyFrameEvery > 0) codec->gop_size = static_cast<int>(options.dwKeyFrameEvery);
@@ -319,7 +295,7 @@ HRESULT AVIFileOpenA(PAVIFILE* file, const char* fileName, unsigned mode, const 
   *file = nullptr;
   if (!fileName || !*fileName) return AVIERR_FILEOPEN;
   if (!(mode & OF_WRITE) || !(mode & OF_CREATE)) return AVIERR_UNSUPPORTED;
-  if (!hasAviName(fileName)) return REGDB_E_CLASSNOTREG;
+  if (containerForFile(fileName) != Container::Avi) return REGDB_E_CLASSNOTREG;
   auto state = std::make_shared<FileState>();
   const AVOutputFormat* avi = av_guess_format("avi", nullptr, nullptr);
   if (!avi) return REGDB_E_CLASSNOTREG;

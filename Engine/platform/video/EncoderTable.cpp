@@ -84,6 +84,24 @@ const std::vector<EncoderEntry>& encoderTable() {
   return table;
 }
 
+bool usesQuantiser(AVCodecID id) {
+  switch (id) {
+    case AV_CODEC_ID_MPEG4:
+    case AV_CODEC_ID_MSMPEG4V2:
+    case AV_CODEC_ID_MSMPEG4V3:
+    case AV_CODEC_ID_MPEG1VIDEO:
+    case AV_CODEC_ID_MPEG2VIDEO:
+    case AV_CODEC_ID_H263P:
+    case AV_CODEC_ID_FLV1:
+    case AV_CODEC_ID_MJPEG:
+    case AV_CODEC_ID_WMV1:
+    case AV_CODEC_ID_WMV2:
+      return true;
+    default:
+      return false;
+  }
+}
+
 const EncoderEntry* findEncoder(FOURCC handler) {
   for (const EncoderEntry& entry : encoderTable()) {
     if (entry.handler == handler) return &entry;

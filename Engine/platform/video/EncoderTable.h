@@ -25,6 +25,11 @@ struct EncoderEntry {
 };
 
 const std::vector<EncoderEntry>& encoderTable();
+
+// Encoders whose quality is a fixed quantiser (31 … 1), and the one used when none is asked:
+// visually clean at a moderate size.
+bool usesQuantiser(AVCodecID id);
+constexpr int kDefaultQuantiser = 3;
 // nullptr when no entry has the code.
 const EncoderEntry* findEncoder(FOURCC handler);
 
