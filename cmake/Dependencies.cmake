@@ -1,7 +1,7 @@
 # Every external library comes from Debian's packages (scripts/setup.sh installs them)
 # and is found through pkg-config, so that the build sees exactly what is installed.
 find_package(PkgConfig REQUIRED)
-find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
+find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX EGL)
 find_package(Threads REQUIRED)
 
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)

@@ -4,6 +4,8 @@
 #include <SDL_syswm.h>
 // X11 after SDL: its macros (None, Bool, Status) must not reach the SDL headers.
 #include <GL/glx.h>
+#define EGL_NO_X11
+#include <EGL/egl.h>
 
 #include <map>
 #include <vector>
@@ -19,6 +21,7 @@ struct DeviceContext {
   ::Window drawable = 0;
   int screen = 0;
   int format = 0;
+  bool egl = false;  // an offscreen window: its formats are the EGL display's configs
 };
 
 namespace {
@@ -90,16 +93,16 @@ bool exactMatch(int attribute) {
          attribute == kDoubleBuffer;
 }
 
-FramebufferConfig framebufferOf(Display* display, GLXFBConfig config) {
+template <typename Read>
+FramebufferConfig framebufferFrom(Read read) {
   FramebufferConfig fb;
-  readAttribute(display, config, kColorBits, fb.colorBits);
-  readAttribute(display, config, kAlphaBits, fb.alphaBits);
-  readAttribute(display, config, kDepthBits, fb.depthBits);
-  readAttribute(display, config, kStencilBits, fb.stencilBits);
-  int samples = 0, doubleBuffer = 0;
-  readAttribute(display, config, kSamples, samples);
-  readAttribute(display, config, kDoubleBuffer, doubleBuffer);
-  fb.samples = samples;
+  int doubleBuffer = 0;
+  read(kColorBits, fb.colorBits);
+  read(kAlphaBits, fb.alphaBits);
+  read(kDepthBits, fb.depthBits);
+  read(kStencilBits, fb.stencilBits);
+  read(kSamples, fb.samples);
+  read(kDoubleBuffer, doubleBuffer);
   fb.doubleBuffer = doubleBuffer != 0;
   return fb;
 }
@@ -123,12 +126,68 @@ bool fbConfigsUsable(const DeviceContext* dc) {
   return major > 1 || (major == 1 && minor >= 3);
 }
 
+// Offscreen windows (Window.h) are EGL pixel buffers: the same queries answered from the
+// configs of the current EGL display that can render desktop GL into a pixel buffer.
+// Draw-to-window stands for "draws into the offscreen surface" and double-buffer is 1, as a
+// pixel buffer is drawn through its back buffer.
+EGLDisplay eglDisplayOf(const DeviceContext* dc) {
+  return dc && dc->egl ? eglGetCurrentDisplay() : EGL_NO_DISPLAY;
+}
+
+int eglValue(EGLDisplay display, EGLConfig config, EGLint attribute) {
+  EGLint value = 0;
+  return eglGetConfigAttrib(display, config, attribute, &value) ? value : 0;
+}
+
+bool readEglAttribute(EGLDisplay display, EGLConfig config, int attribute, int& value) {
+  switch (attribute) {
+    case kDrawToWindow:
+      value = (eglValue(display, config, EGL_SURFACE_TYPE) & EGL_PBUFFER_BIT) ? 1 : 0;
+      return true;
+    case kSupportOpenGL:
+      value = (eglValue(display, config, EGL_RENDERABLE_TYPE) & EGL_OPENGL_BIT) ? 1 : 0;
+      return true;
+    case kAcceleration:
+      value = eglValue(display, config, EGL_CONFIG_CAVEAT) == EGL_SLOW_CONFIG ? kNoAcceleration : kFullAcceleration;
+      return true;
+    case kColorBits:
+      value = eglValue(display, config, EGL_RED_SIZE) + eglValue(display, config, EGL_GREEN_SIZE) +
+              eglValue(display, config, EGL_BLUE_SIZE);
+      return true;
+    case kAlphaBits: value = eglValue(display, config, EGL_ALPHA_SIZE); return true;
+    case kDepthBits: value = eglValue(display, config, EGL_DEPTH_SIZE); return true;
+    case kStencilBits: value = eglValue(display, config, EGL_STENCIL_SIZE); return true;
+    case kDoubleBuffer: value = 1; return true;
+    case kSampleBuffers: value = eglValue(display, config, EGL_SAMPLE_BUFFERS); return true;
+    case kSamples: value = eglValue(display, config, EGL_SAMPLES); return true;
+    default: return false;
+  }
+}
+
+std::vector<EGLConfig> eglConfigs(EGLDisplay display, const EGLint* criteria) {
+  EGLint count = 0;
+  if (!eglChooseConfig(display, criteria, nullptr, 0, &count) || count <= 0) return {};
+  std::vector<EGLConfig> configs(static_cast<size_t>(count));
+  if (!eglChooseConfig(display, criteria, configs.data(), count, &count)) return {};
+  configs.resize(static_cast<size_t>(count));
+  return configs;
+}
+
+bool eglConfigById(EGLDisplay display, int id, EGLConfig& out) {
+  const EGLint criteria[] = {EGL_CONFIG_ID, id, EGL_NONE};
+  const std::vector<EGLConfig> configs = eglConfigs(display, criteria);
+  if (configs.empty()) return false;
+  out = configs[0];
+  return true;
+}
+
 }  // namespace
 
 DeviceContext* getDC(Window* window) {
   if (!window || failNow(Fault::GetDC)) return nullptr;
   auto* dc = new DeviceContext;
   dc->window = window;
+  dc->egl = offscreenVideo();
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(native(window), &info) && info.subsystem == SDL_SYSWM_X11) {
@@ -180,16 +239,42 @@ bool setPixelFormat(DeviceContext* dc, int format, const PixelFormatDescriptor& 
 
 bool pixelFormatQueriesAvailable(DeviceContext* dc) {
   if (failNow(Fault::PixelFormatQueries)) return false;
-  return fbConfigsUsable(dc);
+  return fbConfigsUsable(dc) || eglDisplayOf(dc) != EGL_NO_DISPLAY;
 }
+
+namespace {
+
+bool chooseEglFormats(DeviceContext* dc, const std::vector<std::pair<int, int>>& wanted, unsigned maxFormats,
+                      int* formats, unsigned* numFormats) {
+  const EGLDisplay display = eglDisplayOf(dc);
+  if (display == EGL_NO_DISPLAY) return false;
+  const EGLint criteria[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_NONE};
+  for (EGLConfig config : eglConfigs(display, criteria)) {
+    if (*numFormats >= maxFormats) break;
+    auto read = [&](int a, int& v) { return readEglAttribute(display, config, a, v); };
+    bool matches = true;
+    for (auto [attribute, value] : wanted) {
+      int have = 0;
+      matches = matches && read(attribute, have) && (exactMatch(attribute) ? have == value : have >= value);
+    }
+    if (!matches) continue;
+    const int number = eglValue(display, config, EGL_CONFIG_ID);
+    g_reported[number] = framebufferFrom(read);
+    formats[(*numFormats)++] = number;
+  }
+  return true;
+}
+
+}  // namespace
 
 bool choosePixelFormatARB(DeviceContext* dc, const int* intAttributes, const float*, unsigned maxFormats, int* formats,
                           unsigned* numFormats) {
   if (numFormats) *numFormats = 0;
-  if (!fbConfigsUsable(dc) || !formats || !numFormats) return false;
-
+  if (!formats || !numFormats) return false;
   std::vector<std::pair<int, int>> wanted;
   for (const int* a = intAttributes; a && a[0] != 0; a += 2) wanted.emplace_back(a[0], a[1]);
+  if (dc && dc->egl) return chooseEglFormats(dc, wanted, maxFormats, formats, numFormats);
+  if (!fbConfigsUsable(dc)) return false;
 
   // Let the server narrow and order the list with the criteria that translate exactly;
   // every pair is then checked with its WGL meaning.
@@ -221,7 +306,7 @@ bool choosePixelFormatARB(DeviceContext* dc, const int* intAttributes, const flo
     }
     if (!matches) continue;
     int number = glx(dc->display, configs[i], GLX_FBCONFIG_ID);
-    g_reported[number] = framebufferOf(dc->display, configs[i]);
+    g_reported[number] = framebufferFrom([&](int a, int& v) { return readAttribute(dc->display, configs[i], a, v); });
     formats[(*numFormats)++] = number;
   }
   if (configs) XFree(configs);
@@ -229,6 +314,14 @@ bool choosePixelFormatARB(DeviceContext* dc, const int* intAttributes, const flo
 }
 
 bool getPixelFormatAttribivARB(DeviceContext* dc, int format, int, unsigned count, const int* attributes, int* values) {
+  if (dc && dc->egl) {
+    const EGLDisplay display = eglDisplayOf(dc);
+    EGLConfig config;
+    if (display == EGL_NO_DISPLAY || !eglConfigById(display, format, config)) return false;
+    for (unsigned i = 0; i < count; ++i)
+      if (!readEglAttribute(display, config, attributes[i], values[i])) return false;
+    return true;
+  }
   GLXFBConfig config;
   if (!fbConfigsUsable(dc) || !findConfig(dc, format, config)) return false;
   for (unsigned i = 0; i < count; ++i) {

@@ -10,6 +10,10 @@
 // support-OpenGL, acceleration and double-buffer must be equal, the bit and sample counts
 // are minimums. The formats come back in the server's order of preference.
 //
+// For an offscreen window (Window.h: useOffscreenVideo) a pixel format is an EGL config of
+// the current EGL display that renders desktop GL into a pixel buffer, numbered by its
+// EGL_CONFIG_ID; "draw to window" then means "draws into the offscreen surface".
+//
 // X11 fixes a window's framebuffer when the window is created, so the number is given to
 // createWindow() (WindowDesc::pixelFormat) and the window is created with that format's
 // colour, depth, stencil, double-buffer and multisample attributes (SDL's GL attributes).

@@ -9,6 +9,7 @@
 namespace platform {
 namespace {
 std::string g_lastError;
+bool g_offscreen = false;
 
 void fail(const std::string& what) { g_lastError = what + ": " + SDL_GetError(); }
 
@@ -17,8 +18,12 @@ SDL_Window* native(Window* window) { return reinterpret_cast<SDL_Window*>(window
 
 const std::string& lastError() { return g_lastError; }
 
+void useOffscreenVideo() { g_offscreen = true; }
+bool offscreenVideo() { return g_offscreen; }
+
 bool initVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
+  if (g_offscreen) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
   // The engine owns the screen saver switch itself (Screen::init / Screen::shutdown).
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {

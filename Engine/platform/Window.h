@@ -43,6 +43,12 @@ struct WindowDesc {
 // Calls that can fail also fail on purpose when their fault (Faults.h) is armed.
 // Starts the video subsystem on first use; false (with lastError()) when no display opens.
 bool initVideo();
+// Offscreen video, for unattended renders on machines without a display: the next
+// initVideo() starts SDL's offscreen driver, whose windows are EGL pixel buffers (Mesa's
+// device or surfaceless platform, no X server). Windows are then never shown, and pixel
+// formats are EGL configs (PixelFormat.h). Call it before the video subsystem starts.
+void useOffscreenVideo();
+bool offscreenVideo();
 void shutdownVideo();
 
 Window* createWindow(const WindowDesc& desc);

@@ -96,8 +96,15 @@ void enumeratePixelFormats(Screen& screen, platform::DeviceContext* dc) {
 }  // namespace
 
 int initUserConfig(Screen& screen) {
+  // An unattended render (--capture, --shot) needs no display: without one it draws offscreen.
+  const ProgramOptions& options = programOptions();
+  const bool rendersAlone = !options.captureFile.empty() || options.shotTime.has_value();
+  if (rendersAlone && (!platform::hasDisplay() || !platform::initVideo())) {
+    platform::useOffscreenVideo();
+    std::fputs("veltro12: no display reachable; rendering offscreen through EGL\n", stderr);
+  }
   // Without a display there is nothing to enumerate or to draw into.
-  if (!platform::hasDisplay() || !platform::initVideo()) {
+  if ((!platform::hasDisplay() && !platform::offscreenVideo()) || !platform::initVideo()) {
     const std::string reason = platform::hasDisplay() ? platform::lastError() : "DISPLAY is not set";
     platform::showMessageBox("No display available (" + reason + ").", "Screen::init", platform::MessageIcon::Error);
     return 1;
@@ -344,9 +351,11 @@ int Screen::init() {
     return 1;
   }
 
-  // glewInit loads the GL entry points and then the GLX ones.
+  // glewInit loads the GL entry points and then the GLX ones. An offscreen (EGL) context has
+  // no GLX display, which GLEW reports once the GL part is loaded: nothing is missing then.
   glewExperimental = GL_TRUE;
   GLenum glewResult = glewInit();
+  if (glewResult == GLEW_ERROR_NO_GLX_DISPLAY && platform::offscreenVideo()) glewResult = GLEW_OK;
   if (glewResult != GLEW_OK) {
     *runtime->logger << "GLEW error: " << reinterpret_cast<const char*>(glewGetErrorString(glewResult)) << "\n";
   }
