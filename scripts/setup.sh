@@ -11,7 +11,7 @@ PACKAGES=(
   # window, context, events, audio output
   libsdl2-dev
   # GL and its extension loader
-  libglew-dev libgl-dev libgl1-mesa-dri libglu1-mesa-dev
+  libglew-dev libgl-dev libgl1-mesa-dri libglu1-mesa-dev libegl-dev libegl-mesa0
   # scene file
   libprotobuf-dev protobuf-compiler
   # images
@@ -25,7 +25,7 @@ PACKAGES=(
   # tweak bars and start-up dialog
   libimgui-dev libgtk-3-dev
   # headless runs and checks
-  xvfb xauth mesa-utils ffmpeg imagemagick xdotool sox python3-numpy
+  xvfb xauth mesa-utils ffmpeg imagemagick xdotool sox python3-numpy parallel
   # install, package and its checks (manual pages, lintian, desktop entry, clean-root install)
   help2man lintian desktop-file-utils debootstrap man-db
 )
