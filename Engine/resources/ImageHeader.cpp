@@ -39,12 +39,25 @@ ImageHeader jpegHeader(const uint8_t* data, size_t size) {
   return {};
 }
 
+// Every chunk of a PNG file lies inside the file and the end chunk is there: DevIL's reader
+// keeps asking for data past the end of a cut file instead of stopping.
+bool pngChunksFit(const uint8_t* data, size_t size) {
+  size_t at = 8;
+  while (at + 12 <= size) {
+    const size_t length = bigEndian32(data + at);
+    if (length > size - at - 12) return false;
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) return true;
+    at += 12 + length;
+  }
+  return false;
+}
+
 }  // namespace
 
 ImageHeader readImageHeader(const uint8_t* data, size_t size) {
   static const uint8_t png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (size >= 24 && std::memcmp(data, png, 8) == 0 && std::memcmp(data + 12, "IHDR", 4) == 0)
-    return {ImageFormat::Png, bigEndian32(data + 16), bigEndian32(data + 20), 1};
+    return {ImageFormat::Png, bigEndian32(data + 16), bigEndian32(data + 20), 1, !pngChunksFit(data, size)};
   if (size >= 4 && data[0] == 0xFF && data[1] == 0xD8) return jpegHeader(data, size);
   if (size >= 26 && data[0] == 'B' && data[1] == 'M') {
     if (littleEndian32(data + 14) == 12)  // the old core header: 16-bit sizes
@@ -76,5 +89,6 @@ std::string imageHeaderProblem(const ImageHeader& header, uint64_t maxPixels) {
   if (header.layers > maxPixels / pixels)
     return "image size " + size + " x " + std::to_string(header.layers) + " layers not supported (at most " +
            std::to_string(maxPixels) + " pixels)";
+  if (header.truncated) return "damaged PNG file: a chunk reaches past the end of the file, or the end chunk is missing";
   return "";
 }

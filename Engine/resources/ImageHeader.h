@@ -18,6 +18,7 @@ struct ImageHeader {
   ImageFormat format = ImageFormat::Unknown;
   uint64_t width = 0, height = 0;
   uint64_t layers = 1;  // depth slices times cube faces: images of width x height the decoder holds
+  bool truncated = false;  // PNG: a chunk reaches past the end, or no end chunk (the decoder would spin on it)
 };
 
 // The largest side and the most pixels (all layers together) a texture may have.

@@ -23,6 +23,13 @@ std::string pngHeader(uint32_t w, uint32_t h) {
   return bytes + std::string("\x08\x06\0\0\0\0\0\0\0", 9);
 }
 
+// One PNG chunk (its checksum left 0).
+std::string pngChunk(const char* type, const std::string& data) {
+  std::string bytes;
+  for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>((data.size() >> shift) & 0xFF));
+  return bytes + type + data + std::string(4, '\0');
+}
+
 // Pixels of a GL 2D texture (or cube face) as RGBA rows, bottom row first.
 std::vector<unsigned char> texturePixels(GLenum target, GLuint name, GLenum face, int& w, int& h) {
   glBindTexture(target, name);
@@ -163,7 +170,7 @@ TEST_F(TextureLoadTest, MissingAndDamagedImagesFailWithTheirLines) {
   Texture damaged;
   damaged.source = "textures/bad.png";
   // A PNG header of a 4 x 4 image over garbage: accepted by the header check, refused by DevIL.
-  const std::string garbage = pngHeader(4, 4) + std::string(300, '\x5a');
+  const std::string garbage = pngHeader(4, 4) + pngChunk("IDAT", std::string(300, '\x5a')) + pngChunk("IEND", "");
   EXPECT_EQ(loadFrom({{"textures/bad.png", garbage}}, damaged), 1);
   EXPECT_NE(rt.log().find("ilLoadL errorcode: "), std::string::npos) << rt.log();
   EXPECT_EQ(damaged.crc, 0u);
@@ -187,7 +194,10 @@ TEST(ImageHeaderCheck, SizesTheEngineWillNotTakeAreRefusedBeforeDecoding) {
       {jpeg, "image size 20000x10 not supported (at most 16384 a side)\n"},
       {dds, "image size 8192x8192 x 6 layers not supported (at most 268435456 pixels)\n"},
       {"GIF89a" + std::string(40, '\x01'), "not a PNG, JPEG, BMP or DDS image (or its header is cut short)\n"},
-      {pngHeader(4, 4).substr(0, 20), "not a PNG, JPEG, BMP or DDS image (or its header is cut short)\n"}};
+      {pngHeader(4, 4).substr(0, 20), "not a PNG, JPEG, BMP or DDS image (or its header is cut short)\n"},
+      // A last chunk claiming 4100 bytes the file does not have: DevIL would keep reading.
+      {pngHeader(4, 4) + pngChunk("gAMA", "").substr(0, 2) + std::string("\x10\x04gAMA", 6),
+       "damaged PNG file: a chunk reaches past the end of the file, or the end chunk is missing\n"}};
   for (const auto& c : cases) {
     rt.mark();
     DecodedImage image;
