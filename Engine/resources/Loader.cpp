@@ -2,6 +2,8 @@
 
 #include <zip.h>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 #include "platform/MessageBox.h"
@@ -74,7 +76,10 @@ void Loader::close() {
   archive = nullptr;
   opened = false;
   archivePath.clear();
+  directory = false;
   entryIndex.clear();
+  looseFiles.clear();
+  looseSizes.clear();
 }
 
 int Loader::adopt(zip* opening, const std::string& path) {
@@ -94,6 +99,8 @@ int Loader::adopt(zip* opening, const std::string& path) {
 
 int Loader::openArchive(const std::string& path, std::string* error) {
   close();
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return openDirectory(path, error);
   int code = 0;
   zip* opening = zip_open(path.c_str(), ZIP_RDONLY, &code);
   if (!opening) {
@@ -124,18 +131,38 @@ int Loader::openArchiveMemory(const void* data, size_t size, std::string* error)
   return adopt(opening, "(memory)");
 }
 
-int64_t Loader::lookup(const std::string& name) const {
-  if (!archive || name.size() > longestName || name.find('\0') != std::string::npos) return -1;
+int64_t Loader::lookup(const std::string& name) {
+  if (!opened || name.size() > longestName || name.find('\0') != std::string::npos) return -1;
   std::string key = foldCase(name);
   for (char& c : key) {
     if (c == '\\') c = '/';
   }
-  const auto found = entryIndex.find(key);
+  auto found = entryIndex.find(key);
+  if (found == entryIndex.end() && directory) {
+    indexDirectory();
+    found = entryIndex.find(key);
+  }
   return found == entryIndex.end() ? -1 : static_cast<int64_t>(found->second);
 }
 
 uint32_t Loader::getSize(const std::string& name) {
+  if (const std::vector<uint8_t>* bytes = overlaidMember(name)) {
+    log() << "\nfile: " << name << " size: " << bytes->size() << "\n";
+    return static_cast<uint32_t>(bytes->size());
+  }
   const int64_t index = lookup(name);
+  if (directory) {
+    struct stat file;
+    const size_t at = static_cast<size_t>(index);
+    if (index < 0 || stat((archivePath + "/" + looseFiles[at]).c_str(), &file) != 0 || !S_ISREG(file.st_mode) ||
+        static_cast<uint64_t>(file.st_size) > UINT32_MAX) {
+      log() << " file not found: " << name << "\n";
+      return 0;
+    }
+    looseSizes[at] = static_cast<uint32_t>(file.st_size);
+    log() << "\nfile: " << name << " size: " << looseSizes[at] << "\n";
+    return looseSizes[at];
+  }
   zip_stat_t info;
   zip_stat_init(&info);
   if (index < 0 || zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &info) != 0 ||
@@ -156,7 +183,12 @@ uint32_t Loader::getSize(const std::string& name) {
 }
 
 int Loader::read(const std::string& name, void* buffer) {
+  if (const std::vector<uint8_t>* bytes = overlaidMember(name)) {
+    std::copy(bytes->begin(), bytes->end(), static_cast<uint8_t*>(buffer));
+    return 0;
+  }
   const int64_t index = lookup(name);
+  if (directory) return index < 0 ? 1 : readLoose(index, name, buffer);
   zip_stat_t info;
   zip_stat_init(&info);
   if (index < 0 || zip_stat_index(archive, static_cast<zip_uint64_t>(index), 0, &info) != 0 ||
@@ -195,6 +227,14 @@ int Loader::read(const std::string& name, void* buffer) {
 
 std::vector<ArchiveEntry> Loader::entries() const {
   std::vector<ArchiveEntry> list;
+  if (directory) {
+    for (const std::string& file : looseFiles) {
+      struct stat info;
+      const uint64_t size = stat((archivePath + "/" + file).c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_size) : 0;
+      list.push_back({file, size, size});
+    }
+    return list;
+  }
   if (!archive) return list;
   const zip_int64_t count = zip_get_num_entries(archive, 0);
   for (zip_int64_t i = 0; i < count; ++i) {

@@ -2,7 +2,8 @@
 //
 // Owned by Runtime, which constructs it once: construction opens the archive ("data.zip" in
 // the working directory, else the one beside the program, or the file named by --data) and
-// keeps it open for the life of the process. Every asset is then found by name with
+// keeps it open for the life of the process. --data may also name a directory of loose
+// files (an unpacked archive, while authoring): its files are found with the same lookup. Every asset is then found by name with
 // getSize() and read into a caller-owned block with read(). The mesh, scene and other
 // loaders are built on those two and write their progress to the log.
 //
@@ -61,8 +62,9 @@ class Loader {
   // `programDir`/data.zip, `programDir`/../share/veltro12/data.zip; "data.zip" when none exists.
   static std::string findArchive(const std::string& explicitName, const std::string& programDir);
 
-  // Opens the archive file at `path` (closing any open one). 0 on success; 1 with the
-  // reason in `error` (when given). No message box.
+  // Opens the archive file at `path` (closing any open one), or the directory of loose files
+  // when `path` is a directory. 0 on success; 1 with the reason in `error` (when given). No
+  // message box.
   int openArchive(const std::string& path, std::string* error = nullptr);
   // The same over bytes in memory, which must outlive the loader (fuzz targets, tests).
   int openArchiveMemory(const void* data, size_t size, std::string* error = nullptr);
@@ -77,8 +79,13 @@ class Loader {
   // success; 1 when the name is not found (silently) or the data is damaged (message box).
   int read(const std::string& name, void* buffer);
 
-  // The members in central-directory order.
+  // The members in central-directory order (a directory's files sorted by name).
   std::vector<ArchiveEntry> entries() const;
+  // The file behind member `name` when a directory is open ("" otherwise or when missing).
+  std::string looseFilePath(const std::string& name);
+  // Members laid over the archive (the player's --scene puts an imported scene there): found
+  // before the archive's own, by the same lookup; a second call for a name replaces it.
+  void overlay(const std::string& name, std::vector<uint8_t> bytes);
 
   // Binary mesh file `name` into `mesh`. 0 on success, 1 on failure (logged).
   int loadBinMmf(const std::string& name, MmfMesh& mesh);
@@ -125,7 +132,8 @@ class Loader {
   std::vector<std::pair<uint32_t, uint32_t>> uploadedGeometry;  // (vboID, vertex buffer name)
   bool opened = false;
   zip* archive = nullptr;
-  std::string archivePath;  // the file that was opened, "" when none
+  std::string archivePath;  // the file (or directory) that was opened, "" when none
+  bool directory = false;   // archivePath is a directory of loose files
   SceneImportSteps sceneSteps;
 
   // The log of the owning Runtime, or a log that drops everything when there is none.
@@ -133,11 +141,22 @@ class Loader {
 
  private:
   // Index of the entry `name` names (backslashes as slashes, letter case ignored), or -1.
-  int64_t lookup(const std::string& name) const;
+  // In a directory, a name not found makes it look again once: files appear while authoring.
+  int64_t lookup(const std::string& name);
   int adopt(zip* opening, const std::string& path);
+  int openDirectory(const std::string& path, std::string* error);
+  void indexDirectory();
+  int readLoose(int64_t index, const std::string& name, void* buffer);
   void close();
   bool readLine(const char* data, size_t size, size_t& position);
 
   // Lower-cased entry name -> index of the first entry with that name.
   std::unordered_map<std::string, uint64_t> entryIndex;
+  // A directory's files ("/"-separated, relative to it) and the size getSize() last reported
+  // for each, which bounds what read() may write.
+  std::vector<std::string> looseFiles;
+  std::vector<uint32_t> looseSizes;
+  // Overlaid members by looked-up name (lower case, "/" separators).
+  std::unordered_map<std::string, std::vector<uint8_t>> overlaid;
+  const std::vector<uint8_t>* overlaidMember(const std::string& name) const;
 };

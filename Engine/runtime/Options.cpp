@@ -43,7 +43,7 @@ const std::vector<OptionSpec>& optionTable() {
       {"--to", "SECONDS", "end the demo after this time (default 125)"},
       {"--shot", "SECONDS FILE.png", "render the frame at that demo time to a PNG file and exit"},
       {"--sound-output", "NAME", "sound output method (auto, nosound, pulseaudio, alsa, pipewire)"},
-      {"--data", "FILE", "data archive to play instead of data.zip"},
+      {"--data", "FILE|DIR", "data archive (or a directory of its files) to play instead of data.zip"},
       {"--list-codecs", nullptr, "list the capture video codecs, with the containers each fits, and exit"},
       {"--help", nullptr, "show this help and exit"},
       {"--version", nullptr, "show the version and exit"},

@@ -31,7 +31,7 @@ struct ProgramOptions {
   std::optional<double> shotTime;    // --shot SECONDS FILE.png
   std::string shotFile;
   std::string soundOutput;           // --sound-output NAME
-  std::string dataFile;              // --data FILE
+  std::string dataFile;              // --data FILE|DIR
   bool listCodecs = false;
 };
 
