@@ -12,8 +12,8 @@ PACKAGES=(
   libsdl2-dev
   # GL and its extension loader
   libglew-dev libgl-dev libgl1-mesa-dri libglu1-mesa-dev libegl-dev libegl-mesa0
-  # scene file
-  libprotobuf-dev protobuf-compiler
+  # scene file, and glTF scenes from 3D tools
+  libprotobuf-dev protobuf-compiler libtinygltf-dev
   # images
   libdevil-dev
   # data archive

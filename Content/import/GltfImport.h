@@ -1,0 +1,51 @@
+// GltfImport: a glTF 2.0 scene (.gltf with its files, or .glb) converted to the engine's
+// scene file and the archive members it needs.
+//
+// importGltf() reads the file with tinygltf, checks every accessor, index and reference it
+// follows, and fills an ImportedScene: the scene message, the images and the importer's lit
+// effects as archive members, and the list of what the scene holds that the engine does not
+// carry. The rules it follows are in docs/importing.md. The result is plain data: `pylon
+// import` writes it into an archive, the player's --scene lays it over the data archive.
+// Not for writing glTF, and nothing here touches GL.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <map>
+
+#include "import/GltfCurves.h"
+#include "resources/KestrelLib.pb.h"
+
+namespace gltf_import {
+
+struct ImportOptions {
+  std::string cameraName;  // --camera NAME: the camera (or its node) of that name; "" for the first
+};
+
+struct ImportedScene {
+  Kestrel::KestrelLib scene;
+  // Archive members the scene refers to ("/"-separated names): images and effects.
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
+  // What the file holds that the engine does not carry, one line each, without repeats.
+  std::vector<std::string> notCarried;
+  // The source's own motion, for checks against the converted envelopes: each object's node
+  // name (in object order), the camera's node name, and every animated channel by (node
+  // name, "translation" | "rotation" | "scale").
+  std::vector<std::string> objectNodes;
+  std::string cameraNode;
+  std::map<std::pair<std::string, std::string>, Curve> curves;
+};
+
+// 0 on success; 1 with `error` naming the file and the problem.
+int importGltf(const std::string& path, const ImportOptions& options, ImportedScene& out, std::string& error);
+// The same over bytes in memory (a .glb when they start with "glTF", else JSON); `name`
+// appears in messages. External files are looked up beside `name`.
+int importGltfMemory(const uint8_t* data, size_t size, const std::string& name, const ImportOptions& options,
+                     ImportedScene& out, std::string& error);
+
+// The importer's member names, shared with the tools that merge archives.
+extern const char* const kImportedPrefix;  // every image and effect goes under this folder
+
+}  // namespace gltf_import
