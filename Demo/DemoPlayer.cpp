@@ -90,6 +90,10 @@ int DemoPlayer::init() {
   const ProgramOptions& options = programOptions();
   if (options.from) startTime = *options.from;
   if (options.to) endTime = *options.to;
+  if (options.loopFrom && options.loopTo) {
+    loopFrom = *options.loopFrom;
+    loopTo = *options.loopTo;
+  }
   if (options.shotTime) {
     shotPending = true;
     shotTime = *options.shotTime;
@@ -198,6 +202,11 @@ void DemoPlayer::frame() {
     now = captureFrameTime(startTime, fixedStep, ++steppedFrames);
   else
     now = startTime + runtime->timer->seconds();
+  if (loopTo > loopFrom && fixedStep == 0.0 && now >= loopTo) {
+    runtime->timer->seek(loopFrom - startTime);
+    runtime->sound->seek(loopFrom);
+    now = loopFrom;
+  }
   t = static_cast<float>(now);
   runtime->sound->advanceTo(now);  // capture and --shot: the music's analysis at this instant
 
@@ -205,6 +214,7 @@ void DemoPlayer::frame() {
   profile.mark(FramePhase::Post);
   runtime->renderer->drawSpectrum();
   if (runtime->gui) TwDraw();
+  if (overlay) overlay();
 
   if (shotPending) {
     shotPending = false;

@@ -14,6 +14,7 @@
 // frame at that time is rendered once through the whole chain and written to a PNG file.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -74,6 +75,12 @@ class DemoPlayer {
   bool firstFrame = true;
   double fixedStep = 0.0;
   long steppedFrames = 0;
+
+  // --loop FROM TO: past TO, the timer, the music and the picture go back to FROM.
+  double loopFrom = 0.0, loopTo = 0.0;
+  // Drawn over every frame after the tweak bars, before capture and swap (the --watch
+  // message); nothing when empty.
+  std::function<void()> overlay;
 
   // --shot: the frame at that time goes to this PNG file and the program ends.
   bool shotPending = false;

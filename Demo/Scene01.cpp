@@ -67,17 +67,39 @@ int Scene01::init() {
     loader->uploadMesh(farCarModel, GL_STATIC_DRAW);
     farCars.prepare(farCarModel, kCarCopies);
   }
-  carRadius = 0.0f;
-  for (size_t i = 0; i + 2 < carModel.points.size(); i += 3) {
-    const float* v = &carModel.points[i];
-    carRadius = std::max(carRadius, std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
-  }
+  measureCarRadius();
   carEffect.source = "shaders/cars.cgfx";
   if (loader->loadShader(carEffect) != 0) return 1;
   carTexture.source = "textures/veltro512.png";
   if (loader->loadTexture(carTexture) != 0) return 1;
   layOutCars(streamA, streamB);
   return 0;
+}
+
+int Scene01::reloadCarMesh(const std::string& name) {
+  std::string key = name;
+  for (char& c : key) c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool far = key == "objects/veltro-far.mmf";
+  if (!far && key != "objects/veltro.mmf") return 2;
+  Loader* loader = Runtime::instance()->loader;
+  MmfMesh fresh;
+  if (loader->loadBinMmf(key, fresh) != 0 || fresh.points.empty()) return 1;
+  loader->uploadMesh(fresh, GL_STATIC_DRAW);
+  MmfMesh& mesh = far ? farCarModel : carModel;
+  const GLuint old[2] = {mesh.indexBuffer, mesh.vertexBuffer};
+  glDeleteBuffers(2, old);
+  mesh = std::move(fresh);
+  (far ? farCars : nearCars).prepare(mesh, kCarCopies);
+  if (!far) measureCarRadius();
+  return 0;
+}
+
+void Scene01::measureCarRadius() {
+  carRadius = 0.0f;
+  for (size_t i = 0; i + 2 < carModel.points.size(); i += 3) {
+    const float* v = &carModel.points[i];
+    carRadius = std::max(carRadius, std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]));
+  }
 }
 
 void Scene01::draw(float t) {

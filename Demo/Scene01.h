@@ -49,6 +49,10 @@ class Scene01 : public Effect {
  public:
   int init() override;
   void draw(float localTime) override;
+  // --watch: loads the car mesh `name` ("objects/veltro.mmf" or "objects/veltro-far.mmf")
+  // again and puts it in place of the old one, whose buffers are deleted. 0 when replaced,
+  // 1 when it did not load (the old one stays), 2 when the part has no mesh of that name.
+  int reloadCarMesh(const std::string& name);
 
   Texture carTexture;
   Shader carEffect;
@@ -71,6 +75,7 @@ class Scene01 : public Effect {
  private:
   static constexpr size_t kCarCopies = 1600;
   void drawCars(float t);
+  void measureCarRadius();
   CarBatch nearCars, farCars;
   void drawControlGrid();
 };

@@ -5,11 +5,20 @@
 #include <vector>
 
 #include "DemoPlayer.h"
+#include "LiveEdit.h"
+#include "Scene01.h"
+#include "SceneOverride.h"
 #include "capture/AviCapture.h"
 #include "capture/CaptureOptions.h"
 #include "platform/MessageBox.h"
+#include "platform/tweakbar/TweakBar.h"
+#include "resources/Loader.h"
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
+
+namespace {
+LiveEdit liveEdit;  // --watch
+}  // namespace
 
 int main(int argc, char** argv) {
   ProgramOptions& options = programOptions();
@@ -42,7 +51,32 @@ int main(int argc, char** argv) {
   if (options.noDialog) platform::setUnattended(true);
 
   DemoHooks hooks;
-  hooks.init = [] { return demoPlayer().init(); };
-  hooks.frame = [] { demoPlayer().frame(); };
+  hooks.init = [&options] {
+    if (!options.sceneFile.empty()) {
+      std::string failure;
+      if (overlayScene(*Runtime::instance()->loader, options.sceneFile, failure) != 0) {
+        platform::showMessageBox(failure, "Scene01::init", platform::MessageIcon::Error);
+        return 1;
+      }
+    }
+    if (demoPlayer().init() != 0) return 1;
+    if (!options.watch) return 0;
+    Scene01* scene = nullptr;
+    for (unsigned i = 0; i < demoPlayer().entryCount && !scene; ++i) scene = dynamic_cast<Scene01*>(demoPlayer().entries[i].part);
+    std::string failure;
+    if (liveEdit.start(options, scene, failure) != 0) {
+      platform::showMessageBox(failure, "LiveEdit::start", platform::MessageIcon::Error);
+      return 1;
+    }
+    demoPlayer().overlay = [] {
+      const std::string text = liveEdit.errorText();
+      if (!text.empty()) TwDrawMessage(text.c_str());
+    };
+    return 0;
+  };
+  hooks.frame = [] {
+    liveEdit.poll();
+    demoPlayer().frame();
+  };
   return runEngine(hooks);
 }

@@ -44,6 +44,9 @@ const std::vector<OptionSpec>& optionTable() {
       {"--shot", "SECONDS FILE.png", "render the frame at that demo time to a PNG file and exit"},
       {"--sound-output", "NAME", "sound output method (auto, nosound, pulseaudio, alsa, pipewire)"},
       {"--data", "FILE|DIR", "data archive (or a directory of its files) to play instead of data.zip"},
+      {"--scene", "FILE.gltf|FILE.glb", "play this glTF 2.0 scene in place of the archive's"},
+      {"--watch", nullptr, "reload effects, images, meshes and the scene when their files are saved"},
+      {"--loop", "FROM TO", "play the stretch from FROM to TO seconds over and over"},
       {"--list-codecs", nullptr, "list the capture video codecs, with the containers each fits, and exit"},
       {"--help", nullptr, "show this help and exit"},
       {"--version", nullptr, "show the version and exit"},
@@ -180,6 +183,22 @@ int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::stri
       const char* v = value("FILE");
       if (!v) return 1;
       o.dataFile = v;
+    } else if (arg == "--scene") {
+      const char* v = value("FILE.gltf|FILE.glb");
+      if (!v) return 1;
+      o.sceneFile = v;
+    } else if (arg == "--watch") {
+      o.watch = true;
+    } else if (arg == "--loop") {
+      const char* from = value("FROM TO");
+      double a = 0, b = 0;
+      if (!from) return 1;
+      if (!parseFiniteNumber(from, a) || a < 0 || a > 1000) return bad(from);
+      const char* to = value("TO");
+      if (!to) return 1;
+      if (!parseFiniteNumber(to, b) || b <= a || b > 1000) return bad(to);
+      o.loopFrom = a;
+      o.loopTo = b;
     } else {
       error = "unknown option: " + arg;
       return 1;

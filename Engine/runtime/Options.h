@@ -32,6 +32,9 @@ struct ProgramOptions {
   std::string shotFile;
   std::string soundOutput;           // --sound-output NAME
   std::string dataFile;              // --data FILE|DIR
+  std::string sceneFile;             // --scene FILE.gltf|FILE.glb
+  bool watch = false;                // --watch
+  std::optional<double> loopFrom, loopTo;  // --loop FROM TO
   bool listCodecs = false;
 };
 

@@ -67,3 +67,17 @@ TEST(Options, NonFiniteAndOutOfRangeNumbersAreRefusedForEveryNumericOption) {
   EXPECT_TRUE(parseFiniteNumber("-2.5e3", value));
   EXPECT_EQ(value, -2500.0);
 }
+
+TEST(Options, AuthoringOptionsAndTheirBadValues) {
+  std::string error;
+  ProgramOptions o, bad;
+  ASSERT_EQ(parse({"--data", "work", "--scene", "s.glb", "--watch", "--loop", "2.5", "10"}, o, error), 0) << error;
+  EXPECT_EQ(o.sceneFile, "s.glb");
+  EXPECT_TRUE(o.watch);
+  EXPECT_EQ(*o.loopFrom, 2.5);
+  EXPECT_EQ(*o.loopTo, 10.0);
+  EXPECT_EQ(parse({"--loop", "5", "5"}, bad, error), 1);
+  EXPECT_EQ(error, "invalid value for --loop: 5");
+  EXPECT_EQ(parse({"--loop", "5"}, bad, error), 1);
+  EXPECT_EQ(parse({"--scene"}, bad, error), 1);
+}

@@ -403,6 +403,28 @@ int TwEventWin(const platform::Message& message) {
   return used ? 1 : 0;
 }
 
+int TwDrawMessage(const char* text) {
+  if (!state().initialised && !TwInit(TW_OPENGL, nullptr)) return 0;
+  ImGui_ImplOpenGL2_NewFrame();
+  ImGui_ImplSDL2_NewFrame();
+  ImGui::NewFrame();
+  const ImGuiViewport* view = ImGui::GetMainViewport();
+  ImGui::SetNextWindowPos(ImVec2(10, view->Size.y - 10), ImGuiCond_Always, ImVec2(0, 1));
+  ImGui::SetNextWindowBgAlpha(0.85f);
+  ImGui::Begin("message", nullptr,
+               ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoInputs |
+                   ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoFocusOnAppearing);
+  ImGui::PushStyleColor(ImGuiCol_Text, ImVec4(1.0f, 0.35f, 0.3f, 1.0f));
+  ImGui::PushTextWrapPos(view->Size.x - 40.0f);
+  ImGui::TextUnformatted(text);
+  ImGui::PopTextWrapPos();
+  ImGui::PopStyleColor();
+  ImGui::End();
+  ImGui::Render();
+  ImGui_ImplOpenGL2_RenderDrawData(ImGui::GetDrawData());
+  return 1;
+}
+
 int TwDraw() {
   State& s = state();
   if (!s.initialised) return fail("Not initialized");

@@ -41,6 +41,10 @@ void TwHandleErrors(TwErrorHandler handler);
 const char* TwGetLastError();
 int TwEventWin(const platform::Message& message);
 int TwDraw();
+// Not an AntTweakBar call: a message box drawn over the picture (the player's --watch shows
+// reload errors with it), red text in a window at the bottom left. Initialises the GUI
+// renderer on first use when the tweak bars are off. 1 on success, 0 on failure.
+int TwDrawMessage(const char* text);
 
 namespace tweakbar {
 

@@ -1,0 +1,229 @@
+#include "LiveEdit.h"
+
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "Scene01.h"
+#include "SceneOverride.h"
+#include "cg/Cg.h"
+#include "platform/MessageBox.h"
+#include "resources/Loader.h"
+#include "runtime/Logger.h"
+#include "runtime/Options.h"
+#include "runtime/Runtime.h"
+#include "screen/Screen.h"
+
+namespace {
+
+std::string folded(std::string name) {
+  for (char& c : name) c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+std::string extensionOf(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  return dot == std::string::npos ? "" : folded(path.substr(dot + 1));
+}
+
+bool isImage(const std::string& extension) {
+  return extension == "png" || extension == "jpg" || extension == "jpeg" || extension == "tga" || extension == "bmp";
+}
+
+// Message boxes of a reload go to standard error: a modal box would stop the demo.
+struct QuietBoxes {
+  QuietBoxes() { platform::setUnattended(true); }
+  ~QuietBoxes() { platform::setUnattended(programOptions().noDialog); }
+};
+
+}  // namespace
+
+int LiveEdit::start(const ProgramOptions& options, Scene01* scene, std::string& problem) {
+  if (!options.watch) return 0;
+  part = scene;
+  watch = std::make_unique<platform::FileWatch>();
+  const Loader& loader = *Runtime::instance()->loader;
+  if (loader.directory) {
+    dataDirectory = loader.archivePath;
+    if (watch->add(dataDirectory, true, &problem) != 0) return 1;
+  }
+  if (!options.sceneFile.empty()) {
+    sceneFile = std::filesystem::weakly_canonical(options.sceneFile).string();
+    sceneDirectory = std::filesystem::path(sceneFile).parent_path().string();
+    if (watch->add(sceneDirectory, false, &problem) != 0) return 1;
+  }
+  if (dataDirectory.empty() && sceneFile.empty()) {
+    problem = "--watch needs --data DIR (a directory of the archive's files) or --scene FILE";
+    return 1;
+  }
+  active = true;
+  return 0;
+}
+
+std::string LiveEdit::errorText() const {
+  std::string text;
+  for (const auto& [member, why] : problems) text += (text.empty() ? "" : "\n") + why;
+  return text;
+}
+
+void LiveEdit::fail(const std::string& member, const std::string& problem) {
+  problems[member] = problem;
+  *Runtime::instance()->logger << ("reload failed: " + problem + "\n");
+  std::fprintf(stderr, "veltro12: reload failed: %s\n", problem.c_str());
+}
+
+void LiveEdit::succeed(const std::string& member) {
+  problems.erase(member);
+  ++reloads;
+  *Runtime::instance()->logger << ("reloaded: " + member + "\n");
+}
+
+int LiveEdit::poll() {
+  if (!active) return 0;
+  int done = 0;
+  bool scene = false;
+  for (const std::string& path : watch->changed()) {
+    const std::string extension = extensionOf(path);
+    if (!sceneDirectory.empty() && std::filesystem::path(path).parent_path() == sceneDirectory &&
+        (std::filesystem::weakly_canonical(path).string() == sceneFile || extension == "bin" || isImage(extension))) {
+      scene = true;
+    }
+    if (!dataDirectory.empty() && path.rfind(dataDirectory + "/", 0) == 0) {
+      const std::string member = path.substr(dataDirectory.size() + 1);
+      if (folded(member) == "city-03.pb") scene = true;
+      else if (reloadMember(member) == 0) ++done;
+    }
+  }
+  if (scene && reloadScene() == 0) ++done;
+  return done;
+}
+
+int LiveEdit::reloadMember(const std::string& member) {
+  if (folded(member) == "city-03.pb") return reloadScene();
+  const std::string extension = extensionOf(member);
+  if (extension == "cgfx") return reloadEffect(member);
+  if (isImage(extension)) return reloadTexture(member);
+  if (extension == "mmf" && part) {
+    QuietBoxes quiet;
+    const int result = part->reloadCarMesh(member);
+    if (result == 0) succeed(member);
+    else if (result == 1) fail(member, member + ": the mesh does not load (see the log); the last good one stays");
+    return result == 0 ? 0 : 1;
+  }
+  return 1;  // not something the production loads by itself
+}
+
+int LiveEdit::reloadEffect(const std::string& member) {
+  if (!part) return 1;
+  KestrelLibDynamic& city = part->city;
+  Loader& loader = *Runtime::instance()->loader;
+  int replaced = 0;
+  for (int k = 0; k < city.shader_size() && static_cast<size_t>(k) < city.effects.size(); ++k) {
+    if (folded(city.shader(k).source()) != folded(member)) continue;
+    QuietBoxes quiet;
+    KestrelLibDynamic compiled;
+    const int result = loader.loadSceneShader(*city.mutable_shader(k), compiled);
+    CGeffect effect = compiled.effects.empty() ? nullptr : compiled.effects[0];
+    if (result != 0) {
+      const char* listing = cgGetLastListing(Runtime::instance()->screen->cgContext);
+      std::string why = listing && *listing ? listing : "no technique validates on this GL";
+      while (!why.empty() && why.back() == '\n') why.pop_back();
+      if (effect) cgDestroyEffect(effect);
+      fail(member, member + ": " + why + " (the last good effect stays)");
+      return 1;
+    }
+    if (city.effects[static_cast<size_t>(k)]) cgDestroyEffect(city.effects[static_cast<size_t>(k)]);
+    city.effects[static_cast<size_t>(k)] = effect;
+    city.techniques[static_cast<size_t>(k)] = compiled.techniques[0];
+    ++replaced;
+  }
+  if (replaced == 0) return 1;
+  succeed(member);
+  return 0;
+}
+
+int LiveEdit::reloadTexture(const std::string& member) {
+  if (!part) return 1;
+  KestrelLibDynamic& city = part->city;
+  Loader& loader = *Runtime::instance()->loader;
+  QuietBoxes quiet;
+  int replaced = 0;
+  for (int i = 0; i < city.texture_size(); ++i) {
+    Kestrel::Texture& entry = *city.mutable_texture(i);
+    if (folded(entry.source()) != folded(member)) continue;
+    Kestrel::Texture fresh;
+    fresh.set_source(entry.source());
+    if (loader.loadSceneTexture(fresh) != 0) {
+      fail(member, member + ": the image does not load (see the log); the last good one stays");
+      return 1;
+    }
+    const GLuint old = entry.crc();
+    entry.set_crc(fresh.crc());
+    for (Kestrel::Material& m : *city.mutable_material()) {
+      if (m.ttexid() == old) m.set_ttexid(fresh.crc());
+      if (m.rtexid() == old) m.set_rtexid(fresh.crc());
+    }
+    glDeleteTextures(1, &old);
+    ++replaced;
+  }
+  if (folded(part->carTexture.source) == folded(member)) {
+    Texture fresh;
+    fresh.source = part->carTexture.source;
+    if (loader.loadTexture(fresh) != 0) {
+      fail(member, member + ": the image does not load (see the log); the last good one stays");
+      return 1;
+    }
+    const GLuint old = part->carTexture.crc;
+    part->carTexture.crc = fresh.crc;
+    glDeleteTextures(1, &old);
+    ++replaced;
+  }
+  if (replaced == 0) return 1;
+  succeed(member);
+  return 0;
+}
+
+int LiveEdit::reloadScene() {
+  if (!part) return 1;
+  Loader& loader = *Runtime::instance()->loader;
+  QuietBoxes quiet;
+  const std::string member = sceneFile.empty() ? "city-03.pb" : sceneFile;
+  if (!sceneFile.empty()) {
+    std::string why;
+    if (overlayScene(loader, sceneFile, why) != 0) {
+      fail(member, why + " (the last good scene stays)");
+      return 1;
+    }
+  }
+  KestrelLibDynamic fresh;
+  if (loader.loadScene(fresh) != 0) {
+    // What a half-finished import made is not released: its IDs cannot be told from names.
+    fail(member, member + ": the scene does not load (see the log); the last good one stays");
+    return 1;
+  }
+  part->city.Swap(&fresh);
+  std::swap(part->city.effects, fresh.effects);
+  std::swap(part->city.techniques, fresh.techniques);
+  release(fresh);
+  succeed(member);
+  return 0;
+}
+
+void LiveEdit::release(KestrelLibDynamic& scene) {
+  std::set<GLuint> buffers, textures;
+  for (const Kestrel::Object& o : scene.object())
+    if (o.polygonsid() && o.pointsid() && o.normalsid()) buffers.insert(o.pointsid());
+  for (const Kestrel::Polygons& p : scene.polygons())
+    if (p.crc()) buffers.insert(p.crc());
+  for (const Kestrel::Texture& t : scene.texture())
+    if (t.crc()) textures.insert(t.crc());
+  const std::vector<GLuint> b(buffers.begin(), buffers.end()), t(textures.begin(), textures.end());
+  if (!b.empty()) glDeleteBuffers(static_cast<GLsizei>(b.size()), b.data());
+  if (!t.empty()) glDeleteTextures(static_cast<GLsizei>(t.size()), t.data());
+  for (CGeffect effect : scene.effects)
+    if (effect) cgDestroyEffect(effect);
+  scene.effects.clear();
+  scene.techniques.clear();
+}

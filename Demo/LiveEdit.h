@@ -1,0 +1,55 @@
+// LiveEdit: the player's --watch. Files saved while the production plays are reloaded in
+// place, without a restart and without touching the demo time or the tweak GUI:
+//   - an effect of the scene ("*.cgfx"): recompiled; when it fails the last good effect stays
+//     and the error, with its line, shows over the picture and in the log until a save that
+//     compiles;
+//   - an image of the scene or the cars: a new GL texture, the old one deleted;
+//   - the car meshes ("*.mmf"): uploaded again, the old buffers deleted;
+//   - the scene file ("city-03.pb" in the data directory, or the --scene glTF file and the
+//     files beside it): imported again; the new scene replaces the old, whose buffers,
+//     textures and effects are released.
+// Created by the player once the production is loaded (start()), polled once per frame
+// (poll()). Watching needs --data DIR (loose files) and/or --scene; a ZIP archive is not
+// watched. The post-processing and car effects are not reloaded: the tweak GUI holds them.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/FileWatch.h"
+
+struct ProgramOptions;
+class Scene01;
+class KestrelLibDynamic;
+
+class LiveEdit {
+ public:
+  // 0 when watching (or when --watch is off); 1 with the reason in `error`.
+  int start(const ProgramOptions& options, Scene01* scene, std::string& error);
+  // Reloads what was saved since the last call. Returns the number of files reloaded.
+  int poll();
+  // Reloads one data member (or the scene, for "city-03.pb") as if it had been saved.
+  int reloadMember(const std::string& member);
+  int reloadScene();
+
+  // What failed to reload, one line per file, "" once every file loads again.
+  std::string errorText() const;
+  long reloads = 0;
+
+  // Releases the GL objects and effects of an uploaded scene.
+  static void release(KestrelLibDynamic& scene);
+
+ private:
+  int reloadEffect(const std::string& member);
+  int reloadTexture(const std::string& member);
+  void fail(const std::string& member, const std::string& problem);
+  void succeed(const std::string& member);
+
+  std::map<std::string, std::string> problems;  // member -> why its last reload failed
+  bool active = false;
+  Scene01* part = nullptr;
+  std::string dataDirectory;  // "" unless --data names a directory
+  std::string sceneFile, sceneDirectory;
+  std::unique_ptr<platform::FileWatch> watch;
+};
