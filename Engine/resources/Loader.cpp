@@ -154,9 +154,13 @@ uint32_t Loader::getSize(const std::string& name) {
   if (directory) {
     struct stat file;
     const size_t at = static_cast<size_t>(index);
-    if (index < 0 || stat((archivePath + "/" + looseFiles[at]).c_str(), &file) != 0 || !S_ISREG(file.st_mode) ||
-        static_cast<uint64_t>(file.st_size) > UINT32_MAX) {
+    if (index < 0 || stat((archivePath + "/" + looseFiles[at]).c_str(), &file) != 0 || !S_ISREG(file.st_mode)) {
       log() << " file not found: " << name << "\n";
+      return 0;
+    }
+    if (static_cast<uint64_t>(file.st_size) > kMaxMemberSize) {
+      log() << " file too large: " << name << " claims " << static_cast<unsigned long long>(file.st_size)
+            << " bytes, more than the " << kMaxMemberSize << " a member may have\n";
       return 0;
     }
     looseSizes[at] = static_cast<uint32_t>(file.st_size);
