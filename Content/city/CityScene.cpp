@@ -5,6 +5,7 @@
 
 #include "city/CameraFlight.h"
 #include "city/CityTextures.h"
+#include "city/FarCity.h"
 #include "data/Image.h"
 #include "data/SceneWriter.h"
 
@@ -30,6 +31,7 @@ const std::vector<NamedAsset>& cityTextures() {
       {"textures/city/sky.png", skyTexture},       {"textures/city/signs.png", signTexture},
       {"textures/city/holo.png", holoTexture},
       {"textures/city/lamp-red.png", lampRedTexture}, {"textures/city/lamp-white.png", lampWhiteTexture},
+      {"textures/city/far-facade.png", farFacadeTexture}, {"textures/city/far-ground.png", farGroundTexture},
   };
   return list;
 }
@@ -37,11 +39,11 @@ const std::vector<NamedAsset>& cityTextures() {
 namespace {
 
 enum Tex { kTexGlass = 1, kTexWarm, kTexDark, kTexRoof, kTexPavement, kTexAsphalt, kTexSky, kTexSigns, kTexHolo, kTexLampRed,
-           kTexLampWhite };
+           kTexLampWhite, kTexFarFacade, kTexFarGround };
 
 struct Materials {
   uint32_t facade[3], roof, rooftop, mast, pavement, street, curbCyan, curbAmber, neon, beacon, sky, holo, beam,
-      ringMetal, lampRed, lampWhite;
+      ringMetal, lampRed, lampWhite, farTowers, farGround;
 };
 
 // Adds the faces of one box tier, mapped into the facade texture: each face takes a random
@@ -207,6 +209,15 @@ Geometry buildSigns(SceneWriter& w, const CityLayout& city, const Materials& mat
   return w.geometry(sm);
 }
 
+// The far city around the detailed grid: its towers, then the ground they hide in part.
+Geometry buildFarCity(SceneWriter& w, const CityLayout& city, const Materials& mat) {
+  FarCity far = makeFarCity(city);
+  SurfaceMesh sm;
+  sm.add(far.towers, mat.farTowers);
+  sm.add(far.ground, mat.farGround);
+  return w.geometry(sm);
+}
+
 Geometry buildSky(SceneWriter& w, const Materials& mat) {
   // A sphere of radius 480 around its origin; u runs with the heading, v from -10 degrees
   // (0) to the zenith (1) as the panorama texture expects. Faces point inwards.
@@ -345,6 +356,8 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
   uint32_t shSky = w.shader("shaders/city-sky.cgfx", {{"samSky", kTexSky}});
   uint32_t shHolo = w.shader("shaders/city-holo.cgfx", {{"samHolo", kTexHolo}});
   uint32_t shBeam = w.shader("shaders/city-beam.cgfx", {});
+  uint32_t shFarTowers = w.shader("shaders/city-far.cgfx", {{"samFar", kTexFarFacade}});
+  uint32_t shFarGround = w.shader("shaders/city-far.cgfx", {{"samFar", kTexFarGround}});
 
   Materials mat{};
   for (int i = 0; i < 3; ++i) mat.facade[i] = w.material(1, 1, 1, shFacade[i], 0, Kestrel::UV);
@@ -365,6 +378,8 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
   // texture-coordinate array on for the effects drawn after them.
   mat.lampRed = w.material(1, 1, 1, 0, kTexLampRed, Kestrel::UV);
   mat.lampWhite = w.material(1, 1, 1, 0, kTexLampWhite, Kestrel::UV);
+  mat.farTowers = w.material(1, 1, 1, shFarTowers, 0, Kestrel::UV);
+  mat.farGround = w.material(1, 1, 1, shFarGround, 0, Kestrel::UV);
 
   CameraFlight flight = makeCameraFlight();
 
@@ -373,6 +388,7 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
   // shades only the pixels the city did not cover), then everything blended over both.
   w.object(buildTowers(w, city, mat), Motion());
   w.object(buildStreets(w, city, mat), Motion());
+  w.object(buildFarCity(w, city, mat), Motion());
   {
     Geometry sky = buildSky(w, mat);
     Motion m;

@@ -17,11 +17,20 @@ constexpr int kFacadeBays = 32, kFacadeFloors = 64;
 constexpr float kBayWidth = 3.0f, kFloorHeight = 3.5f;
 std::vector<uint8_t> facadeTexture(int style);
 
+// The far city's walls: 32 bays by 32 floors of small windows (8 pixels a cell, 256 x 256),
+// alpha 1 on lit windows; it repeats both ways.
+constexpr int kFarBays = 32, kFarFloors = 32;
+std::vector<uint8_t> farFacadeTexture();
+// The far city's ground: one 110-unit block (256 x 256) with the streets centred on its
+// edges, lamps along their kerbs and a few lights between; alpha 1 on lights. Repeats.
+std::vector<uint8_t> farGroundTexture();
+
 std::vector<uint8_t> roofTexture();      // 256 x 256 gravel roof with a parapet edge
 std::vector<uint8_t> pavementTexture();  // 128 x 128 sidewalk slabs
 std::vector<uint8_t> asphaltTexture();   // 256 x 256 grey noise the street effect tiles
-// 2048 x 1024 panorama, elevation -10 to 90 degrees bottom to top: stars in the colour
-// channels, distant skyline silhouettes (with their windows) where alpha is 1.
+// 2048 x 1024 panorama, elevation -10 to 90 degrees bottom to top: clouds lit from below
+// and stars in the colour channels, distant skyline silhouettes (with their windows) where
+// alpha is 1.
 std::vector<uint8_t> skyTexture();
 constexpr int kSignColumns = 8, kSignRows = 2;  // neon sign atlas, 64 x 256 a sign
 std::vector<uint8_t> signTexture();

@@ -1,0 +1,87 @@
+#include "city/FarCity.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "city/CityTextures.h"
+#include "data/Image.h"
+
+namespace content {
+namespace {
+
+// One box's walls, mapped into the far-facade atlas at whole cells from (cellU, cellV), so
+// that windows keep their size on every face and floors line up around the box.
+void addFarBox(Mesh& m, Vec3 lo, Vec3 hi, int cellU, int cellV) {
+  const float texW = kFarBays * kBayWidth, texH = kFarFloors * kFloorHeight;
+  const float u0 = float(cellU) / kFarBays, v0 = float(cellV) / kFarFloors;
+  Vec3 corners[4] = {{lo.x, 0, hi.z}, {hi.x, 0, hi.z}, {hi.x, 0, lo.z}, {lo.x, 0, lo.z}};
+  float along = 0;
+  for (int f = 0; f < 4; ++f) {
+    Vec3 a = corners[f], c = corners[(f + 1) % 4];
+    float w = std::fabs(c.x - a.x) + std::fabs(c.z - a.z);
+    float ua = u0 + along / texW, ub = ua + w / texW;
+    m.addQuad({a.x, lo.y, a.z}, {c.x, lo.y, c.z}, {c.x, hi.y, c.z}, {a.x, hi.y, a.z}, ua, v0 + lo.y / texH, ub,
+              v0 + hi.y / texH);
+    along += w;
+  }
+  m.addQuad({lo.x, hi.y, hi.z}, {hi.x, hi.y, hi.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z}, 0, 0, 0, 0);
+}
+
+}  // namespace
+
+FarCity makeFarCity(const CityLayout& city) {
+  FarCity far;
+  const float block = 110.0f, first = city.lines.front();
+  const int inner = int(city.lines.size()) - 1;  // detailed blocks per side
+  const int lo = -kFarBlocks, hi = inner + kFarBlocks;
+  Random rnd(91021);
+
+  // The detailed towers, tier by tier, with their windows at the far atlas's scale.
+  for (const Tower& t : city.towers) {
+    int cu = int(uint32_t(t.seed) % kFarBays), cv = int(uint32_t(t.seed) / 7 % (kFarFloors / 2));
+    for (const Box& b : t.tiers) addFarBox(far.towers, b.lo, b.hi, cu, cv);
+  }
+
+  // Blocks from south to north (the flight mostly looks north: near walls first).
+  for (int bz = hi - 1; bz >= lo; --bz)
+    for (int bx = lo; bx < hi; ++bx) {
+      if (bx >= 0 && bx < inner && bz >= 0 && bz < inner) continue;
+      float x0 = first + block * float(bx) + 12, z0 = first + block * float(bz) + 12;
+      float cx = x0 + 43 - (-110), cz = z0 + 43 - (-110);
+      float d = std::sqrt(cx * cx + cz * cz);
+      // Lower and sparser away from the centre: 2 x 2 lots near, one big lot far out.
+      float scale = 10 + 42 * std::exp(-(d * d) / (800.0f * 800.0f));
+      int lots = d < 1100 ? 2 : 1;
+      float lot = lots == 2 ? 41.0f : 86.0f;
+      for (int lz = 0; lz < lots; ++lz)
+        for (int lx = 0; lx < lots; ++lx) {
+          if (rnd.chance(0.2f)) continue;
+          float ax = x0 + float(lx) * (lot + 4) + rnd.uniform(0, 6), az = z0 + float(lz) * (lot + 4) + rnd.uniform(0, 6);
+          float bxw = rnd.uniform(18, lot - 6), bzw = rnd.uniform(18, lot - 6);
+          float h = scale * rnd.uniform(0.5f, 1.4f);
+          if (rnd.chance(0.06f)) h *= 2.2f;
+          h = std::max(7.0f, std::floor(h / kFloorHeight + 0.5f) * kFloorHeight);
+          int cu = rnd.below(kFarBays), cv = rnd.below(kFarFloors / 2);
+          Vec3 a{ax, 0, az}, b{ax + bxw, h, az + bzw};
+          if (h > 40 && rnd.chance(0.5f)) {
+            // A setback: a lower podium and a narrower shaft.
+            float podium = std::floor(h * 0.35f / kFloorHeight) * kFloorHeight;
+            addFarBox(far.towers, a, {b.x, podium, b.z}, cu, cv);
+            addFarBox(far.towers, {a.x + 4, podium, a.z + 4}, {b.x - 4, h, b.z - 4}, cu, cv);
+          } else {
+            addFarBox(far.towers, a, b, cu, cv);
+          }
+        }
+    }
+
+  // The ground in block tiles (the haze is worked out at the vertices), south to north.
+  for (int bz = hi - 1; bz >= lo; --bz)
+    for (int bx = lo; bx < hi; ++bx) {
+      float x0 = first + block * float(bx), z0 = first + block * float(bz), x1 = x0 + block, z1 = z0 + block;
+      far.ground.addQuad({x0, kFarGroundY, z1}, {x1, kFarGroundY, z1}, {x1, kFarGroundY, z0}, {x0, kFarGroundY, z0},
+                         float(bx), float(bz + 1), float(bx + 1), float(bz));
+    }
+  return far;
+}
+
+}  // namespace content

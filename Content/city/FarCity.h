@@ -1,0 +1,29 @@
+// FarCity: the city as seen from afar — plain boxes with small lit windows on a ground of
+// lit street grids — out to where the haze takes everything, so that no camera position
+// sees the city end. It also holds a plain copy of the detailed towers (one box per tier)
+// and of their ground: the far effect shows these only beyond the distance where the
+// detailed city would meet the far plane (see Content/effects/city-far.cgfx).
+//
+// makeFarCity() is deterministic and built once by the scene generator; its two meshes are
+// in world coordinates and each becomes one surface. It is scenery only: nothing here is
+// meant to be flown through (the flight stays over the detailed blocks).
+#pragma once
+
+#include "city/CityLayout.h"
+#include "data/Mesh.h"
+
+namespace content {
+
+// The far city reaches this many 110-unit blocks beyond the detailed grid on every side.
+constexpr int kFarBlocks = 10;
+// Height of the far ground: just below the detailed streets and sidewalks.
+constexpr float kFarGroundY = -0.2f;
+
+struct FarCity {
+  Mesh towers;  // boxes: walls map the far-facade atlas in world units, roofs have uv (0, 0)
+  Mesh ground;  // a square under the whole city in block-sized tiles; uv = world position / block size
+};
+
+FarCity makeFarCity(const CityLayout& city);
+
+}  // namespace content
