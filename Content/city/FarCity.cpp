@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "city/CityTextures.h"
 #include "data/Image.h"
@@ -9,9 +11,19 @@
 namespace content {
 namespace {
 
+// The far effect reads the normal as a tag, not as a direction: (x, 1, z) marks the plain
+// copy of the detailed city, with the centre (x, z) of the shape the vertex belongs to so
+// that the effect keeps or drops the shape whole; (0, 0, 0) marks the far city itself.
+void tag(Mesh& m, uint32_t first, Vec3 n) {
+  for (size_t i = size_t(first) * 3; i + 2 < m.normals.size(); i += 3)
+    m.normals[i] = n.x, m.normals[i + 1] = n.y, m.normals[i + 2] = n.z;
+}
+
 // One box's walls, mapped into the far-facade atlas at whole cells from (cellU, cellV), so
-// that windows keep their size on every face and floors line up around the box.
-void addFarBox(Mesh& m, Vec3 lo, Vec3 hi, int cellU, int cellV) {
+// that windows keep their size on every face and floors line up around the box; its roof
+// has the texture coordinates (-1, -1).
+void addFarBox(Mesh& m, Vec3 lo, Vec3 hi, int cellU, int cellV, bool copy) {
+  const uint32_t first = m.vertexCount();
   const float texW = kFarBays * kBayWidth, texH = kFarFloors * kFloorHeight;
   const float u0 = float(cellU) / kFarBays, v0 = float(cellV) / kFarFloors;
   Vec3 corners[4] = {{lo.x, 0, hi.z}, {hi.x, 0, hi.z}, {hi.x, 0, lo.z}, {lo.x, 0, lo.z}};
@@ -24,7 +36,22 @@ void addFarBox(Mesh& m, Vec3 lo, Vec3 hi, int cellU, int cellV) {
               v0 + hi.y / texH);
     along += w;
   }
-  m.addQuad({lo.x, hi.y, hi.z}, {hi.x, hi.y, hi.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z}, 0, 0, 0, 0);
+  m.addQuad({lo.x, hi.y, hi.z}, {hi.x, hi.y, hi.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z}, -1, -1, -1, -1);
+  tag(m, first, copy ? Vec3{(lo.x + hi.x) * 0.5f, 1, (lo.z + hi.z) * 0.5f} : Vec3{});
+}
+
+// Block indices from lo to hi (exclusive) on both axes, nearest to the city's centre first:
+// the camera stays near the centre, so this draws roughly front to back whichever way it
+// looks, and hidden walls are rejected before they are shaded.
+std::vector<std::pair<int, int>> blocksOutward(int lo, int hi, int centre) {
+  std::vector<std::pair<int, int>> blocks;
+  for (int bz = lo; bz < hi; ++bz)
+    for (int bx = lo; bx < hi; ++bx) blocks.push_back({bx, bz});
+  auto key = [centre](const std::pair<int, int>& b) {
+    return (b.first - centre) * (b.first - centre) + (b.second - centre) * (b.second - centre);
+  };
+  std::stable_sort(blocks.begin(), blocks.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
+  return blocks;
 }
 
 }  // namespace
@@ -36,16 +63,25 @@ FarCity makeFarCity(const CityLayout& city) {
   const int lo = -kFarBlocks, hi = inner + kFarBlocks;
   Random rnd(91021);
 
+  // The detailed city's centre block: (-110, -110) lies at its corner.
+  const int centre = int((-110.0f - first) / block);
+  const std::vector<std::pair<int, int>> order = blocksOutward(lo, hi, centre);
+  auto inside = [inner](int bx, int bz) { return bx >= 0 && bx < inner && bz >= 0 && bz < inner; };
+
   // The detailed towers, tier by tier, with their windows at the far atlas's scale.
-  for (const Tower& t : city.towers) {
-    int cu = int(uint32_t(t.seed) % kFarBays), cv = int(uint32_t(t.seed) / 7 % (kFarFloors / 2));
-    for (const Box& b : t.tiers) addFarBox(far.towers, b.lo, b.hi, cu, cv);
+  for (auto [bx, bz] : order) {
+    if (!inside(bx, bz)) continue;
+    float x0 = first + block * float(bx), z0 = first + block * float(bz);
+    for (const Tower& t : city.towers) {
+      const Box& base = t.tiers.front();
+      if (base.lo.x < x0 || base.lo.x >= x0 + block || base.lo.z < z0 || base.lo.z >= z0 + block) continue;
+      int cu = int(uint32_t(t.seed) % kFarBays), cv = int(uint32_t(t.seed) / 7 % (kFarFloors / 2));
+      for (const Box& b : t.tiers) addFarBox(far.towers, b.lo, b.hi, cu, cv, true);
+    }
   }
 
-  // Blocks from south to north (the flight mostly looks north: near walls first).
-  for (int bz = hi - 1; bz >= lo; --bz)
-    for (int bx = lo; bx < hi; ++bx) {
-      if (bx >= 0 && bx < inner && bz >= 0 && bz < inner) continue;
+  for (auto [bx, bz] : order) {
+    if (inside(bx, bz)) continue;
       float x0 = first + block * float(bx) + 12, z0 = first + block * float(bz) + 12;
       float cx = x0 + 43 - (-110), cz = z0 + 43 - (-110);
       float d = std::sqrt(cx * cx + cz * cz);
@@ -66,21 +102,22 @@ FarCity makeFarCity(const CityLayout& city) {
           if (h > 40 && rnd.chance(0.5f)) {
             // A setback: a lower podium and a narrower shaft.
             float podium = std::floor(h * 0.35f / kFloorHeight) * kFloorHeight;
-            addFarBox(far.towers, a, {b.x, podium, b.z}, cu, cv);
-            addFarBox(far.towers, {a.x + 4, podium, a.z + 4}, {b.x - 4, h, b.z - 4}, cu, cv);
+            addFarBox(far.towers, a, {b.x, podium, b.z}, cu, cv, false);
+            addFarBox(far.towers, {a.x + 4, podium, a.z + 4}, {b.x - 4, h, b.z - 4}, cu, cv, false);
           } else {
-            addFarBox(far.towers, a, b, cu, cv);
+            addFarBox(far.towers, a, b, cu, cv, false);
           }
         }
     }
 
-  // The ground in block tiles (the haze is worked out at the vertices), south to north.
-  for (int bz = hi - 1; bz >= lo; --bz)
-    for (int bx = lo; bx < hi; ++bx) {
-      float x0 = first + block * float(bx), z0 = first + block * float(bz), x1 = x0 + block, z1 = z0 + block;
-      far.ground.addQuad({x0, kFarGroundY, z1}, {x1, kFarGroundY, z1}, {x1, kFarGroundY, z0}, {x0, kFarGroundY, z0},
-                         float(bx), float(bz + 1), float(bx + 1), float(bz));
-    }
+  // The ground in block tiles (the haze is worked out at the vertices).
+  for (auto [bx, bz] : order) {
+    float x0 = first + block * float(bx), z0 = first + block * float(bz), x1 = x0 + block, z1 = z0 + block;
+    const uint32_t at = far.ground.vertexCount();
+    far.ground.addQuad({x0, kFarGroundY, z1}, {x1, kFarGroundY, z1}, {x1, kFarGroundY, z0}, {x0, kFarGroundY, z0},
+                       float(bx), float(bz + 1), float(bx + 1), float(bz));
+    tag(far.ground, at, inside(bx, bz) ? Vec3{x0 + block * 0.5f, 1, z0 + block * 0.5f} : Vec3{});
+  }
   return far;
 }
 

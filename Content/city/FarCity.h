@@ -19,8 +19,9 @@ constexpr int kFarBlocks = 10;
 // Height of the far ground: just below the detailed streets and sidewalks.
 constexpr float kFarGroundY = -0.2f;
 
+// The normals are tags for the far effect (see FarCity.cpp), not directions.
 struct FarCity {
-  Mesh towers;  // boxes: walls map the far-facade atlas in world units, roofs have uv (0, 0)
+  Mesh towers;  // boxes: walls map the far-facade atlas in world units, roofs have uv (-1, -1)
   Mesh ground;  // a square under the whole city in block-sized tiles; uv = world position / block size
 };
 

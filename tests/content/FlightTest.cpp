@@ -86,8 +86,8 @@ TEST_F(Flight, ZoomKeepsAReasonableFieldOfView) {
   }
 }
 
-// The sky is drawn after the towers (0) and the streets (1).
-constexpr int kSkyObject = 2;
+// The sky is drawn after the towers (0), the streets (1) and the far city (2).
+constexpr int kSkyObject = 3;
 
 TEST_F(Flight, SkyFollowsTheCamera) {
   Renderer r(nullptr);
