@@ -58,12 +58,16 @@ CameraFlight makeCameraFlight() {
     if (w.t >= kTargetSettled) look.push_back({w.t, w.x, w.y, w.z - kTargetDistance, w.span});
   addWaypointKeys(f.target, look);
 
-  const float bank[][2] = {{0, 0},      {9, -0.06f}, {18, 0.12f},  {27, 0.05f},  {35, -0.16f}, {41, 0},
-                           {60, 0.04f}, {75, -0.03f}, {88, 0.07f}, {100, -0.05f}, {110, 0.03f}, {120, 0}};
+  // With the music: a roll into the return at 93-95 s.
+  const float bank[][2] = {{0, 0},      {9, -0.06f},  {18, 0.12f}, {27, 0.05f},   {35, -0.16f}, {41, 0},
+                           {60, 0.04f}, {75, -0.03f}, {88, 0.07f}, {94.5f, -0.12f}, {100, -0.05f}, {110, 0.03f},
+                           {120, 0}};
   for (const auto& k : bank) addKey(f.bank, k[0], k[1], kTcb);
 
-  const float zoom[][3] = {{0, 1.25f, kTcb},      {18, 1.1f, kTcb},      {41, 1.35f, kTcb},
-                           {60, 1.2f, kLinear},   {75, 1.5f, kLinear},   {100, 1.3f, kTcb},
+  // With the music: a push in on the drop at 43 s, and a widening as the breakdown lifts
+  // the camera from 78 s.
+  const float zoom[][3] = {{0, 1.25f, kTcb},    {18, 1.1f, kTcb},     {41, 1.3f, kTcb},  {44.5f, 1.55f, kTcb},
+                           {60, 1.2f, kLinear}, {75, 1.5f, kLinear},  {82, 1.25f, kTcb}, {100, 1.3f, kTcb},
                            {120, 1.05f, kTcb}};
   for (const auto& k : zoom) addKey(f.zoom, k[0], k[1], uint32_t(k[2]));
   return f;

@@ -325,11 +325,16 @@ Kestrel::Envelope blink(float period, float onShare, float phase) {
   return e;
 }
 
-Kestrel::Envelope window(float from, float to) {
-  // Dissolve: skipped before from, drawn from `from` until `to`, skipped again after.
+Kestrel::Envelope window(float from, float to, float gapFrom = 0, float gapTo = 0) {
+  // Dissolve: skipped before from, drawn from `from` until `to` (with a dark gap from gapFrom
+  // to gapTo when given), skipped again after.
   Kestrel::Envelope e;
   addKey(e, 0, 1, kStepped);
   addKey(e, from, 0, kStepped);
+  if (gapTo > gapFrom) {
+    addKey(e, gapFrom, 1, kStepped);
+    addKey(e, gapTo, 0, kStepped);
+  }
   addKey(e, to, 1, kStepped);
   return e;
 }
@@ -433,8 +438,10 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
     // The spire's tip lamp blinks slowly.
     uint32_t tip = w.object(lamp, Motion(t.mastTop));
     w.setDissolve(tip, blink(2.0f, 0.5f, 0.4f * float(i)));
-    if (i == 0 || i == 2) {
-      // Two searchlights turn with the crown, tilted outwards; they light up at 58 s.
+    if (i == 0 || i == 2 || i == 3) {
+      // Two searchlights turn with the crown, tilted outwards. With the music: the first two
+      // pairs light up on the drop at 43 s, go dark through the breakdown at 78 s and come
+      // back at 86 s; the third joins on the return at 93 s.
       for (int k = 0; k < 2; ++k) {
         Motion bm({0, 1.5f, 0});
         bm.channel[3] = constantEnvelope(float(k) * kPi);
@@ -446,7 +453,7 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
         bm.channel[4] = tilt;  // pitch: leaning away from the vertical, swaying
         uint32_t b = w.object(beam, bm);
         w.setParent(b, crown);
-        w.setDissolve(b, window(58.0f, 116.0f));
+        w.setDissolve(b, i == 3 ? window(93.0f, 116.0f) : window(43.0f, 116.0f, 78.0f, 86.0f));
         beams.push_back(b);
       }
     }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "ContentFixtures.h"
 #include "city/CameraFlight.h"
@@ -22,10 +23,11 @@ class Flight : public testing::Test {
     z = evaluateEnvelope(camera().motion(2), t);
   }
   // Index of the first object whose dissolve has keys at these values, or -1.
-  int findDissolving(float firstKeyTime) {
+  // The first object whose dissolve has `keys` keys and switches on at firstKeyTime.
+  int findDissolving(float firstKeyTime, int keys) {
     for (int i = 0; i < scene().object_size(); ++i) {
       const Kestrel::Envelope& d = scene().object(i).dissolve();
-      if (d.key_size() >= 2 && std::fabs(d.key(1).time() - firstKeyTime) < 1e-4f) return i;
+      if (d.key_size() == keys && std::fabs(d.key(1).time() - firstKeyTime) < 1e-4f) return i;
     }
     return -1;
   }
@@ -123,11 +125,16 @@ TEST_F(Flight, RooftopPartsTurnAndLampsBlinkAndBoardsSwitchOn) {
   }
   EXPECT_GE(turning, 10);
   EXPECT_GE(blinking, 10);
-  int board = findDissolving(43.0f);
+  int board = findDissolving(43.0f, 3);
   ASSERT_GE(board, 0);
   EXPECT_NE(evaluateEnvelope(scene().object(board).dissolve(), 42.9f), 0.0f);
   EXPECT_EQ(evaluateEnvelope(scene().object(board).dissolve(), 43.0f), 0.0f);
   EXPECT_NE(evaluateEnvelope(scene().object(board).dissolve(), 101.5f), 0.0f) << "the first board goes dark again";
+  // Searchlights answer the music: on at the drop, dark through the breakdown, back after.
+  int beam = findDissolving(43.0f, 5);
+  ASSERT_GE(beam, 0);
+  for (auto [t, on] : {std::pair{42.9f, false}, {60.0f, true}, {80.0f, false}, {90.0f, true}, {117.0f, false}})
+    EXPECT_EQ(evaluateEnvelope(scene().object(beam).dissolve(), t) == 0.0f, on) << t << " s";
 }
 
 }  // namespace
