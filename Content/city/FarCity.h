@@ -15,7 +15,7 @@
 namespace content {
 
 // The far city reaches this many 110-unit blocks beyond the detailed grid on every side.
-constexpr int kFarBlocks = 10;
+constexpr int kFarBlocks = 7;
 // Height of the far ground: just below the detailed streets and sidewalks.
 constexpr float kFarGroundY = -0.2f;
 

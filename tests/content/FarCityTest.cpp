@@ -18,8 +18,8 @@ TEST(FarCity, ReachesFarOutsideTheDetailedGridAndTagsItsCopyByShape) {
 
   content::Vec3 groundLo, groundHi;
   far.ground.bounds(groundLo, groundHi);
-  EXPECT_LE(groundLo.x, lo - 1000);
-  EXPECT_GE(groundHi.z, hi + 1000);
+  EXPECT_LE(groundLo.x, lo - 700);
+  EXPECT_GE(groundHi.z, hi + 700);
   EXPECT_LT(groundHi.y, 0.0f) << "the far ground stays under the detailed streets";
 
   for (const Mesh* m : {&far.towers, &far.ground}) {
