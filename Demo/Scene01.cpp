@@ -17,6 +17,7 @@
 #include "scene/Motion.h"
 #include "scene/Renderer.h"
 #include "scene/SceneRenderer.h"
+#include "screen/Screen.h"
 
 void layOutCars(std::array<CarRecord, 200>& streamA, std::array<CarRecord, 200>& streamB) {
   std::mt19937 twister(56884);
@@ -192,13 +193,15 @@ void Scene01::drawCars(float t) {
     // The software rasteriser pays more for a modelview change than for drawing a car, so
     // by default every car's copy of the mesh is moved into place here and all are drawn
     // at once under the camera's modelview: the same triangles, one draw instead of up to
-    // 1,600. Cars far from the camera take the far mesh, a quarter of the triangles, which
+    // 1,600. Cars far from the camera take the far mesh, about half the triangles, which
     // at that distance covers the same few pixels. Without the batch each car is translated
     // (and turned) on the matrix stack with the full mesh.
     const bool batch = batchCars && !nearCars.empty();
     const bool lod = batch && farCarDistance > 0.0f && !farCars.empty();
     const Renderer& renderer = *Runtime::instance()->renderer;
-    const float farSquared = farCarDistance * farCarDistance;
+    const float farDistance = farCarDistanceForView();
+    const float farSquared = farDistance * farDistance;
+    carsDrawn = farCarsDrawn = 0;
     std::optional<MeshBinding> car;  // the full mesh bound once, for the one-by-one path only
     if (!batch) car.emplace(carModel.indexBuffer, carModel.vertexBuffer);
     auto place = [&](float x, float y, float z, bool turned) {
@@ -212,7 +215,10 @@ void Scene01::drawCars(float t) {
         return;
       }
       const float dx = x - renderer.camX, dy = y - renderer.camY, dz = z - renderer.camZ;
-      (lod && dx * dx + dy * dy + dz * dz > farSquared ? farCars : nearCars).place(x, y, z, turned);
+      const bool far = lod && dx * dx + dy * dy + dz * dz > farSquared;
+      ++carsDrawn;
+      farCarsDrawn += far;
+      (far ? farCars : nearCars).place(x, y, z, turned);
     };
     for (size_t i = 0; i < 200; ++i) {
       const CarRecord& a = streamA[i];
@@ -228,6 +234,11 @@ void Scene01::drawCars(float t) {
     }
   }
   cgResetPassState(pass);
+}
+
+float Scene01::farCarDistanceForView() const {
+  const int height = Runtime::instance()->screen->config.viewportHeight;
+  return farCarDistance * static_cast<float>(std::max(height, 1)) / kFarCarViewHeight;
 }
 
 void Scene01::drawControlGrid() {

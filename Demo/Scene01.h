@@ -67,10 +67,15 @@ class Scene01 : public Effect {
   // Draw all cars at once (see drawCars); tests switch it off to compare with the cars
   // drawn one by one on the matrix stack.
   bool batchCars = true;
-  // Batched cars farther than this from the camera use the far mesh (a few pixels long by
-  // then, and in the haze); 0 draws every car with the full mesh.
+  // Batched cars farther than this from the camera, in a view kFarCarViewHeight pixels
+  // high, use the far mesh (a few pixels long by then, and in the haze); 0 draws every car
+  // with the full mesh. The distance grows with the view's height, so that the far car
+  // takes over at the same size on screen: at 1080 lines it shows no change at all.
   float farCarDistance = 160.0f;
-  float carRadius = 0.0f;  // the car mesh's bounding sphere about its origin
+  static constexpr float kFarCarViewHeight = 576.0f;  // the view of a 1024-wide window
+  float farCarDistanceForView() const;
+  size_t carsDrawn = 0, farCarsDrawn = 0;  // batched cars of the last frame, in view
+  float carRadius = 0.0f;                  // the car mesh's bounding sphere about its origin
 
  private:
   static constexpr size_t kCarCopies = 1600;

@@ -54,8 +54,58 @@ void addCap(Mesh& m, const Section& s, bool nose, Region r) {
   }
   for (int i = 0; i < kLoop; ++i) {
     uint32_t a = first + uint32_t(i), b = first + uint32_t((i + 1) % kLoop);
-    if (nose) m.addTriangle(c, a, b);
-    else m.addTriangle(c, b, a);
+    if (nose)
+      m.addTriangle(c, a, b);
+    else
+      m.addTriangle(c, b, a);
+  }
+}
+
+// Lights: head lamps on the nose, a full-width tail bar, and side marker strips. Both
+// meshes carry them at the same places, so a distant car keeps its lamps.
+void addLights(Mesh& m) {
+  const int sections = int(sizeof kSections / sizeof kSections[0]);
+  const Section &nose = kSections[sections - 1], &tail = kSections[0];
+  float nx = nose.x + 0.02f, tx = tail.x - 0.02f;
+  for (float side : {-1.0f, 1.0f}) {
+    float z0 = side * 0.08f, z1 = side * (nose.w - 0.04f);
+    if (side < 0) std::swap(z0, z1);
+    quad(m, {nx, nose.bottom + 0.04f, z1}, {nx, nose.bottom + 0.04f, z0}, {nx, nose.belt - 0.02f, z0},
+         {nx, nose.belt - 0.02f, z1}, kHead);
+  }
+  quad(m, {tx, tail.belt - 0.16f, -tail.w + 0.05f}, {tx, tail.belt - 0.16f, tail.w - 0.05f},
+       {tx, tail.belt - 0.02f, tail.w - 0.05f}, {tx, tail.belt - 0.02f, -tail.w + 0.05f}, kTail);
+  const Section& mid = kSections[2];
+  for (float side : {-1.0f, 1.0f}) {
+    float z = side * (mid.w + 0.01f), y = mid.belt - 0.12f;
+    Vec3 p0{-1.9f, y, z}, p1{1.9f, y, z}, p2{1.9f, y + 0.05f, z}, p3{-1.9f, y + 0.05f, z};
+    if (side > 0)
+      quad(m, p0, p1, p2, p3, kGlow);
+    else
+      quad(m, p1, p0, p3, p2, kGlow);
+  }
+}
+
+// Two short tail fins, each a thin triangle seen from both sides, with a red lamp on top.
+void addFins(Mesh& m) {
+  const Section& tail = kSections[0];
+  auto twoSided = [&m](Vec3 a, Vec3 b, Vec3 c, Region r) {
+    Vec3 n = normalize(cross(b - a, c - a));
+    for (float s : {1.0f, -1.0f}) {
+      uint32_t i0 = m.addVertex(a, n * s, {1, 0, 0}, r.u0, r.v0);
+      uint32_t i1 = m.addVertex(b, n * s, {1, 0, 0}, r.u1, r.v0);
+      uint32_t i2 = m.addVertex(c, n * s, {1, 0, 0}, r.u1, r.v1);
+      if (s > 0)
+        m.addTriangle(i0, i1, i2);
+      else
+        m.addTriangle(i0, i2, i1);
+    }
+  };
+  for (float side : {-1.0f, 1.0f}) {
+    float z = side * 0.42f;
+    Vec3 a{-2.0f, tail.top, z}, b{-1.2f, 0.95f, z}, c{-1.75f, 1.25f, z};
+    twoSided(a, b, c, kTrim);
+    twoSided(c + Vec3{0, 0.02f, -0.06f}, c + Vec3{0.14f, -0.1f, 0}, c + Vec3{0, 0.02f, 0.06f}, kTail);
   }
 }
 
@@ -88,79 +138,48 @@ Mesh veltroMesh() {
   addCap(m, kSections[0], false, kTrim);
   addCap(m, kSections[sections - 1], true, kTrim);
 
-  // Lights: head lamps on the nose, a full-width tail bar, and side marker strips.
-  const Section &nose = kSections[sections - 1], &tail = kSections[0];
-  float nx = nose.x + 0.02f, tx = tail.x - 0.02f;
-  for (float side : {-1.0f, 1.0f}) {
-    float z0 = side * 0.08f, z1 = side * (nose.w - 0.04f);
-    if (side < 0) std::swap(z0, z1);
-    quad(m, {nx, nose.bottom + 0.04f, z1}, {nx, nose.bottom + 0.04f, z0}, {nx, nose.belt - 0.02f, z0},
-         {nx, nose.belt - 0.02f, z1}, kHead);
-  }
-  quad(m, {tx, tail.belt - 0.16f, -tail.w + 0.05f}, {tx, tail.belt - 0.16f, tail.w - 0.05f},
-       {tx, tail.belt - 0.02f, tail.w - 0.05f}, {tx, tail.belt - 0.02f, -tail.w + 0.05f}, kTail);
-  const Section& mid = kSections[2];
-  for (float side : {-1.0f, 1.0f}) {
-    float z = side * (mid.w + 0.01f), y = mid.belt - 0.12f;
-    Vec3 p0{-1.9f, y, z}, p1{1.9f, y, z}, p2{1.9f, y + 0.05f, z}, p3{-1.9f, y + 0.05f, z};
-    if (side > 0) quad(m, p0, p1, p2, p3, kGlow);
-    else quad(m, p1, p0, p3, p2, kGlow);
-  }
-  // Two short tail fins, each a thin triangle seen from both sides, with a red lamp on top.
-  auto twoSided = [&m](Vec3 a, Vec3 b, Vec3 c, Region r) {
-    Vec3 n = normalize(cross(b - a, c - a));
-    for (float s : {1.0f, -1.0f}) {
-      uint32_t i0 = m.addVertex(a, n * s, {1, 0, 0}, r.u0, r.v0);
-      uint32_t i1 = m.addVertex(b, n * s, {1, 0, 0}, r.u1, r.v0);
-      uint32_t i2 = m.addVertex(c, n * s, {1, 0, 0}, r.u1, r.v1);
-      if (s > 0) m.addTriangle(i0, i1, i2);
-      else m.addTriangle(i0, i2, i1);
-    }
-  };
-  for (float side : {-1.0f, 1.0f}) {
-    float z = side * 0.42f;
-    Vec3 a{-2.0f, tail.top, z}, b{-1.2f, 0.95f, z}, c{-1.75f, 1.25f, z};
-    twoSided(a, b, c, kTrim);
-    twoSided(c + Vec3{0, 0.02f, -0.06f}, c + Vec3{0.14f, -0.1f, 0}, c + Vec3{0, 0.02f, 0.06f}, kTail);
-  }
+  addLights(m);
+  addFins(m);
   return m;
 }
 
 Mesh veltroFarMesh() {
-  // The same body through three of its sections (tail, cabin, nose) and six points around
-  // each, on the same atlas: the tail and nose caps are whole light panels, so a distant car
-  // still shows its red tail and white head lights to the bloom.
+  // The same body through four of its sections (tail, cabin, its back, nose) and six points
+  // around each, on the same atlas, with the near car's lamps and fins: from afar the
+  // outline, the red tail bar, the fin lamps, the side markers and the head lamps are what
+  // shows, and the bloom sees the same light panels.
   Mesh m;
-  const Section* sections[] = {&kSections[0], &kSections[2], &kSections[5]};
+  const Section* sections[] = {&kSections[0], &kSections[2], &kSections[3], &kSections[5]};
+  constexpr int kSectionCount = 4;
   auto point = [](const Section& s, int i) {
     const float z[6] = {-0.8f * s.w, -s.w, -s.cabin, s.cabin, s.w, 0.8f * s.w};
     const float y[6] = {s.bottom, s.belt, s.top, s.top, s.belt, s.bottom};
     return Vec3{s.x, y[i], z[i]};
   };
-  for (int s = 0; s < 2; ++s) {
+  for (int s = 0; s + 1 < kSectionCount; ++s) {
     const Section &a = *sections[s], &b = *sections[s + 1];
     for (int i = 0; i < 5; ++i) {
-      const bool roof = i == 2;
-      quad(m, point(a, i), point(a, i + 1), point(b, i + 1), point(b, i), roof && s == 0 ? kGlass : kPaint);
+      const bool glass = i == 2 && s < 2;
+      quad(m, point(a, i), point(a, i + 1), point(b, i + 1), point(b, i), glass ? kGlass : kPaint);
     }
-    quad(m, point(a, 5), point(a, 0), point(b, 0), point(b, 5), kGlow);  // underside
+    quad(m, point(a, 5), point(a, 0), point(b, 0), point(b, 5), s < 2 ? kGlow : kTrim);  // underside
   }
-  // Caps: a fan over each end's six points, facing out of the car.
+  // Caps: a fan over each end's six points in the trim colour, facing out of the car.
   for (int end = 0; end < 2; ++end) {
-    const Section& s = *sections[end == 0 ? 0 : 2];
-    const Region r = end == 0 ? kTail : kHead;
+    const Section& s = *sections[end == 0 ? 0 : kSectionCount - 1];
     const Vec3 n{end == 0 ? -1.0f : 1.0f, 0, 0};
     uint32_t first = m.vertexCount();
-    for (int i = 0; i < 6; ++i) {
-      const Vec3 p = point(s, i);
-      m.addVertex(p, n, {0, 0, 1}, r.u0 + (r.u1 - r.u0) * (p.z / (2 * s.w) + 0.5f),
-                  r.v0 + (r.v1 - r.v0) * ((p.y - s.bottom) / (s.top - s.bottom)));
-    }
+    for (int i = 0; i < 6; ++i)
+      m.addVertex(point(s, i), n, {0, 0, 1}, (kTrim.u0 + kTrim.u1) * 0.5f, (kTrim.v0 + kTrim.v1) * 0.5f);
     for (uint32_t i = 1; i + 1 < 6; ++i) {
-      if (end == 0) m.addTriangle(first, first + i + 1, first + i);
-      else m.addTriangle(first, first + i, first + i + 1);
+      if (end == 0)
+        m.addTriangle(first, first + i + 1, first + i);
+      else
+        m.addTriangle(first, first + i, first + i + 1);
     }
   }
+  addLights(m);
+  addFins(m);
   return m;
 }
 
@@ -169,7 +188,8 @@ std::vector<uint8_t> veltroTexture() {
   auto rect = [&](Region r, auto&& paint) {
     int x0 = int(r.u0 * 512), x1 = int(r.u1 * 512), y0 = int((1 - r.v1) * 512), y1 = int((1 - r.v0) * 512);
     for (int y = y0; y < y1; ++y)
-      for (int x = x0; x < x1; ++x) img.at(x, y) = paint(float(x - x0) / float(x1 - x0), float(y - y0) / float(y1 - y0));
+      for (int x = x0; x < x1; ++x)
+        img.at(x, y) = paint(float(x - x0) / float(x1 - x0), float(y - y0) / float(y1 - y0));
   };
   // Paint: u along the car (tail to nose), v around it from the bottom left (image bottom) to
   // the bottom right (image top). A deep violet metallic with a cyan stripe along each flank.

@@ -14,7 +14,8 @@
 namespace content {
 
 Mesh veltroMesh();
-// The same car with 32 triangles, for cars far from the camera.
+// The same car with about half the triangles (its outline, lamps and fins kept), for
+// cars far from the camera.
 Mesh veltroFarMesh();
 std::vector<uint8_t> veltroTexture();
 

@@ -79,7 +79,7 @@ TEST_F(ArchiveMeshes, CarsAreSmallSleekAndLit) {
     const char* member;
     size_t fewest, most;
   };
-  for (const Expected& e : {Expected{"objects/veltro.mmf", 60, 300}, Expected{"objects/veltro-far.mmf", 20, 40}}) {
+  for (const Expected& e : {Expected{"objects/veltro.mmf", 60, 300}, Expected{"objects/veltro-far.mmf", 40, 80}}) {
     SCOPED_TRACE(e.member);
     MmfMesh car;
     ASSERT_EQ(loader.loadBinMmf(e.member, car), 0);
@@ -95,15 +95,21 @@ TEST_F(ArchiveMeshes, CarsAreSmallSleekAndLit) {
     EXPECT_LT(hi[1] - lo[1], 1.6f);          // and low
     EXPECT_NEAR(hi[0] + lo[0], 0.0f, 0.2f);  // centred on x
     // Head lights (white region, lower left of the atlas) on the nose, tail lights (red,
-    // beside it) at the back.
-    bool head = false, tail = false;
+    // beside it) at the back and on top of the fins, the glowing side markers on the flanks:
+    // the far car keeps every lamp of the near one.
+    bool head = false, tail = false, finLamp = false, marker = false;
     for (size_t i = 0; i < car.points.size() / 3; ++i) {
-      float u = car.uvs[2 * i], v = car.uvs[2 * i + 1], x = car.points[3 * i];
+      float u = car.uvs[2 * i], v = car.uvs[2 * i + 1], x = car.points[3 * i], y = car.points[3 * i + 1],
+            z = car.points[3 * i + 2];
       if (v < 0.25f && u < 0.25f && x > 1.9f) head = true;
       if (v < 0.25f && u >= 0.25f && u < 0.5f && x < -1.9f) tail = true;
+      if (v < 0.25f && u >= 0.25f && u < 0.5f && y > 1.2f) finLamp = true;
+      if (v < 0.25f && u >= 0.5f && u < 0.75f && std::fabs(z) > 0.9f) marker = true;
     }
     EXPECT_TRUE(head);
     EXPECT_TRUE(tail);
+    EXPECT_TRUE(finLamp);
+    EXPECT_TRUE(marker);
   }
 }
 
