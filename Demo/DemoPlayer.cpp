@@ -104,9 +104,9 @@ int DemoPlayer::init() {
     // Asked for on the command line, a capture that cannot be written ends the run: playing
     // two minutes for a file that never comes would be a silent failure. (A file chosen in
     // the dialog still lets the demo run without capture.)
-    platform::showMessageBox("The capture file " + config.captureFileName + " cannot be written:\n\n" +
-                                 runtime->logger->recentLines(1),
-                             "DemoPlayer::init", platform::MessageIcon::Error);
+    platform::showMessageBox(
+        "The capture file " + config.captureFileName + " cannot be written:\n\n" + runtime->logger->recentLines(1),
+        "DemoPlayer::init", platform::MessageIcon::Error);
     return 1;
   }
 
@@ -180,6 +180,16 @@ void DemoPlayer::renderParts(float time) {
   if (renderer.postprocess) post.run(time, mixFactor, wipeFactor);
 }
 
+double DemoPlayer::followMusic() {
+  Runtime* runtime = Runtime::instance();
+  // The music starts at demo time 0, so the demo time is the music's time as it is heard.
+  // Before the first sample is heard the timer runs from its reset; from then on its zero
+  // is the moment the first sample was heard, and it stays on the sound.
+  double heard = 0.0;
+  if (runtime->sound->getHeardTime(&heard) == 0) runtime->timer->follow(heard - startTime);
+  return runtime->timer->seconds();
+}
+
 void DemoPlayer::frame() {
   Runtime* runtime = Runtime::instance();
   const UserConfig& config = runtime->screen->config;
@@ -201,9 +211,13 @@ void DemoPlayer::frame() {
   else if (fixedStep > 0.0)
     now = captureFrameTime(startTime, fixedStep, ++steppedFrames);
   else
-    now = startTime + runtime->timer->seconds();
+    now = startTime + followMusic();
   if (loopTo > loopFrom && fixedStep == 0.0 && now >= loopTo) {
-    runtime->timer->seek(loopFrom - startTime);
+    // A running timer is moved by following, a paused one by seeking.
+    if (runtime->timer->paused)
+      runtime->timer->seek(loopFrom - startTime);
+    else
+      runtime->timer->follow(loopFrom - startTime);
     runtime->sound->seek(loopFrom);
     now = loopFrom;
   }

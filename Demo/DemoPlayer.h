@@ -55,6 +55,8 @@ class DemoPlayer {
   // init() without the production's parts, capture, music or loading bar: the GL state,
   // the targets and the post resources (tests use it with parts of their own).
   int initPost();
+  // The timer's seconds, first steered onto the music as it is heard (real-time play).
+  double followMusic();
   // Steps 4 to 7 of a frame at time `time`: parts, transitions, parameters, post chain.
   void renderParts(float time);
 

@@ -4,6 +4,7 @@
 
 #include "platform/tweakbar/TweakBar.h"
 #include "runtime/Logger.h"
+#include "runtime/Options.h"
 #include "runtime/Runtime.h"
 #include "runtime/Timer.h"
 #include "scene/Renderer.h"
@@ -30,15 +31,19 @@ void pauseCallback(void*) {
   if (Sound* s = music()) s->pause();
 }
 
+// The demo time is --from's start plus the timer's seconds; the music plays at demo time,
+// so the controls move it to the start plus the timer's new reading.
+double startTime() { return programOptions().from.value_or(0.0); }
+
 void resetCallback(void*) {
   TweakGui::runtime->timer->reset();
-  if (Sound* s = music()) s->seek(0.0);
+  if (Sound* s = music()) s->seek(startTime());
 }
 
 void setTimeCallback(const void* value, void*) {
   const float v = *static_cast<const float*>(value);
   TweakGui::runtime->timer->seek(v);
-  if (Sound* s = music()) s->seek(v);  // whole milliseconds, truncated toward zero
+  if (Sound* s = music()) s->seek(startTime() + v);  // whole milliseconds, truncated toward zero
 }
 
 void getTimeCallback(void* value, void*) { *static_cast<float*>(value) = TweakGui::runtime->timer->seconds(); }
@@ -77,7 +82,8 @@ int TweakGui::init() {
   TwAddVarCB(bar, "Time", TW_TYPE_FLOAT, setTimeCallback, getTimeCallback, nullptr,
              " min=0 max=1000 step=0.01 precision=4 keydecr=, keyincr=. ");
   if (music())
-    TwAddVarCB(bar, "Volume", TW_TYPE_FLOAT, setVolumeCallback, getVolumeCallback, nullptr, " min=0.0 max=1.0 step=0.05 ");
+    TwAddVarCB(bar, "Volume", TW_TYPE_FLOAT, setVolumeCallback, getVolumeCallback, nullptr,
+               " min=0.0 max=1.0 step=0.05 ");
   TwHandleErrors(ignoreErrors);
   return 0;
 }
@@ -99,12 +105,13 @@ void TweakGui::addRendererVariables() {
   TwAddVarRW(bar, "zNear", TW_TYPE_FLOAT, &r->zNear, " min=1 max=800 step=0.5 ");
 }
 
-int TweakGui::addParameter(const std::string& parameterName, void* effect, const std::string& variableName,
-                           float value, const std::string& definition) {
+int TweakGui::addParameter(const std::string& parameterName, void* effect, const std::string& variableName, float value,
+                           const std::string& definition) {
   parameters.push_back({effect, value, parameterName, variableName});
   const uintptr_t index = parameters.size() - 1;
-  *runtime->logger << "\tadding variable to gui: " << "(eff: " << static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(effect))
-                   << ") " << parameterName << " " << static_cast<double>(value) << " " << definition << "\n";
+  *runtime->logger << "\tadding variable to gui: "
+                   << "(eff: " << static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(effect)) << ") "
+                   << parameterName << " " << static_cast<double>(value) << " " << definition << "\n";
   if (!TwAddVarCB(bar, variableName.c_str(), TW_TYPE_FLOAT, setParameterCallback, getParameterCallback,
                   reinterpret_cast<void*>(index), definition.c_str())) {
     const char* error = TwGetLastError();

@@ -1,5 +1,7 @@
 #include "runtime/Timer.h"
 
+#include <cmath>
+
 #include "platform/Clock.h"
 
 Timer::Timer() {
@@ -42,4 +44,13 @@ void Timer::seek(double secondsFromStart) {
   // resume() continues from elapsedTicks: a seek followed at once by resume() must not
   // fall back to the last reading taken before the seek.
   elapsedTicks = now - start;
+}
+
+void Timer::follow(double wantedSeconds) {
+  if (paused || secondsPerTick <= 0.0 || !std::isfinite(wantedSeconds)) return;
+  int64_t counter = 0;
+  platform::queryCounter(counter);
+  const double error = static_cast<double>(counter - start) * secondsPerTick - wantedSeconds;
+  const double step = std::fabs(error) > 0.005 ? error : error * 0.5;
+  start += static_cast<int64_t>(std::llround(step / secondsPerTick));
 }

@@ -1,6 +1,7 @@
 #include "sound/Sound.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/MessageBox.h"
 #include "platform/audio/Mixer.h"
@@ -238,6 +239,20 @@ float* Sound::getWaveData() {
   return waveData;
 }
 
+int Sound::getHeardTime(double* seconds) {
+  if (!loaded || !channel || followsDemoTime) return 1;
+  double heard = 0.0;
+  if (channel->getHeardPosition(&heard) != audio::Result::Ok) return 1;
+  // For the output's latency after a seek, what is heard is still what came before it.
+  if (seekTarget >= 0.0) {
+    const bool reached = heard >= seekTarget - 0.002 && heard < seekTarget + 0.25;
+    if (!reached && audio::Mixer::steadySeconds() - seekAt < 1.0) return 1;
+    seekTarget = -1.0;
+  }
+  *seconds = heard;
+  return 0;
+}
+
 // The channel operations: nothing before the music is loaded, nothing either while no
 // channel has been started (play failed), and the layer's results are not needed.
 void Sound::pause() {
@@ -253,6 +268,8 @@ void Sound::seek(double seconds) {
   const double ms = seconds * 1000.0;
   // Truncated toward zero; a negative time is the start, not a huge unsigned number.
   channel->setPosition(ms > 0.0 ? static_cast<unsigned>(ms) : 0u, audio::TimeUnit::Ms);
+  seekTarget = ms > 0.0 ? std::floor(ms) / 1000.0 : 0.0;
+  seekAt = audio::Mixer::steadySeconds();
 }
 
 void Sound::setVolume(float volume) {

@@ -46,6 +46,10 @@ class Sound {
   void advanceTo(double seconds);
   float* getSpectrum();
   float* getWaveData();
+  // The time in the music of what is being heard now (the output's latency taken off what
+  // has been mixed). 0 with the time in `seconds`; 1 while nothing of it is heard (not
+  // started, paused, ended, or no real-time output: capture and --shot follow demo time).
+  int getHeardTime(double* seconds);
 
   void pause();
   void resume();
@@ -72,6 +76,7 @@ class Sound {
   bool loaded = false;
   bool followsDemoTime = false;  // offline output driven by advanceTo()
   int64_t mixedFrames = 0;
+  double seekTarget = -1.0, seekAt = 0.0;  // the last seek, until it is heard (getHeardTime)
   int musicRate = 44100;
   float spectrumLeft[kArrayLength] = {};
   float spectrumRight[kArrayLength] = {};

@@ -535,6 +535,33 @@ TEST_F(OggFixture, ChannelCallsDuringMixingNeedNoOtherSynchronisation) {
   system->release();
 }
 
+TEST_F(OggFixture, TheHeardPositionIsTheMusicLeavingTheOutputNowAndNoneWhilePaused) {
+  System* system = nullptr;
+  ASSERT_EQ(System_Create(&system), Result::Ok);
+  system->setOutput(OutputType::NoSound);
+  ASSERT_EQ(system->init(1, kInitNormal, nullptr), Result::Ok);
+  CreateSoundExInfo info;
+  info.cbsize = sizeof(info);
+  info.length = static_cast<unsigned>(tones->size());
+  Sound* music = nullptr;
+  ASSERT_EQ(system->createSound(tones->data(), kModeOpenMemoryPoint, &info, &music), Result::Ok);
+  Channel* channel = nullptr;
+  ASSERT_EQ(system->playSound(kChannelFree, music, false, &channel), Result::Ok);
+  const auto begin = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  double heard = -1.0;
+  ASSERT_EQ(channel->getHeardPosition(&heard), Result::Ok);
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  EXPECT_NEAR(heard, elapsed, 0.03);
+  unsigned mixedMs = 0;
+  channel->getPosition(&mixedMs, TimeUnit::Ms);
+  EXPECT_GE(mixedMs + 1, static_cast<unsigned>(heard * 1000.0));
+  channel->setPaused(true);
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+  EXPECT_EQ(channel->getHeardPosition(&heard), Result::InvalidPosition);
+  system->release();
+}
+
 TEST_F(OggFixture, AutoDetectPlaysOnSdlsDevice) {
   AudioDriverEnv env("dummy");
   System* system = nullptr;

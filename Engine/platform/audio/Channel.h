@@ -23,7 +23,11 @@ class Channel {
   Result setPaused(bool paused);
   Result getPaused(bool* paused);
   Result setPosition(unsigned position, TimeUnit unit);
-  Result getPosition(unsigned* position, TimeUnit unit);
+  Result getPosition(unsigned* position, TimeUnit unit);  // what has been mixed
+  // The time in the sound, in seconds, of what is being heard now: behind getPosition by
+  // the output's latency. InvalidPosition while nothing of this channel is heard (not yet
+  // started, paused, played out).
+  Result getHeardPosition(double* seconds);
   Result setVolume(float volume);  // clamped to 0 … 1
   Result getVolume(float* volume);
   Result isPlaying(bool* playing);  // false once paused at the end, stopped or finished

@@ -6,9 +6,17 @@
 // channel calls take the same lock. The last kHistoryFrames frames it produced sit in a
 // ring behind a second, short lock, so that history() hands the main thread a consistent
 // copy without waiting for a decode. Nothing is allocated after construction.
+//
+// What is heard lags what is mixed by the output's buffers. Each mix() call is told when
+// its first frame will be heard (on the steady clock); from the recent calls the mixer
+// estimates which output frame is being heard now, and the chunk records say which frame
+// of each channel's stream that output frame carries. history() and heardPosition() work
+// from that frame, so the analysis and the clock follow the sound as it leaves the speakers.
 #pragma once
 
 #include <array>
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -19,18 +27,32 @@ namespace audio {
 
 class Mixer {
  public:
-  static constexpr int kRate = 44100;           // the mix's rate, whatever the streams' rates
-  static constexpr int kHistoryFrames = 16384;  // enough for the largest spectrum
-  static constexpr int kChunkFrames = 1024;     // frames mixed per step
+  static constexpr int kRate = 44100;                            // the mix's rate, whatever the streams' rates
+  static constexpr int kHistoryFrames = 32768;                   // the largest spectrum, up to 370 ms back
+  static constexpr int kChunkFrames = 1024;                      // frames mixed per step
+  static constexpr int kLatencyFrames = kHistoryFrames - 16384;  // the longest lag followed
+  static constexpr int kTimings = 128;                           // mix() calls remembered
+  static constexpr int kChunkRecords = 256;                      // chunks remembered
 
   explicit Mixer(int channelCount);
   ~Mixer();
 
   // Fills `frames` frames of `outChannels` interleaved floats (-1 … 1). Output thread.
-  void mix(float* out, int frames, int outChannels);
+  // `heardAt`: when the first of them will be heard, in steady-clock seconds (steadySeconds);
+  // NaN for an output nobody listens to in real time (then what is mixed counts as heard).
+  void mix(float* out, int frames, int outChannels, double heardAt = NAN);
 
-  // Copies the last `count` samples of side `side` (0 left, 1 right), oldest first.
+  // Copies the `count` samples of side `side` (0 left, 1 right) that end with the output
+  // frame being heard now, oldest first.
   void history(int side, float* destination, int count);
+
+  // The output frame being heard now (never one not yet mixed).
+  int64_t heardFrame();
+  // The time in `channel`'s stream, in seconds, of what is heard now; false while it is not
+  // heard (not started, paused or ended at that frame, or too long ago).
+  bool heardPosition(const Channel* channel, double* seconds);
+
+  static double steadySeconds();
 
   std::mutex& lock() { return lock_; }
   int channelCount() const { return static_cast<int>(channels_.size()); }
@@ -50,9 +72,26 @@ class Mixer {
   std::vector<float> sum_;      // the chunk being mixed, stereo interleaved
   std::vector<float> decoded_;  // one channel's decoded frames, stereo interleaved
 
-  std::mutex historyLock_;
+  struct Timing {
+    int64_t frame;
+    double heardAt;
+  };
+  struct ChunkRecord {
+    int64_t frame = -1;  // the chunk's first output frame
+    int frames = 0;
+  };
+
+  std::mutex historyLock_;  // guards everything below
   std::array<std::vector<float>, 2> history_;
-  int historyWrite_ = 0;  // next slot of the ring
+  int64_t mixed_ = 0;  // output frames mixed so far; the ring's next slot is mixed_ % size
+  std::array<Timing, kTimings> timings_{};
+  int64_t timingsWritten_ = 0;  // the newest at (timingsWritten_ - 1) % kTimings
+  std::array<ChunkRecord, kChunkRecords> chunks_{};
+  std::vector<int64_t> chunkPositions_;  // per chunk and channel: its stream frame, -1 silent
+  std::vector<int> chunkRates_;          // per chunk and channel: its stream's rate
+  int64_t chunkCount_ = 0;
+  std::vector<int64_t> positionsNow_;  // this chunk's, taken under the mixer's lock
+  std::vector<int> ratesNow_;
 };
 
 }  // namespace audio

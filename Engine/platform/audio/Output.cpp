@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/Clock.h"
@@ -89,6 +91,8 @@ Result SdlOutput::open(const char* device, SpeakerMode mode, Mixer* mixer, std::
     return Result::OutputCreateBuffer;
   }
   channels_ = obtained.channels;
+  latency_ = latencyOf(SDL_GetCurrentAudioDriver(), static_cast<double>(obtained.samples) / std::max(obtained.freq, 1),
+                       std::getenv("PYLON_AUDIO_LATENCY_MS"));
   SDL_PauseAudioDevice(id_, 0);
   return Result::Ok;
 }
@@ -97,10 +101,23 @@ SdlOutput::~SdlOutput() {
   if (id_) SDL_CloseAudioDevice(id_);  // waits for the callback to return
 }
 
+double SdlOutput::latencyOf(const char* driver, double bufferSeconds, const char* extraMilliseconds) {
+  const bool direct = driver && (std::strcmp(driver, "disk") == 0 || std::strcmp(driver, "dummy") == 0);
+  double latency = direct ? 0.0 : bufferSeconds;
+  if (extraMilliseconds) {
+    char* end = nullptr;
+    const double extra = std::strtod(extraMilliseconds, &end);
+    if (end != extraMilliseconds && *end == '\0' && std::isfinite(extra) && extra >= 0.0 && extra <= 300.0)
+      latency += extra / 1000.0;
+  }
+  return latency;
+}
+
 void SdlOutput::callback(void* self, uint8_t* stream, int length) {
   auto* output = static_cast<SdlOutput*>(self);
   const int frames = length / static_cast<int>(sizeof(float) * output->channels_);
-  output->mixer_->mix(reinterpret_cast<float*>(stream), frames, output->channels_);
+  output->mixer_->mix(reinterpret_cast<float*>(stream), frames, output->channels_,
+                      Mixer::steadySeconds() + output->latency_);
 }
 
 VirtualOutput::VirtualOutput(Mixer* mixer) : mixer_(mixer), thread_([this] { run(); }) {}
@@ -117,6 +134,7 @@ VirtualOutput::~VirtualOutput() {
 void VirtualOutput::run() {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point begin = Clock::now();
+  const double beginSeconds = std::chrono::duration<double>(begin.time_since_epoch()).count();
   int64_t mixed = 0;
   // A stall longer than this (a stopped process, a suspended machine) is not made up
   // afterwards: the music waits, as a sound card would.
@@ -129,7 +147,8 @@ void VirtualOutput::run() {
     guard.unlock();
     while (mixed + Mixer::kChunkFrames / 2 <= due) {
       const int frames = static_cast<int>(std::min<int64_t>(due - mixed, Mixer::kChunkFrames));
-      mixer_->mix(nullptr, frames, 2);
+      // These frames are due now: heard, on this clock, when they were due.
+      mixer_->mix(nullptr, frames, 2, beginSeconds + static_cast<double>(mixed) / Mixer::kRate);
       mixed += frames;
     }
     guard.lock();

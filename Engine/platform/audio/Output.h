@@ -71,12 +71,21 @@ class SdlOutput : public OutputDevice {
   // `device` null for the default device. OutputCreateBuffer when the device refuses.
   Result open(const char* device, SpeakerMode mode, Mixer* mixer, std::string* detail);
   int channels() const { return channels_; }
+  // Seconds from the moment a buffer is mixed to the moment its first frame is heard.
+  double latency() const { return latency_; }
+
+  // The latency of an SDL driver whose buffers last `bufferSeconds`: a sound server or a
+  // card queues one more buffer behind the one being filled ("disk" and "dummy" consume
+  // each buffer as it is written), plus PYLON_AUDIO_LATENCY_MS milliseconds when set, for
+  // a sound server known to add more (Bluetooth, a long PipeWire quantum).
+  static double latencyOf(const char* driver, double bufferSeconds, const char* extraMilliseconds);
 
  private:
   static void callback(void* self, uint8_t* stream, int length);
   Mixer* mixer_ = nullptr;
   uint32_t id_ = 0;
   int channels_ = 2;
+  double latency_ = 0.0;
 };
 
 // The silent real-time output: mixes at the mix rate by the steady clock and drops the result.

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/audio/Mixer.h"
@@ -156,7 +157,8 @@ Result System::init(int maxChannels, InitFlags, void*) {
       result = sdl->open(device, speakerMode_, mixer.get(), &detail);
       if (result == Result::Ok) {
         outputDetail_ = std::string(SDL_GetCurrentAudioDriver()) + ", " + (device ? device : "default device") + ", " +
-                        std::to_string(sdl->channels()) + " channels";
+                        std::to_string(sdl->channels()) + " channels, " +
+                        std::to_string(static_cast<int>(std::lround(sdl->latency() * 1000.0))) + " ms latency";
         mixer_ = std::move(mixer);
         device_ = std::move(sdl);
         initialised_ = true;
@@ -337,6 +339,12 @@ Result Channel::getPosition(unsigned* position, TimeUnit unit) {
   else
     return Result::Unsupported;
   return Result::Ok;
+}
+
+Result Channel::getHeardPosition(double* seconds) {
+  if (!seconds) return Result::InvalidParam;
+  if (stopped_) return Result::ChannelEnded;
+  return mixer_->heardPosition(this, seconds) ? Result::Ok : Result::InvalidPosition;
 }
 
 Result Channel::setVolume(float volume) {

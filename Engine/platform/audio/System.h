@@ -49,10 +49,11 @@ class System {
   Result createSound(const char* data, Mode mode, CreateSoundExInfo* info, Sound** sound);
   Result playSound(int channelIndex, Sound* sound, bool paused, Channel** channel);
 
-  // `numValues` bands (a power of two, 64 … 8192) of the last 2 × numValues frames played
-  // on side `channelOffset` (0 left, 1 right).
+  // `numValues` bands (a power of two, 64 … 8192) of the last 2 × numValues frames heard
+  // on side `channelOffset` (0 left, 1 right): up to the frame leaving the speakers now, not
+  // the last one mixed, which is still in the output's buffers.
   Result getSpectrum(float* spectrum, int numValues, int channelOffset, FftWindow window);
-  // The last `numValues` samples (up to 16384) played on side `channelOffset`.
+  // The last `numValues` samples (up to 16384) heard on side `channelOffset`.
   Result getWaveData(float* wave, int numValues, int channelOffset);
 
   // Offline output only: mixes `frames` frames now; `out` (stereo interleaved) may be null.
