@@ -17,6 +17,7 @@ enum class Fault {
   CreateContext,       // createGLContext() returns nullptr
   MakeCurrent,         // makeCurrent() with a context returns false
   PixelFormatQueries,  // pixelFormatQueriesAvailable() returns false
+  FullscreenOnShow,    // showWindow() leaves a full-screen window out of its mode, as a refusing system does
   Count
 };
 

@@ -1,6 +1,10 @@
 #include "platform/Window.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+// X11 after SDL: its macros (None, Bool, Status) must not reach the SDL headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 #include "platform/Displays.h"
 #include "platform/Faults.h"
@@ -106,7 +110,62 @@ bool isFullscreen(Window* window) {
 }
 
 void showWindow(Window* window) {
-  if (window) SDL_ShowWindow(native(window));
+  if (!window) return;
+  SDL_ShowWindow(native(window));
+  if (fullscreenWindow() == window && failNow(Fault::FullscreenOnShow))
+    SDL_SetWindowFullscreen(native(window), 0);  // as a system that refuses the mode leaves it
+}
+
+bool fullscreenRefused(Window* window) {
+  if (!window) return false;
+  if (!(SDL_GetWindowFlags(native(window)) & SDL_WINDOW_FULLSCREEN)) return true;
+  const DisplayModeRecord* wanted = pendingFullscreenMode();
+  SDL_DisplayMode current;
+  const int display = SDL_GetWindowDisplayIndex(native(window));
+  if (!wanted || display < 0 || SDL_GetCurrentDisplayMode(display, &current) != 0) return false;
+  return current.w != wanted->width || current.h != wanted->height;
+}
+
+void makeWindowed(Window* window) {
+  if (!window) return;
+  if (fullscreenWindow() == window) changeDisplaySettings(nullptr);  // leaves full screen, forgets the mode
+  SDL_SetWindowFullscreen(native(window), 0);
+  SDL_SetWindowBordered(native(window), SDL_TRUE);
+}
+
+namespace {
+// A window manager that follows the desktop conventions announces itself on the root window.
+bool windowManagerRunning(Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(native(window), &info)) return false;
+  if (info.subsystem != SDL_SYSWM_X11) return true;  // other systems always frame windows
+  ::Display* display = info.info.x11.display;
+  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check == 0) return false;
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                                        &format, &count, &after, &data) == Success &&
+                     count == 1;
+  if (data) XFree(data);
+  return found;
+}
+}  // namespace
+
+void getShownWindowFrame(Window* window, int waitMilliseconds, int& top, int& left, int& bottom, int& right) {
+  getWindowBordersSize(window, top, left, bottom, right);
+  if (!window || top + left + bottom + right > 0 || !windowManagerRunning(window)) return;
+  // The manager frames the window after it is mapped and then tells its size; until then
+  // SDL reports no frame.
+  const Uint32 until = SDL_GetTicks() + static_cast<Uint32>(waitMilliseconds);
+  while (top + left + bottom + right == 0 && !SDL_TICKS_PASSED(SDL_GetTicks(), until)) {
+    SDL_PumpEvents();
+    SDL_Delay(5);
+    getWindowBordersSize(window, top, left, bottom, right);
+  }
 }
 
 void hideWindow(Window* window) {

@@ -63,6 +63,14 @@ void setWindowPosition(Window* window, int x, int y);
 // The outer top-left corner of the window (frame included).
 void getWindowPosition(Window* window, int& x, int& y);
 bool isFullscreen(Window* window);
+// After showWindow() of a window created full screen: true when it is not in the mode it
+// asked for (the system refused the switch when the window was shown).
+bool fullscreenRefused(Window* window);
+// Turns a window that lost its full-screen mode into a plain framed window of its size.
+void makeWindowed(Window* window);
+// The frame a window manager puts around the shown window: waits (pumping events, at most
+// `waitMilliseconds`) until the manager has told its size. All 0 without a window manager.
+void getShownWindowFrame(Window* window, int waitMilliseconds, int& top, int& left, int& bottom, int& right);
 std::string windowCaption(Window* window);
 
 GLContext createGLContext(Window* window);

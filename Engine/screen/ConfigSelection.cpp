@@ -77,10 +77,13 @@ const DisplayMode* chosenMode(const std::vector<DisplayDevice>& devices, int dev
   return &modes[modeIndex];
 }
 
-int pixelFormatNumber(const std::vector<DisplayDevice>& devices, int deviceIndex, int samples) {
+int pixelFormatNumber(const std::vector<DisplayDevice>& devices, int deviceIndex, int samples, bool* listed) {
+  if (listed) *listed = false;
   if (deviceIndex < 0 || deviceIndex >= static_cast<int>(devices.size())) return 1;
   for (const PixelFormatEntry& entry : devices[deviceIndex].pixelFormats) {
-    if (entry.samples == samples) return entry.format;
+    if (entry.samples != samples) continue;
+    if (listed) *listed = true;
+    return entry.format;
   }
   return 1;
 }

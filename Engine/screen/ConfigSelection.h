@@ -53,8 +53,9 @@ int indexOf(const std::vector<float>& list, float value);
 const DisplayMode* chosenMode(const std::vector<DisplayDevice>& devices, int deviceIndex, int modeIndex);
 
 // The window's pixel format number: the first format of the device, in list order, with
-// exactly `samples` samples; 1 when none has (or the device is out of range).
-int pixelFormatNumber(const std::vector<DisplayDevice>& devices, int deviceIndex, int samples);
+// exactly `samples` samples; 1 when none has (or the device is out of range). A listed
+// format may itself be numbered 1: `listed` (when given) tells a match from the fallback.
+int pixelFormatNumber(const std::vector<DisplayDevice>& devices, int deviceIndex, int samples, bool* listed = nullptr);
 
 // Windowed placement on the work area. A coordinate is centred by the outer (framed) size
 // only when the client size is smaller than the work area's right (bottom) coordinate;

@@ -295,25 +295,18 @@ int Screen::init() {
     }
   }
 
-  // X11 fixes the framebuffer at window creation, so the format is chosen first.
-  const int format = config_selection::pixelFormatNumber(devices, config.deviceIndex, config.aaSamples);
-  desc.pixelFormat = format;
+  // X11 fixes the framebuffer at window creation, so the format is chosen first. The
+  // fallback number 1 means the default framebuffer, even where a listed format is also
+  // numbered 1.
+  bool listed = false;
+  const int format = config_selection::pixelFormatNumber(devices, config.deviceIndex, config.aaSamples, &listed);
+  desc.pixelFormat = listed ? format : 0;
   window = platform::createWindow(desc);
   if (!window) {
     boxError("CreateWindowEx() failed.");
     return 1;
   }
-  if (!config.fullscreen) {
-    platform::Rect area;
-    if (platform::getWorkArea(area)) {
-      int top = 0, left = 0, bottom = 0, right = 0;
-      platform::getWindowBordersSize(window, top, left, bottom, right);
-      int x = 0, y = 0;
-      config_selection::windowPosition(area, config.width, config.height, config.width + left + right,
-                                       config.height + top + bottom, x, y);
-      platform::setWindowPosition(window, x, y);
-    }
-  }
+  if (!config.fullscreen) centreWindow(0);
   platform::setWindowIcon(window, iconSize, iconSize, icon.data());
 
   dc = platform::getDC(window);
@@ -383,7 +376,31 @@ int Screen::init() {
     runtime->tweakGui->addRendererVariables();
   }
   platform::showWindow(window);
+  // The switch itself happens as the window is shown, and the system may refuse it only
+  // then: the same box as a refused switch (the first was not shown), then a framed window.
+  if (config.fullscreen && platform::fullscreenRefused(window)) {
+    platform::showMessageBox("Full screen mode failed", "Screen::init", platform::MessageIcon::Warning);
+    config.fullscreen = false;
+    platform::makeWindowed(window);
+    platform::setCursorVisible(true);
+  }
+  // A window manager frames the window once it is shown: centre it again by its outer size.
+  if (!config.fullscreen) centreWindow(250);
   return 0;
+}
+
+void Screen::centreWindow(int waitForFrameMilliseconds) {
+  platform::Rect area;
+  if (!platform::getWorkArea(area)) return;
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (waitForFrameMilliseconds > 0)
+    platform::getShownWindowFrame(window, waitForFrameMilliseconds, top, left, bottom, right);
+  else
+    platform::getWindowBordersSize(window, top, left, bottom, right);
+  int x = 0, y = 0;
+  config_selection::windowPosition(area, config.width, config.height, config.width + left + right,
+                                   config.height + top + bottom, x, y);
+  platform::setWindowPosition(window, x, y);
 }
 
 void Screen::shutdown() {

@@ -54,6 +54,11 @@ class Screen {
   std::vector<int> aaChoices;
   std::vector<unsigned char> icon;  // iconSize × iconSize RGBA
   static constexpr int iconSize = 48;
+
+ private:
+  // Places the windowed view centred on the work area by its outer size; after showing,
+  // first waits up to the given time for the window manager's frame.
+  void centreWindow(int waitForFrameMilliseconds);
 };
 
 // Enumeration step of Screen::init: adapters and modes, the pixel formats and maximum

@@ -96,6 +96,14 @@ TEST(PixelFormatChoice, FirstFormatWithTheSampleCountElseNumberOne) {
   EXPECT_EQ(pixelFormatNumber(devices, 1, 0), 1);
   EXPECT_EQ(pixelFormatNumber(devices, 5, 0), 1);
   EXPECT_EQ(pixelFormatNumber({}, 0, 0), 1);
+  // A listed format numbered 1 is told from the fallback.
+  std::vector<DisplayDevice> one(1);
+  one[0].pixelFormats = {{1, 0}, {7, 4}};
+  bool listed = false;
+  EXPECT_EQ(pixelFormatNumber(one, 0, 0, &listed), 1);
+  EXPECT_TRUE(listed);
+  EXPECT_EQ(pixelFormatNumber(one, 0, 8, &listed), 1);
+  EXPECT_FALSE(listed);
 }
 
 TEST(WindowPlacement, CentredOnlyWhenTheClientIsSmallerThanTheWorkArea) {

@@ -220,6 +220,20 @@ TEST_F(ScreenTest, SwitchRefusedByTheLayerFallsBackToAWindowOfTheModeSize) {
   expectReleased();
 }
 
+TEST_F(ScreenTest, SwitchRefusedWhenTheWindowIsShownIsDetectedAndBecomesACentredWindow) {
+  platform::setFault(platform::Fault::FullscreenOnShow, true);
+  ASSERT_EQ(screen->init(), 0) << log();
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, "Full screen mode failed");
+  EXPECT_EQ(boxes.boxes[0].icon, platform::MessageIcon::Warning);
+  EXPECT_FALSE(screen->config.fullscreen);
+  EXPECT_FALSE(platform::isFullscreen(screen->window));
+  expectCentred(screen->config.width, screen->config.height);
+  expectWorkingContext();
+  screen->shutdown();
+  expectReleased();
+}
+
 struct FailureCase {
   const char* name;
   platform::Fault fault;
