@@ -115,6 +115,26 @@ TEST_F(SettingsDialogTest, ExitAndTheCloseBoxSaveNothing) {
   }
 }
 
+TEST_F(SettingsDialogTest, EnterOnAFocusedButtonOrListIsTheirsNotStarts) {
+  for (int focused : {kExitButton, kModeList, kVsyncCheck}) {
+    SettingsPages pages = samplePages();
+    SettingsCallbacks callbacks;
+    callbacks.onShown = [&](SettingsDriver& d) {
+      d.focus(focused);
+      d.pressKey(SettingsKey::Enter);
+      d.settle(400);  // a button acts on Enter after its pressed look
+      d.pressExit();  // ignored when Enter has already ended the dialog
+    };
+    int error = -1;
+    const SettingsResult result = runSettingsDialog(pages, callbacks, error);
+    // A check box leaves Enter to the default button, Start.
+    EXPECT_EQ(result, focused == kVsyncCheck ? SettingsResult::Start : SettingsResult::Exit) << focused;
+  }
+  EXPECT_EQ(captureFileFor("/tmp/run"), "/tmp/run.avi");
+  EXPECT_EQ(captureFileFor("/tmp/run.mkv"), "/tmp/run.mkv");
+  EXPECT_EQ(captureFileFor("/tmp/v1.2/run"), "/tmp/v1.2/run.avi");
+}
+
 TEST_F(SettingsDialogTest, EnterStartsAndEscapeExits) {
   for (SettingsKey key : {SettingsKey::Enter, SettingsKey::Escape}) {
     SettingsPages pages = samplePages();

@@ -186,6 +186,8 @@ class Dialog final : public SettingsDriver {
     startButton = gtk_button_new_with_label(pages.captureEnabled ? "Capture" : "Start");
     exitButton = gtk_button_new_with_label("Exit");
     gtk_widget_set_can_default(startButton, TRUE);
+    controls[kStartButton] = startButton;
+    controls[kExitButton] = exitButton;
     gtk_box_pack_start(GTK_BOX(buttons), startButton, TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(buttons), exitButton, TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(outer), buttons, FALSE, FALSE, 0);
@@ -210,11 +212,11 @@ class Dialog final : public SettingsDriver {
                          d->pressExit();
                          return TRUE;
                        }
-                       if (key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter) {
+                       if ((key->keyval == GDK_KEY_Return || key->keyval == GDK_KEY_KP_Enter) && d->enterStarts()) {
                          d->pressStart();
                          return TRUE;
                        }
-                       return FALSE;
+                       return FALSE;  // the focused control takes it
                      }),
                      this);
     g_signal_connect(notebook, "switch-page", G_CALLBACK(+[](GtkNotebook*, GtkWidget*, guint to, gpointer self) {
@@ -224,6 +226,27 @@ class Dialog final : public SettingsDriver {
   }
 
   // --- behaviour --------------------------------------------------------------------------
+
+  // Enter is Start's unless a push button other than Start, or a list, has the focus: those
+  // act on Enter themselves (Exit exits, Browse... browses, a list opens).
+  bool enterStarts() {
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+    if (!focus || focus == startButton) return true;
+    if (gtk_widget_get_ancestor(focus, GTK_TYPE_COMBO_BOX)) return false;
+    return !GTK_IS_BUTTON(focus) || GTK_IS_CHECK_BUTTON(focus);
+  }
+
+  // Whether the user lets an existing `path` be replaced.
+  bool replaceAllowed(GtkWindow* parent, const std::string& path) {
+    if (!g_file_test(path.c_str(), G_FILE_TEST_EXISTS)) return true;
+    const size_t slash = path.rfind('/');
+    GtkWidget* question = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO,
+                                                 "A file named \"%s\" already exists. Do you want to replace it?",
+                                                 path.substr(slash == std::string::npos ? 0 : slash + 1).c_str());
+    const bool yes = gtk_dialog_run(GTK_DIALOG(question)) == GTK_RESPONSE_YES;
+    gtk_widget_destroy(question);
+    return yes;
+  }
 
   int selection(int id) { return gtk_combo_box_get_active(GTK_COMBO_BOX(controls[id])); }
   bool checked(int id) { return gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(controls[id])); }
@@ -291,7 +314,9 @@ class Dialog final : public SettingsDriver {
         gtk_file_chooser_dialog_new("Capture output file", GTK_WINDOW(window), GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancel",
                                     GTK_RESPONSE_CANCEL, "_Save", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* fc = GTK_FILE_CHOOSER(chooser);
-    gtk_file_chooser_set_do_overwrite_confirmation(fc, TRUE);
+    // The chooser's own question would be about the name as typed, not the file written
+    // with ".avi" added: the question is asked below, about that file.
+    gtk_file_chooser_set_do_overwrite_confirmation(fc, FALSE);
     GtkFileFilter* filter = gtk_file_filter_new();
     gtk_file_filter_set_name(filter, "Avi file (*.avi)");
     gtk_file_filter_add_pattern(filter, "*.avi");
@@ -311,17 +336,16 @@ class Dialog final : public SettingsDriver {
       const size_t slash = current.rfind('/');
       gtk_file_chooser_set_current_name(fc, current.substr(slash == std::string::npos ? 0 : slash + 1).c_str());
     }
-    if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+    while (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
       char* name = gtk_file_chooser_get_filename(fc);
-      if (name) {
-        std::string path = name;
-        g_free(name);
-        const size_t slash = path.rfind('/');
-        if (path.find('.', slash == std::string::npos ? 0 : slash) == std::string::npos) path += ".avi";
-        gtk_entry_set_text(GTK_ENTRY(controls[kOutputFileField]), path.c_str());
-        pages.outputFile = path;
-        if (callbacks.fileChosen) callbacks.fileChosen(path);
-      }
+      if (!name) break;
+      const std::string path = captureFileFor(name);
+      g_free(name);
+      if (!replaceAllowed(GTK_WINDOW(chooser), path)) continue;  // back to the chooser
+      gtk_entry_set_text(GTK_ENTRY(controls[kOutputFileField]), path.c_str());
+      pages.outputFile = path;
+      if (callbacks.fileChosen) callbacks.fileChosen(path);
+      break;
     }
     gtk_widget_destroy(chooser);
   }
@@ -382,6 +406,9 @@ class Dialog final : public SettingsDriver {
     gtk_main_do_event(event);
     gdk_event_free(event);
   }
+  void focus(int control) override {
+    if (controls.count(control)) gtk_widget_grab_focus(controls[control]);
+  }
   void settle(int milliseconds) override {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (std::chrono::steady_clock::now() < until) {
@@ -392,6 +419,12 @@ class Dialog final : public SettingsDriver {
 };
 
 }  // namespace
+
+std::string captureFileFor(const std::string& chosen) {
+  const size_t slash = chosen.rfind('/');
+  const bool extension = chosen.find('.', slash == std::string::npos ? 0 : slash) != std::string::npos;
+  return extension ? chosen : chosen + ".avi";
+}
 
 SettingsResult runSettingsDialog(SettingsPages& pages, const SettingsCallbacks& callbacks, int& errorCode) {
   errorCode = 0;

@@ -10,8 +10,11 @@
 // exactly as the engine asks.
 //
 // Controls carry the numeric ids of the classic resource layout (1001 adapter list ...
-// 1027 output file) so that tests can drive them through SettingsDriver. Enter presses
-// Start, Escape and the close box press Exit. Main thread only; nothing is kept after return.
+// 1027 output file; Start and Exit are 1 and 2) so that tests can drive them through
+// SettingsDriver. Enter presses Start when Start is the default action: not while a button
+// (Exit, Browse..., Settings) or a list has the focus, which take Enter themselves. Escape
+// and the close box press Exit. "Browse..." asks before replacing an existing file, the one
+// that will really be written (captureFileFor). Main thread only; nothing is kept after return.
 #pragma once
 
 #include <functional>
@@ -53,6 +56,8 @@ enum class SettingsResult { Start, Exit, Failed };
 
 // The ids of the controls, for SettingsDriver.
 enum SettingsControl {
+  kStartButton = 1,
+  kExitButton = 2,
   kAdapterList = 1001,
   kModeList = 1002,
   kAntialiasingList = 1003,
@@ -91,6 +96,8 @@ class SettingsDriver {
   virtual void closeWindow() = 0;
   // A key pressed while the dialog has the keyboard.
   virtual void pressKey(SettingsKey key) = 0;
+  // Gives a control the keyboard focus.
+  virtual void focus(int control) = 0;
   // Lets the window draw itself (for screenshots) for about `milliseconds`.
   virtual void settle(int milliseconds) = 0;
 };
@@ -109,6 +116,10 @@ struct SettingsCallbacks {
   // Tests: called once the window is on screen; it may drive the dialog.
   std::function<void(SettingsDriver& driver)> onShown;
 };
+
+// The file a capture writes for a name chosen in the file chooser: ".avi" added when the
+// name has no extension.
+std::string captureFileFor(const std::string& chosen);
 
 // Shows the dialog modally. Failed (with a non-zero number in errorCode) when no display can
 // be opened.
