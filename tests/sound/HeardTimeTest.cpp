@@ -18,7 +18,7 @@ TEST(HeardFrame, FollowsWhenTheOutputSaysEachBufferIsHeardAndIgnoresALateCall) {
   // Buffers heard one after the other from 0.2 s ago on; the scheduler ran one call 4 ms late.
   const double origin = Mixer::steadySeconds() - 0.2;
   for (int k = 0; k < 20; ++k)
-    mixer.mix(out.data(), 1024, 2, origin + k * 1024.0 / Mixer::kRate + (k == 7 ? 0.004 : 0));
+    mixer.noteHeard(mixer.mix(out.data(), 1024, 2), origin + k * 1024.0 / Mixer::kRate + (k == 7 ? 0.004 : 0));
   const double expected = 0.2 * Mixer::kRate;
   const double heard = static_cast<double>(mixer.heardFrame());
   EXPECT_GE(heard, expected - 2);
@@ -26,7 +26,7 @@ TEST(HeardFrame, FollowsWhenTheOutputSaysEachBufferIsHeardAndIgnoresALateCall) {
   // Buffers still queued in the output: none of them is heard yet.
   Mixer queued(1);
   const double later = Mixer::steadySeconds() + 0.05;
-  for (int k = 0; k < 4; ++k) queued.mix(out.data(), 1024, 2, later + k * 1024.0 / Mixer::kRate);
+  for (int k = 0; k < 4; ++k) queued.noteHeard(queued.mix(out.data(), 1024, 2), later + k * 1024.0 / Mixer::kRate);
   EXPECT_EQ(queued.heardFrame(), 0);
   // An output nobody listens to in real time: what is mixed counts as heard.
   Mixer offline(1);

@@ -94,11 +94,17 @@ void Mixer::mixChunk(int frames) {
   }
 }
 
-void Mixer::mix(float* out, int frames, int outChannels, double heardAt) {
-  if (!std::isnan(heardAt)) {
+void Mixer::noteHeard(int64_t frame, double heardAt) {
+  std::lock_guard<std::mutex> guard(historyLock_);
+  timings_[static_cast<size_t>(timingsWritten_ % kTimings)] = {frame, heardAt};
+  ++timingsWritten_;
+}
+
+int64_t Mixer::mix(float* out, int frames, int outChannels) {
+  int64_t first = 0;
+  {
     std::lock_guard<std::mutex> guard(historyLock_);
-    timings_[static_cast<size_t>(timingsWritten_ % kTimings)] = {mixed_, heardAt};
-    ++timingsWritten_;
+    first = mixed_;
   }
   while (frames > 0) {
     const int chunk = std::min(frames, kChunkFrames);
@@ -135,6 +141,7 @@ void Mixer::mix(float* out, int frames, int outChannels, double heardAt) {
     }
     frames -= chunk;
   }
+  return first;
 }
 
 void Mixer::history(int side, float* destination, int count) {

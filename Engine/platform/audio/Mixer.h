@@ -7,8 +7,9 @@
 // ring behind a second, short lock, so that history() hands the main thread a consistent
 // copy without waiting for a decode. Nothing is allocated after construction.
 //
-// What is heard lags what is mixed by the output's buffers. Each mix() call is told when
-// its first frame will be heard (on the steady clock); from the recent calls the mixer
+// What is heard lags what is mixed by the output's buffers. The output tells the mixer
+// (noteHeard) when the first frame of each buffer is heard, on the steady clock; from the
+// recent buffers the mixer
 // estimates which output frame is being heard now, and the chunk records say which frame
 // of each channel's stream that output frame carries. history() and heardPosition() work
 // from that frame, so the analysis and the clock follow the sound as it leaves the speakers.
@@ -37,10 +38,12 @@ class Mixer {
   explicit Mixer(int channelCount);
   ~Mixer();
 
-  // Fills `frames` frames of `outChannels` interleaved floats (-1 … 1). Output thread.
-  // `heardAt`: when the first of them will be heard, in steady-clock seconds (steadySeconds);
-  // NaN for an output nobody listens to in real time (then what is mixed counts as heard).
-  void mix(float* out, int frames, int outChannels, double heardAt = NAN);
+  // Fills `frames` frames of `outChannels` interleaved floats (-1 … 1) and returns the
+  // output frame number of the first. Output thread.
+  int64_t mix(float* out, int frames, int outChannels);
+  // The output tells when output frame `frame` is (or was) heard, in steady-clock seconds
+  // (steadySeconds). An output that never does (offline) has what is mixed count as heard.
+  void noteHeard(int64_t frame, double heardAt);
 
   // Copies the `count` samples of side `side` (0 left, 1 right) that end with the output
   // frame being heard now, oldest first.

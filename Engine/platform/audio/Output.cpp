@@ -116,8 +116,10 @@ double SdlOutput::latencyOf(const char* driver, double bufferSeconds, const char
 void SdlOutput::callback(void* self, uint8_t* stream, int length) {
   auto* output = static_cast<SdlOutput*>(self);
   const int frames = length / static_cast<int>(sizeof(float) * output->channels_);
-  output->mixer_->mix(reinterpret_cast<float*>(stream), frames, output->channels_,
-                      Mixer::steadySeconds() + output->latency_);
+  const int64_t first = output->mixer_->mix(reinterpret_cast<float*>(stream), frames, output->channels_);
+  // The buffer leaves for the device when the callback returns, and is heard after the
+  // buffers queued before it.
+  output->mixer_->noteHeard(first, Mixer::steadySeconds() + output->latency_);
 }
 
 VirtualOutput::VirtualOutput(Mixer* mixer) : mixer_(mixer), thread_([this] { run(); }) {}
@@ -148,7 +150,8 @@ void VirtualOutput::run() {
     while (mixed + Mixer::kChunkFrames / 2 <= due) {
       const int frames = static_cast<int>(std::min<int64_t>(due - mixed, Mixer::kChunkFrames));
       // These frames are due now: heard, on this clock, when they were due.
-      mixer_->mix(nullptr, frames, 2, beginSeconds + static_cast<double>(mixed) / Mixer::kRate);
+      const int64_t first = mixer_->mix(nullptr, frames, 2);
+      mixer_->noteHeard(first, beginSeconds + static_cast<double>(mixed) / Mixer::kRate);
       mixed += frames;
     }
     guard.lock();
