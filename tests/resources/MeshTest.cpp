@@ -13,7 +13,7 @@ namespace {
 
 void put(std::string& bytes, size_t at, const void* data, size_t size) {
   if (bytes.size() < at + size) bytes.resize(at + size, '\0');
-  std::memcpy(bytes.data() + at, data, size);
+  if (size) std::memcpy(bytes.data() + at, data, size);  // an empty section may have no data pointer
 }
 
 // A binary mesh with its sections in reverse order (polygons first) after the header.
