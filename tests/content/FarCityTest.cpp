@@ -36,7 +36,9 @@ TEST(FarCity, ReachesFarOutsideTheDetailedGridAndTagsItsCopyByShape) {
         EXPECT_TRUE(inGrid(n[0], n[2])) << "a copied shape centred outside the grid";
       } else {
         ASSERT_EQ(n[1], 0.0f);
-        if (m == &far.towers) EXPECT_FALSE(inGrid(p[0], p[2])) << "a far tower inside the detailed grid";
+        if (m == &far.towers) {
+          EXPECT_FALSE(inGrid(p[0], p[2])) << "a far tower inside the detailed grid";
+        }
       }
     }
     EXPECT_GT(copies, 0u);

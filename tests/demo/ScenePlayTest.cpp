@@ -41,8 +41,12 @@ TEST(ScenePlay, BlenderObjectsAppearWhereBlenderPutsThemAndABadFileEndsWithOne) 
   while (origins >> time >> name >> x >> y) {
     if (time != 2.0f || name == "Board") continue;
     const ILubyte* p = ilGetData() + 3 * (static_cast<int>(y * 144) * 256 + static_cast<int>(x * 256));
-    if (name == "Body") EXPECT_GT(p[0], p[1] + 60) << "red at the body's origin";
-    if (name == "Cone") EXPECT_GT(p[1], p[0] + 60) << "green at the cone's origin";
+    if (name == "Body") {
+      EXPECT_GT(p[0], p[1] + 60) << "red at the body's origin";
+    }
+    if (name == "Cone") {
+      EXPECT_GT(p[1], p[0] + 60) << "green at the cone's origin";
+    }
     ++checked;
   }
   ilDeleteImage(image);
