@@ -114,7 +114,6 @@ TEST_F(EffectLoad, MissingOrEmptyFilesFail) {
 
 TEST_F(EffectLoad, OtherErrorsLogTheSituationWithoutTheListing) {
   // An effect made without a Cg context: the runtime refuses the handle.
-  logged.runtime->screen->cgContext = nullptr;
   cgCreateEffect(nullptr, "float a;", nullptr);
   loader->reportCgError();
   EXPECT_EQ(logged.log(), "\nsituation: creating effecterror: invalid context handle\n");
