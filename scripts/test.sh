@@ -13,3 +13,8 @@ export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
 bash scripts/with-display.sh ctest --test-dir build --output-on-failure -j "$(nproc)" --repeat until-pass:2 "$@"
 # The parsers' fuzz targets, briefly (scripts/fuzz.sh SECONDS runs them longer).
 bash scripts/fuzz.sh "${PYLON_FUZZ_SECONDS:-5}"
+# The whole suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-asan/; PYLON_ASAN=0 skips it).
+if [ "${PYLON_ASAN:-1}" != 0 ]; then
+  bash scripts/asan.sh
+fi
