@@ -24,7 +24,25 @@ void FrameProfile::begin() {
   if (!enabled) return;
   glFinish();
   milliseconds.fill(0.0);
+  fragments.fill(0);
+  pending = 0;
+  if (countFragments) {
+    if (query == 0) glGenQueries(1, &query);
+    if (counting) glEndQuery(GL_SAMPLES_PASSED);
+    glBeginQuery(GL_SAMPLES_PASSED, query);
+    counting = true;
+  }
   last = nowMs();
+}
+
+uint64_t FrameProfile::takeFragments() {
+  if (!counting) return 0;
+  glEndQuery(GL_SAMPLES_PASSED);
+  GLuint count = 0;
+  glGetQueryObjectuiv(query, GL_QUERY_RESULT, &count);
+  glBeginQuery(GL_SAMPLES_PASSED, query);
+  pending += count;
+  return count;
 }
 
 void FrameProfile::mark(FramePhase phase) {
@@ -32,5 +50,8 @@ void FrameProfile::mark(FramePhase phase) {
   glFinish();
   const double now = nowMs();
   milliseconds[static_cast<size_t>(phase)] += now - last;
-  last = now;
+  takeFragments();
+  fragments[static_cast<size_t>(phase)] += pending;
+  pending = 0;
+  last = nowMs();
 }

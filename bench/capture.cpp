@@ -1,21 +1,29 @@
 // bench_capture: the cost of capturing the production to video.
 //
-// Renders a synthetic 1024 x 768 picture (moving coloured bands and boxes, changing every
-// frame) for the production's 125 s at 30 frames per second, first alone, then with every
-// frame read back and written through AviCapture with the default codec and the soundtrack
-// (the archive's music when data.zip is in the working directory, a tone otherwise).
-// Prints wall time and frames per second for both and the cost of capture over rendering.
-// Usage: bench_capture [SECONDS] (default 125). Needs a display (Xvfb will do).
+// Renders a synthetic picture (moving coloured boxes, changing every frame) for the
+// production's 125 s at 30 frames per second, first alone, then with every frame read back
+// and written through AviCapture with the default codec of the file's format and the
+// soundtrack (the archive's music when data.zip is in the working directory, a tone
+// otherwise). Prints wall time and frames per second for both and the cost of capture over
+// rendering, for a 1024x768 and a 1920x1080 window, each in a process of its own
+// (bench/SizeSweep.h), with a table of both at the end.
+// Usage: bench_capture [--size WxH | --sizes WxH,WxH...] [--format avi|mp4|mkv] [SECONDS]
+// (default both sizes, avi, 125). Needs a display (Xvfb will do, if its screen holds the
+// window: PYLON_XVFB_SCREEN=1920x1200x24 for scripts/with-display.sh).
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <vector>
 
+#include "SizeSweep.h"
 #include "capture/AviCapture.h"
+#include "capture/CaptureOptions.h"
 #include "capture/CaptureSoundtrack.h"
 #include "platform/MessageBox.h"
 #include "platform/Window.h"
@@ -62,8 +70,28 @@ void drawFrame(double t, int width, int height) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const double seconds = argc > 1 ? std::atof(argv[1]) : 125.0;
-  const int width = 1024, height = 768, rate = 30;
+  double seconds = 125.0;
+  int width = 0, height = 0;
+  std::string format = "avi";
+  std::vector<bench::WindowSize> sizes = {{1024, 768}, {1920, 1080}};
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--size" && i + 1 < argc) {
+      if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2) return 2;
+    } else if (arg == "--sizes" && i + 1 < argc) {
+      if (!bench::parseSizes(argv[++i], sizes)) return 2;
+    } else if (arg == "--format" && i + 1 < argc) {
+      format = argv[++i];
+    } else if (arg[0] != '-') {
+      seconds = std::atof(arg.c_str());
+    } else {
+      std::fprintf(stderr, "usage: bench_capture [--size WxH | --sizes WxH,WxH...] [--format avi|mp4|mkv] [SECONDS]\n");
+      return 2;
+    }
+  }
+  if (width <= 0 || height <= 0)
+    return bench::runSizeSweep(argc, argv, sizes, "render fps  capture fps  cost ms/frame   file MB");
+  const int rate = 30;
   const int frames = static_cast<int>(std::lround(seconds * rate));
   platform::setUnattended(true);
   if (std::filesystem::exists("data.zip")) programOptions().dataFile = "data.zip";
@@ -95,9 +123,11 @@ int main(int argc, char** argv) {
   UserConfig& config = runtime->screen->config;
   config.width = width;
   config.height = height;
-  config.captureFileName = (std::filesystem::temp_directory_path() / "bench_capture.avi").string();
+  config.captureFileName = (std::filesystem::temp_directory_path() / ("bench_capture." + format)).string();
   AviCapture& capture = *runtime->capture;
   capture.enumerateCodecs(runtime->screen->codecs);
+  config.codecIndex = 0;
+  if (isPublishingFile(config.captureFileName)) config.codecIndex = std::max(0, findCodec(runtime->screen->codecs, "H264"));
   capture.progress.sink = [](const std::string&) {};
   CaptureSoundtrack soundtrack;
   const bool music = runtime->loader->opened &&
@@ -130,7 +160,7 @@ int main(int argc, char** argv) {
   std::filesystem::remove(config.captureFileName);
 
   std::printf("bench_capture: %d frames of %dx%d (%.1f s of demo time at %d fps), codec %s, audio %s\n", frames,
-              width, height, seconds, rate, runtime->screen->codecs[0].name.c_str(),
+              width, height, seconds, rate, runtime->screen->codecs[static_cast<size_t>(config.codecIndex)].name.c_str(),
               music ? "the archive's music" : "a synthetic tone");
   std::printf("  render only:       %7.2f s wall, %7.1f fps\n", renderWall, frames / renderWall);
   std::printf("  render + capture:  %7.2f s wall, %7.1f fps (%s real time)\n", captureWall, frames / captureWall,
@@ -138,6 +168,10 @@ int main(int argc, char** argv) {
   std::printf("  capture cost:      %+.1f%% over rendering alone, %.2f ms per frame\n",
               100.0 * (captureWall - renderWall) / renderWall, 1000.0 * (captureWall - renderWall) / frames);
   std::printf("  file size:         %.1f MB\n", bytes / (1024.0 * 1024.0));
+  char figures[128];
+  std::snprintf(figures, sizeof figures, "%10.1f  %11.1f  %13.2f  %8.1f", frames / renderWall, frames / captureWall,
+                1000.0 * (captureWall - renderWall) / frames, bytes / (1024.0 * 1024.0));
+  bench::printSummaryLine(figures);
   platform::makeCurrent(window, nullptr);
   platform::deleteGLContext(context);
   platform::destroyWindow(window);

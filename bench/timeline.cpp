@@ -3,32 +3,47 @@
 // city scene, the cars, the post chain (with the fades), the overlays (spectrum, tweak bars)
 // and the buffer swap, then the same per stretch of the timeline.
 //
-//   bench_timeline [--step SECONDS] [--size WxH] [--from S] [--to S] [--no-post] [--no-split]
-//                  [--capture FILE.avi [--fps N]] [ARCHIVE]
+//   bench_timeline [--step SECONDS] [--size WxH | --sizes WxH,WxH...] [--from S] [--to S]
+//                  [--no-post] [--no-split] [--capture FILE.avi [--fps N]] [ARCHIVE]
 //
 // --no-post switches the renderer's post-processing off, to see what the chain costs.
 // --no-split times whole frames only, without the glFinish between phases (the figure to
 // compare with a capture). --capture records the stretch as the player would (its frame
 // rate sets the step); run it once with and once without to see what capture costs.
-// Defaults: a step of 0.125 s (1,001 frames over 0 to 125 s), a 1024x768 window (the view
-// 1024x576), data.zip beside this program. Needs a display (scripts/with-display.sh). Each
-// phase ends with glFinish so it carries its own GPU work; see Demo/FrameProfile.h.
+// Defaults: a step of 0.125 s (1,001 frames over 0 to 125 s), data.zip beside this program,
+// and two runs, one per window size: 1024x768 (the view 1024x576) and 1920x1080 (the view
+// 1920x1080), each in a process of its own (bench/SizeSweep.h), with a table of both at the
+// end: median and p95 frame time, wall time, and the CPU time per frame of every thread
+// (the rasteriser's included), the figure that stays comparable while the machine is busy.
+// --size runs one size only. --fragments also counts the fragments each phase writes
+// (GL_SAMPLES_PASSED: those that pass the depth test) and, for the city, the fragments and
+// the time (each surface drawn and finished on its own) of every effect, as means per frame:
+// where the fragment shading goes and how much is overdraw. Needs a display (scripts/with-display.sh; its Xvfb screen must
+// hold the window: PYLON_XVFB_SCREEN=1920x1200x24). Each phase ends with glFinish so it
+// carries its own GPU work; see Demo/FrameProfile.h.
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
+#include <GL/glew.h>
+
 #include "DemoPlayer.h"
+#include "SizeSweep.h"
 #include "FrameProfile.h"
 #include "platform/MessageBox.h"
 #include "resources/Loader.h"
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
 #include "scene/Renderer.h"
+#include "scene/SceneRenderer.h"
+#include "sound/Sound.h"
 
 namespace {
 
@@ -40,6 +55,13 @@ struct Frame {
 
 double nowMs() {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Seconds of CPU of every thread of this process.
+double cpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
 double percentile(std::vector<double> v, double p) {
@@ -62,17 +84,57 @@ void printRow(const char* label, const std::vector<Frame>& frames) {
   std::printf("\n");
 }
 
+// Fragments and time of the city's surfaces, by effect (or fixed-function kind).
+class EffectProbe : public SurfaceProbe {
+ public:
+  struct Cost {
+    double ms = 0.0;
+    uint64_t fragments = 0;
+    size_t draws = 0;
+  };
+  std::map<std::string, Cost> costs;
+
+  void before(const KestrelLibDynamic& scene, int object, int surface) override {
+    const Kestrel::Surface& s = scene.object(object).surface(surface);
+    const Kestrel::Material* material = kestrelEntry(scene.material(), s.materialid());
+    current = "fixed function";
+    if (material && material->shader() != 0 && static_cast<int>(material->shader()) <= scene.shader_size()) {
+      current = scene.shader(static_cast<int>(material->shader()) - 1).source();
+      current = current.substr(current.find_last_of('/') + 1);
+    } else if (material) {
+      current = material->mappingtype() == Kestrel::FLAT ? "fixed, flat colour" : "fixed, textured";
+    }
+    glFinish();
+    frameProfile().takeFragments();
+    started = nowMs();
+  }
+  void after() override {
+    glFinish();
+    Cost& c = costs[current];
+    c.ms += nowMs() - started;
+    c.fragments += frameProfile().takeFragments();
+    ++c.draws;
+  }
+
+ private:
+  std::string current;
+  double started = 0.0;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   double step = 0.125;
   bool postprocess = true;
   bool split = true;
+  bool fragments = false;
   ProgramOptions& options = programOptions();
   options.windowed = true;
   options.noDialog = true;
   options.width = 1024;
   options.height = 768;
+  bool sized = false;
+  std::vector<bench::WindowSize> sizes = {{1024, 768}, {1920, 1080}};
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--step" && i + 1 < argc) {
@@ -82,12 +144,17 @@ int main(int argc, char** argv) {
       if (std::sscanf(argv[++i], "%dx%d", &w, &h) != 2) return 2;
       options.width = w;
       options.height = h;
+      sized = true;
+    } else if (arg == "--sizes" && i + 1 < argc) {
+      if (!bench::parseSizes(argv[++i], sizes)) return 2;
     } else if (arg == "--from" && i + 1 < argc) {
       options.from = std::atof(argv[++i]);
     } else if (arg == "--to" && i + 1 < argc) {
       options.to = std::atof(argv[++i]);
     } else if (arg == "--no-post") {
       postprocess = false;
+    } else if (arg == "--fragments") {
+      fragments = true;
     } else if (arg == "--no-split") {
       split = false;
     } else if (arg == "--capture" && i + 1 < argc) {
@@ -98,32 +165,46 @@ int main(int argc, char** argv) {
       options.dataFile = arg;
     } else {
       std::fprintf(stderr,
-                   "usage: bench_timeline [--step SECONDS] [--size WxH] [--from S] [--to S] [--no-post] [--no-split] "
-                   "[--capture FILE.avi [--fps N]] [ARCHIVE]\n");
+                   "usage: bench_timeline [--step SECONDS] [--size WxH | --sizes WxH,WxH...] [--from S] [--to S] [--no-post] [--no-split] "
+                   "[--fragments] [--capture FILE.avi [--fps N]] [ARCHIVE]\n");
       return 2;
     }
   }
   if (!(step > 0.0)) return 2;
+  if (!sized) return bench::runSizeSweep(argc, argv, sizes, "view       frames median    p95   wall s    fps  CPU ms/frame");
   platform::setUnattended(true);
 
   std::vector<Frame> frames;
   DemoPlayer& player = demoPlayer();
   if (options.captureFile.empty()) player.fixedStep = step;
-  frameProfile().enabled = split;
+  // The music is mixed up to each frame's instant, as in a capture: the beat flash, a
+  // full-view pass, then falls on the same frames in every run.
+  Runtime::instance()->sound->demoTimeWanted = true;
+  frameProfile().enabled = split || fragments;
+  frameProfile().countFragments = fragments;
+  EffectProbe probe;
+  if (fragments) surfaceProbe = &probe;
+  std::array<double, FrameProfile::kPhases> phaseFragments{};
   DemoHooks hooks;
   hooks.init = [&] {
     Runtime::instance()->renderer->postprocess = postprocess;
     return player.init();
   };
-  double started = 0.0;
+  double started = 0.0, cpuStarted = 0.0;
   hooks.frame = [&] {
     const double before = nowMs();
-    if (frames.empty()) started = before;
+    if (frames.empty()) {
+      started = before;
+      cpuStarted = cpuSeconds();
+    }
     player.frame();
     frames.push_back({player.t, nowMs() - before, frameProfile().milliseconds});
+    for (int p = 0; p < FrameProfile::kPhases; ++p)
+      phaseFragments[static_cast<size_t>(p)] += static_cast<double>(frameProfile().fragments[static_cast<size_t>(p)]);
   };
   const int code = runEngine(hooks);
   const double wall = (nowMs() - started) / 1000.0;
+  const double cpu = cpuSeconds() - cpuStarted;
   if (code != 0 || frames.empty()) {
     std::fprintf(stderr, "bench_timeline: the demo did not run (exit code %d)\n", code);
     return 1;
@@ -147,5 +228,29 @@ int main(int argc, char** argv) {
     printRow(label, part);
   }
   std::printf("(milliseconds; phases as median/p95)\n");
+  if (fragments) {
+    const double n = static_cast<double>(frames.size());
+    const double pixels = static_cast<double>(*options.width) * (*options.width * 9 / 16);
+    std::printf("\nfragments written per frame (mean; x = per pixel of the view)\n");
+    for (int p = 0; p < FrameProfile::kPhases; ++p)
+      std::printf("  %-8s %12.0f  %5.2f x\n", framePhaseName(static_cast<FramePhase>(p)),
+                  phaseFragments[static_cast<size_t>(p)] / n, phaseFragments[static_cast<size_t>(p)] / n / pixels);
+    std::printf("the city by effect, per frame (mean; each surface finished on its own)\n");
+    std::printf("  %-24s %6s %12s %6s %8s %9s\n", "effect", "draws", "fragments", "x", "ms", "ns/frag");
+    for (const auto& [name, c] : probe.costs)
+      std::printf("  %-24s %6.1f %12.0f %6.2f %8.2f %9.1f\n", name.c_str(), static_cast<double>(c.draws) / n,
+                  static_cast<double>(c.fragments) / n, static_cast<double>(c.fragments) / n / pixels, c.ms / n,
+                  c.fragments ? 1e6 * c.ms / static_cast<double>(c.fragments) : 0.0);
+  }
+  std::printf("CPU time of all threads over the frames: %.1f s, %.2f ms per frame\n", cpu,
+              1000.0 * cpu / static_cast<double>(frames.size()));
+  std::vector<double> totals;
+  for (const Frame& f : frames) totals.push_back(f.total);
+  char figures[160];
+  std::snprintf(figures, sizeof figures, "%4dx%-5d %6zu %6.1f %6.1f %8.1f %6.1f %13.2f",
+                *options.width, *options.width * 9 / 16, frames.size(), percentile(totals, 0.5),
+                percentile(totals, 0.95), wall, static_cast<double>(frames.size()) / wall,
+                1000.0 * cpu / static_cast<double>(frames.size()));
+  bench::printSummaryLine(figures);
   return 0;
 }

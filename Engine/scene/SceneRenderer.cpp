@@ -64,6 +64,8 @@ void drawFixedFunction(const Kestrel::Material& material, const Kestrel::Surface
 
 }  // namespace
 
+SurfaceProbe* surfaceProbe = nullptr;
+
 void drawScene(Renderer& renderer, KestrelLibDynamic& scene, float time) {
   Runtime* runtime = Runtime::instance();
   const UserConfig& config = runtime->screen->config;
@@ -107,10 +109,12 @@ void drawObject(KestrelLibDynamic& scene, Renderer& renderer, const Kestrel::Obj
     const Kestrel::Surface& surface = object.surface(s);
     const Kestrel::Material* material = kestrelEntry(scene.material(), surface.materialid());
     if (!material) continue;
+    if (surfaceProbe) surfaceProbe->before(scene, static_cast<int>(renderer.objectIndex), s);
     if (material->shader() != 0)
       drawWithEffect(scene, renderer, surface, material->shader(), time);
     else
       drawFixedFunction(*material, surface);
+    if (surfaceProbe) surfaceProbe->after();
   }
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);

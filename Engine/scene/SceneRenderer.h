@@ -15,6 +15,16 @@
 
 class Renderer;
 
+// An observer of scene drawing for profiling tools (bench_timeline --fragments): told
+// before and after each drawn surface, with the object and surface index. Null, and then
+// never called, outside such tools.
+struct SurfaceProbe {
+  virtual ~SurfaceProbe() = default;
+  virtual void before(const KestrelLibDynamic& scene, int object, int surface) = 0;
+  virtual void after() = 0;
+};
+extern SurfaceProbe* surfaceProbe;
+
 void drawScene(Renderer& renderer, KestrelLibDynamic& scene, float time);
 void drawObject(KestrelLibDynamic& scene, Renderer& renderer, const Kestrel::Object& object, float time);
 // One indexed triangle mesh with the 32-byte vertex layout (uv, normal, position).

@@ -160,7 +160,7 @@ int Sound::init() {
   }
   // Capture and --shot render demo time, not wall time: the mix follows that time through
   // advanceTo() instead of a device, so the spectrum and the beat flash match each frame.
-  followsDemoTime = config.captureEnabled || programOptions().shotTime.has_value();
+  followsDemoTime = demoTimeWanted || config.captureEnabled || programOptions().shotTime.has_value();
   if (followsDemoTime) output = audio::OutputType::Offline;
   system->setDriver(config.soundDriver);
   system->setOutput(output);

@@ -75,6 +75,9 @@ class Sound {
   audio::CreateSoundExInfo createInfo{};
   bool loaded = false;
   bool followsDemoTime = false;  // offline output driven by advanceTo()
+  // Set before init() by a tool that steps demo time itself (bench_timeline), so that the
+  // spectrum and the beat flash of each frame are those of its instant, run after run.
+  bool demoTimeWanted = false;
   int64_t mixedFrames = 0;
   double seekTarget = -1.0, seekAt = 0.0;  // the last seek, until it is heard (getHeardTime)
   int musicRate = 44100;
