@@ -144,6 +144,10 @@ void DemoPlayer::renderParts(float time) {
   glDepthMask(GL_TRUE);
   mixFactor = 0.0f;
   wipeFactor = 0.0f;
+  // With post-processing the parts are drawn straight into the chain's scene target when it
+  // can take them, which saves copying the view out of the back buffer; the spectrum
+  // display, drawn later over the parts' depth, keeps the back buffer.
+  if (renderer.postprocess && !renderer.spectrum && post.canDrawIntoScene()) post.beginScene();
   glClear(GL_COLOR_BUFFER_BIT);
 
   for (unsigned i = 0; i < entryCount; ++i) {
@@ -177,7 +181,11 @@ void DemoPlayer::renderParts(float time) {
       cgGLSetParameter1f(cgGetNamedEffectParameter(effect, p.parameterName.c_str()), p.value);
     }
   }
-  if (renderer.postprocess) post.run(time, mixFactor, wipeFactor);
+  // The beat flash rides in the chain's final pass, unless the spectrum display, which the
+  // flash covers too, is drawn between the two.
+  renderer.flashInPost = renderer.postprocess && !renderer.spectrum;
+  if (renderer.postprocess)
+    post.run(time, mixFactor, wipeFactor, renderer.flashInPost ? renderer.beatFlash(runtime->sound->getSpectrum()) : 0.0f);
 }
 
 double DemoPlayer::followMusic() {

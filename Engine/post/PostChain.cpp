@@ -31,7 +31,16 @@ int PostChain::createTargets(int w, int h) {
     target->create(std::max(width >> 2, 1u), std::max(height >> 2, 1u));
     if (target->checkStatus() != 0) return 1;
   }
-  if (createDepthRenderbuffer(scene.width, scene.height, depthRenderbuffer) == 0) scene.attachDepth(depthRenderbuffer);
+  depthAttached = false;
+  if (createDepthRenderbuffer(scene.width, scene.height, depthRenderbuffer) == 0) {
+    scene.attachDepth(depthRenderbuffer);
+    scene.bind();
+    depthAttached = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+  }
+  GLint sampleBuffers = 0;
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
+  windowMultisampled = sampleBuffers > 0;
   return 0;
 }
 
@@ -65,11 +74,18 @@ void PostChain::apply(const Shader& shader) const {
 void PostChain::copyViewBand(const RenderTarget& target) const {
   const UserConfig& config = Runtime::instance()->screen->config;
   glBindTexture(GL_TEXTURE_2D, target.texture);
-  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, (config.height - config.viewportHeight) / 2,
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, drawingIntoScene ? 0 : (config.height - config.viewportHeight) / 2,
                       static_cast<GLsizei>(target.width), static_cast<GLsizei>(target.height));
 }
 
-void PostChain::run(float t, float mixFactor, float wipeFactor) {
+void PostChain::beginScene() {
+  glPushAttrib(GL_VIEWPORT_BIT);
+  scene.bind();
+  glViewport(0, 0, static_cast<GLsizei>(scene.width), static_cast<GLsizei>(scene.height));
+  drawingIntoScene = true;
+}
+
+void PostChain::run(float t, float mixFactor, float wipeFactor, float flash) {
   glPushAttrib(GL_VIEWPORT_BIT);
 
   if (mixFactor != 0.0f || wipeFactor != 0.0f) {
@@ -88,7 +104,7 @@ void PostChain::run(float t, float mixFactor, float wipeFactor) {
     }
   }
 
-  copyViewBand(scene);
+  if (!drawingIntoScene) copyViewBand(scene);
 
   bloom.bind();
   glViewport(0, 0, static_cast<GLsizei>(bloom.width), static_cast<GLsizei>(bloom.height));
@@ -106,8 +122,16 @@ void PostChain::run(float t, float mixFactor, float wipeFactor) {
 
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
   glPopAttrib();
+  if (drawingIntoScene) {
+    // Back to the view band of the window, whose letterbox bars nothing has cleared.
+    glPopAttrib();
+    drawingIntoScene = false;
+    const UserConfig& config = Runtime::instance()->screen->config;
+    if (config.height != config.viewportHeight) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  }
 
   setSampler(final, "RT", scene.texture);
   setSampler(final, "Blur1", bloom.texture);
+  setFloat(final, "Flash", flash);
   apply(final);
 }

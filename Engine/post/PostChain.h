@@ -7,6 +7,11 @@
 // with the GL and effect contexts current; run() once per frame after the parts are drawn.
 // The frame copies the outgoing and incoming parts into transitionA and transitionB with
 // copyViewBand(). Nothing here allocates per frame.
+//
+// Where the window is not multisampled and the scene target has its depth renderbuffer, the
+// frame may draw its parts straight into the scene target (beginScene() before them, run()
+// after): the picture is the same, without the copy of the whole view band out of the back
+// buffer that run() otherwise starts with.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +31,9 @@ struct PostChain {
   MmfMesh cube;  // loaded with the rest; no pass draws it
   RenderTarget scene, transitionA, transitionB, bloom, bloomTemp;
   uint32_t depthRenderbuffer = 0;
+  bool depthAttached = false;
+  bool windowMultisampled = false;
+  bool drawingIntoScene = false;  // between beginScene() and run()
 
   // The five targets for a view of w x h (bloom at w/4 x h/4) and the depth renderbuffer
   // on the scene target. 0, or 1 when a target is incomplete. A renderbuffer that cannot
@@ -34,9 +42,18 @@ struct PostChain {
   // The quad and cube meshes, the gradient texture and the seven effects. 0, or 1 at the
   // first one that fails to load.
   int load(Loader& loader);
-  // One frame of post-processing over the back buffer's view band.
-  void run(float t, float mixFactor, float wipeFactor);
-  // Copies the view band of the back buffer into `target`'s texture.
+  // One frame of post-processing over the back buffer's view band (or, after beginScene(),
+  // over the scene target). `flash` (0 to 1) whitens the result in the final pass as the
+  // beat flash's blended white quad would over it.
+  void run(float t, float mixFactor, float wipeFactor, float flash = 0.0f);
+  // Whether the parts can be drawn into the scene target: it has depth and the window has
+  // no multisampling that the copy would resolve.
+  bool canDrawIntoScene() const { return depthAttached && !windowMultisampled; }
+  // Binds the scene target with a viewport over all of it; run() finishes the frame in the
+  // back buffer and restores the viewport.
+  void beginScene();
+  // Copies the view band of the frame being drawn (the back buffer's, or the scene target
+  // after beginScene()) into `target`'s texture.
   void copyViewBand(const RenderTarget& target) const;
   // Sets the first pass of `shader`'s technique, draws the quad over the viewport, resets.
   void apply(const Shader& shader) const;

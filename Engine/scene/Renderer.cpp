@@ -113,12 +113,18 @@ void Renderer::drawSpectrum() {
       glTranslatef(0.03f, 0, 0);
     }
   }
+  if (!flashInPost) {
+    const float strength = beatFlash(s);
+    if (strength > 0.0f) fadeQuad(4, strength);
+  }
+}
+
+float Renderer::beatFlash(const float* s) const {
   // The flash bin is 1-based; out-of-range values (the tweak bar allows 0 to 512) read
   // nothing outside the 512 bands.
   // A flash too faint to move any 8-bit channel by half a step is not drawn: blending the
   // whole view costs as much as a post pass and would change nothing.
-  if (fftControl > 0 && fftControl <= 512) {
-    const float strength = s[fftControl - 1] * 0.1f;
-    if (strength >= 0.5f / 255.0f) fadeQuad(4, strength);
-  }
+  if (!s || fftControl <= 0 || fftControl > 512) return 0.0f;
+  const float strength = s[fftControl - 1] * 0.1f;
+  return strength >= 0.5f / 255.0f ? std::min(strength, 1.0f) : 0.0f;
 }

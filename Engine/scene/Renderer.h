@@ -19,8 +19,12 @@ class Renderer {
   // A full-view fade: kinds 1 and 2 black, 3 and 4 white; x (clamped to 0..1) is the
   // opacity for kinds 2 and 4 and 1 - x for the others.
   void fadeQuad(int kind, float x);
-  // The spectrum and wave display (when `spectrum` is on) and the beat flash.
+  // The spectrum and wave display (when `spectrum` is on) and the beat flash, unless
+  // flashInPost says the post chain's last pass has already drawn it.
   void drawSpectrum();
+  // The beat flash's opacity for spectrum s: a tenth of the flash bin's magnitude, clamped
+  // to 1; 0 when the bin is off or the flash too faint to move an 8-bit channel by half a step.
+  float beatFlash(const float* s) const;
 
   Runtime* runtime = nullptr;
 
@@ -33,6 +37,9 @@ class Renderer {
   bool spectrum = false;
   int fftControl = 2;  // flash bin, 0 to 512; 0 disables the beat flash
   const float* spectrumData = nullptr;
+  // Set by the demo frame when the post chain's final pass whitens the picture by the beat
+  // flash itself, which saves blending a full-view quad over it afterwards.
+  bool flashInPost = false;
 
   // Scene matrices and the camera record (Motion.h computes them). Matrices are row-major,
   // except projectionMatrix, which is kept in GL order.

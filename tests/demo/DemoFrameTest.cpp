@@ -1,6 +1,8 @@
 // The demo frame under the test display: which parts draw when, their fades, the post
 // chain's bloom, and the cross-fade and wipe between two test parts.
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "DemoFixtures.h"
 
@@ -75,6 +77,54 @@ TEST_F(DemoFrame, PostChainKeepsDarkPicturesAndBloomsBrightLights) {
   EXPECT_EQ(odd.bloom.height, 35u);
   EXPECT_EQ(odd.bloomTemp.height, 35u);
   EXPECT_EQ(odd.scene.height, 142u);
+}
+
+TEST_F(DemoFrame, PartsDrawnIntoTheSceneTargetMatchTheCopyAndTheFlashRidesInTheFinalPass) {
+  // The same bloomed frame through the back buffer's copy (which the spectrum display keeps)
+  // and drawn straight into the scene target.
+  DemoPlayer player;
+  player.addPart(new FlatPart(1.0f, nullptr, 0.1f), 0.0f, 10.0f, 0.0f, 0.0f);
+  std::vector<Picture> p;
+  bool direct = false;
+  float flashes[2] = {-1.0f, -1.0f};
+  const int code = run([&] { return player.initPost(); },
+                       [&] {
+                         Renderer& renderer = *Runtime::instance()->renderer;
+                         direct = player.post.canDrawIntoScene();
+                         renderer.spectrum = true;
+                         player.renderParts(5.0f);
+                         p.push_back(readBack());
+                         renderer.spectrum = false;
+                         glClearColor(0.5f, 0.5f, 0.5f, 1);  // anything left in the bars would show
+                         glClear(GL_COLOR_BUFFER_BIT);
+                         glClearColor(0, 0, 0, 1);
+                         player.renderParts(5.0f);
+                         p.push_back(readBack());
+                         // A 0.3 grey picture whitened by half by the final pass, as the
+                         // blended white quad did: 77 + (255 - 77) / 2.
+                         renderer.postprocess = false;
+                         delete player.entries[0].part;
+                         player.entries[0].part = new FlatPart(0.3f);
+                         player.renderParts(5.0f);
+                         player.post.run(5.0f, 0.0f, 0.0f, 0.5f);
+                         p.push_back(readBack());
+                         float bands[512] = {};
+                         bands[1] = 20.0f;  // flash bin 2: a tenth, clamped to 1
+                         flashes[0] = renderer.beatFlash(bands);
+                         bands[1] = 0.01f;  // under half an 8-bit step: not drawn
+                         flashes[1] = renderer.beatFlash(bands);
+                       });
+  ASSERT_EQ(code, 0);
+  ASSERT_EQ(p.size(), 3u);
+  EXPECT_EQ(flashes[0], 1.0f);
+  EXPECT_EQ(flashes[1], 0.0f);
+  EXPECT_TRUE(direct);
+  int worst = 0;
+  for (size_t i = 0; i < p[0].rgb.size(); ++i) worst = std::max(worst, std::abs(p[0].rgb[i] - p[1].rgb[i]));
+  EXPECT_LE(worst, 1);
+  EXPECT_EQ(p[1].at(128, 10), 0);
+  EXPECT_EQ(p[1].at(128, kViewBottom + 5), 0);
+  EXPECT_NEAR(p[2].at(128, 96), 166, 1);
 }
 
 TEST_F(DemoFrame, CrossFadeMixesTheTwoPartsByTheWindowsProgress) {
