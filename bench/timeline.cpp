@@ -16,8 +16,9 @@
 // end: median and p95 frame time, wall time, and the CPU time per frame of every thread
 // (the rasteriser's included), the figure that stays comparable while the machine is busy.
 // --size runs one size only. --fragments also counts the fragments each phase writes
-// (GL_SAMPLES_PASSED: those that pass the depth test) and, for the city, the fragments and
-// the time (each surface drawn and finished on its own) of every effect, as means per frame:
+// (GL_SAMPLES_PASSED: those that pass the depth test) and, for the city, the triangles
+// submitted, the fragments and the time (each surface drawn and finished on its own) of
+// every effect, as means per frame:
 // where the fragment shading goes and how much is overdraw. Needs a display (scripts/with-display.sh; its Xvfb screen must
 // hold the window: PYLON_XVFB_SCREEN=1920x1200x24). Each phase ends with glFinish so it
 // carries its own GPU work; see Demo/FrameProfile.h.
@@ -89,7 +90,7 @@ class EffectProbe : public SurfaceProbe {
  public:
   struct Cost {
     double ms = 0.0;
-    uint64_t fragments = 0;
+    uint64_t fragments = 0, triangles = 0;
     size_t draws = 0;
   };
   std::map<std::string, Cost> costs;
@@ -106,12 +107,18 @@ class EffectProbe : public SurfaceProbe {
     }
     glFinish();
     frameProfile().takeFragments();
+    if (query == 0) glGenQueries(1, &query);
+    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
     started = nowMs();
   }
   void after() override {
     glFinish();
     Cost& c = costs[current];
     c.ms += nowMs() - started;
+    glEndQuery(GL_PRIMITIVES_GENERATED);
+    GLuint triangles = 0;
+    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &triangles);
+    c.triangles += triangles;
     c.fragments += frameProfile().takeFragments();
     ++c.draws;
   }
@@ -119,6 +126,7 @@ class EffectProbe : public SurfaceProbe {
  private:
   std::string current;
   double started = 0.0;
+  GLuint query = 0;
 };
 
 }  // namespace
@@ -236,9 +244,11 @@ int main(int argc, char** argv) {
       std::printf("  %-8s %12.0f  %5.2f x\n", framePhaseName(static_cast<FramePhase>(p)),
                   phaseFragments[static_cast<size_t>(p)] / n, phaseFragments[static_cast<size_t>(p)] / n / pixels);
     std::printf("the city by effect, per frame (mean; each surface finished on its own)\n");
-    std::printf("  %-24s %6s %12s %6s %8s %9s\n", "effect", "draws", "fragments", "x", "ms", "ns/frag");
+    std::printf("  %-24s %6s %9s %12s %6s %8s %9s\n", "effect", "draws", "triangles", "fragments", "x", "ms",
+                "ns/frag");
     for (const auto& [name, c] : probe.costs)
-      std::printf("  %-24s %6.1f %12.0f %6.2f %8.2f %9.1f\n", name.c_str(), static_cast<double>(c.draws) / n,
+      std::printf("  %-24s %6.1f %9.0f %12.0f %6.2f %8.2f %9.1f\n", name.c_str(), static_cast<double>(c.draws) / n,
+                  static_cast<double>(c.triangles) / n,
                   static_cast<double>(c.fragments) / n, static_cast<double>(c.fragments) / n / pixels, c.ms / n,
                   c.fragments ? 1e6 * c.ms / static_cast<double>(c.fragments) : 0.0);
   }
