@@ -54,21 +54,59 @@ std::string programLog(GLuint program) {
 }
 
 // The text handed to the GL for one program: the version line of the profile, a uniform for
-// every effect parameter, the shared blocks and the program's own code. #line directives keep
-// the GL's messages on the effect file's line numbers.
-std::string programSource(const EffectDesc& desc, const ProgramDesc& program, int version) {
-  // Before GLSL 3.30 "#line n" numbers the line after it n + 1; from 3.30 on, n.
-  const auto lineDirective = [version](int line) {
-    return "#line " + std::to_string(version < 330 ? line - 1 : line) + "\n";
+// every effect parameter, the shared blocks and the program's own code, with the effect
+// file's line of every line of that text, so that the GL's messages can be put back on the
+// file's lines (the version line counts as the program's first line, a uniform as its
+// parameter's declaration).
+struct ProgramText {
+  std::string source;
+  std::vector<int> fileLines;  // fileLines[n - 1]: the file's line of the text's line n
+};
+
+ProgramText programText(const EffectDesc& desc, const ProgramDesc& program, int version) {
+  ProgramText text;
+  const auto add = [&text](const std::string& code, int firstLine) {
+    text.source += code + "\n";
+    int line = firstLine;
+    text.fileLines.push_back(line);
+    for (char c : code)
+      if (c == '\n') text.fileLines.push_back(++line);
   };
-  std::string source = "#version " + std::to_string(version);
-  if (version >= 150) source += " compatibility";
-  source += "\n";
+  add("#version " + std::to_string(version) + (version >= 150 ? " compatibility" : ""), program.line);
   for (const ParameterDesc& parameter : desc.parameters)
-    source += std::string("uniform ") + typeInfo(parameter.type).glslName + " " + parameter.name + ";\n";
-  for (const SharedCodeDesc& shared : desc.shared) source += lineDirective(shared.line) + shared.code + "\n";
-  source += lineDirective(program.line) + program.code + "\n";
-  return source;
+    add(std::string("uniform ") + typeInfo(parameter.type).glslName + " " + parameter.name + ";", parameter.line);
+  for (const SharedCodeDesc& shared : desc.shared) add(shared.code, shared.line);
+  add(program.code, program.line);
+  return text;
+}
+
+// The GL's compile log with each message on the effect file's line: "line L, column C: WHAT:
+// message" for Mesa's "0:LINE(COL): message" and "line L: WHAT: message" for the
+// "0(LINE) : message" form; a message in another form keeps its text, on the block's line.
+std::string locatedLog(const std::string& log, const ProgramText& text, int blockLine, const std::string& what) {
+  std::string out;
+  size_t from = 0;
+  while (from < log.size()) {
+    size_t end = log.find('\n', from);
+    if (end == std::string::npos) end = log.size();
+    const std::string message = log.substr(from, end - from);
+    from = end + 1;
+    if (message.find_first_not_of(" \t\r") == std::string::npos) continue;
+    int source = 0, line = 0, column = 0, consumed = 0;
+    std::string where;
+    if (std::sscanf(message.c_str(), "%d:%d(%d): %n", &source, &line, &column, &consumed) == 3 && consumed > 0) {
+      where = ", column " + std::to_string(column);
+    } else if (std::sscanf(message.c_str(), "%d(%d) : %n", &source, &line, &consumed) == 2 && consumed > 0) {
+    } else {
+      line = 0;
+      consumed = 0;
+    }
+    const bool mapped = line >= 1 && static_cast<size_t>(line) <= text.fileLines.size();
+    const int fileLine = mapped ? text.fileLines[static_cast<size_t>(line - 1)] : blockLine;
+    out += "line " + std::to_string(fileLine) + (mapped ? where : "") + ": " + what + ": " +
+           message.substr(static_cast<size_t>(consumed)) + "\n";
+  }
+  return out;
 }
 
 class Builder {
@@ -128,17 +166,19 @@ class Builder {
     if (compiled.count(key)) return true;
     if (failed.count(key)) return false;
     const ProgramDesc& program = desc.programs[static_cast<size_t>(ref.program)];
-    const std::string source = programSource(desc, program, ref.profileVersion);
+    const ProgramText text = programText(desc, program, ref.profileVersion);
     GLuint shader = glCreateShader(program.vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
     effect.shaders.push_back(shader);
-    const char* text = source.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
+    const char* source = text.source.c_str();
+    glShaderSource(shader, 1, &source, nullptr);
     glCompileShader(shader);
     GLint ok = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
     if (!ok) {
-      listing += "line " + std::to_string(program.line) + ": " + (program.vertex ? "glsl_vertex" : "glsl_fragment") +
-                 " '" + program.name + "' did not compile with " + ref.profile + ":\n" + shaderLog(shader) + "\n";
+      const std::string what = std::string(program.vertex ? "glsl_vertex" : "glsl_fragment") + " '" + program.name +
+                               "' did not compile with " + ref.profile;
+      const std::string messages = locatedLog(shaderLog(shader), text, program.line, what);
+      listing += messages.empty() ? "line " + std::to_string(program.line) + ": " + what + "\n" : messages;
       failed.insert(key);
       return false;
     }

@@ -184,11 +184,35 @@ technique t { pass p { VertexProgram = compile glsl120 quadVS; FragmentProgram =
   EXPECT_EQ(cgCreateEffect(context, broken.c_str(), nullptr), nullptr);
   cgGetLastErrorString(&error);
   EXPECT_EQ(error, CG_COMPILER_ERROR);
+  // The GL's own message, put on the effect file's line of the mistake.
   const std::string listing = cgGetLastListing(context);
-  EXPECT_EQ(listing.rfind("line 6: glsl_fragment 'brokenFS' did not compile with glsl120:\n", 0), 0u) << listing;
-  // The GL's own message carries the effect file's line of the mistake.
-  EXPECT_NE(listing.find("8"), std::string::npos) << listing;
+  EXPECT_EQ(listing.rfind("line 8, column ", 0), 0u) << listing;
+  EXPECT_NE(listing.find(": glsl_fragment 'brokenFS' did not compile with glsl120: "), std::string::npos) << listing;
   EXPECT_NE(listing.find("undefinedThing"), std::string::npos) << listing;
+
+  // Whatever the runtime puts before the code (version, uniforms, shared blocks), in any
+  // profile: a mistake in a shared block, a uniform that clashes with the code, a mistake
+  // after them in a newer profile.
+  const auto firstLine = [&](const std::string& text) {
+    EXPECT_EQ(cgCreateEffect(context, text.c_str(), nullptr), nullptr);
+    const std::string all = cgGetLastListing(context);
+    return all.substr(0, all.find('\n'));
+  };
+  const std::string shared = "float gain = 2.0;\nglsl_shared {\n varying vec2 uv;\n float k = ;\n}\n"
+                             "glsl_fragment fs {\n void main() { gl_FragColor = vec4(uv, k, gain); }\n}\n"
+                             "technique t { pass p { FragmentProgram = compile PROFILE fs; } }\n";
+  for (const char* profile : {"glsl120", "glsl130", "glsl330"}) {
+    std::string text = shared;
+    text.replace(text.find("PROFILE"), 7, profile);
+    EXPECT_EQ(firstLine(text).rfind("line 4, column ", 0), 0u) << profile << ": " << cgGetLastListing(context);
+    text.replace(text.find("float k = ;"), 11, "float k = 1.0;");
+    text.replace(text.find("gain); }"), 8, "gain); }\n void main() { }");
+    EXPECT_EQ(firstLine(text).rfind("line 8, column ", 0), 0u) << profile << ": " << cgGetLastListing(context);
+  }
+  const std::string clash = "\nfloat gain = 2.0;\nglsl_fragment fs {\n vec4 gain;\n void main() { gl_FragColor = gain; }\n}\n"
+                            "technique t { pass p { FragmentProgram = compile glsl120 fs; } }\n";
+  const std::string clashLine = firstLine(clash);
+  EXPECT_TRUE(clashLine.rfind("line 2, ", 0) == 0 || clashLine.rfind("line 4, ", 0) == 0) << clashLine;
 
   // The next creation starts clean.
   create(std::string(kQuadPrograms));
