@@ -9,6 +9,8 @@
 #include "Scene01.h"
 #include "SceneOverride.h"
 #include "cg/Cg.h"
+#include "gui/TweakGui.h"
+#include "post/PostChain.h"
 #include "platform/MessageBox.h"
 #include "resources/Loader.h"
 #include "runtime/Logger.h"
@@ -32,6 +34,21 @@ bool isImage(const std::string& extension) {
   return extension == "png" || extension == "jpg" || extension == "jpeg" || extension == "tga" || extension == "bmp";
 }
 
+// Why effect file `member` did not load, one line per message of the effect runtime's
+// listing ("line N...: ..." on the file's own lines), each naming the file.
+std::string effectProblem(const std::string& member) {
+  const char* listing = cgGetLastListing(Runtime::instance()->screen->cgContext);
+  const std::string text = listing && *listing ? listing : "no technique validates on this GL";
+  std::string why;
+  for (size_t from = 0; from < text.size();) {
+    size_t end = text.find('\n', from);
+    if (end == std::string::npos) end = text.size();
+    if (end > from) why += (why.empty() ? "" : "\n") + member + ": " + text.substr(from, end - from);
+    from = end + 1;
+  }
+  return why + " (the last good effect stays)";
+}
+
 // Message boxes of a reload go to standard error: a modal box would stop the demo.
 struct QuietBoxes {
   QuietBoxes() { platform::setUnattended(true); }
@@ -40,9 +57,10 @@ struct QuietBoxes {
 
 }  // namespace
 
-int LiveEdit::start(const ProgramOptions& options, Scene01* scene, std::string& problem) {
+int LiveEdit::start(const ProgramOptions& options, Scene01* scene, PostChain* chain, std::string& problem) {
   if (!options.watch) return 0;
   part = scene;
+  post = chain;
   watch = std::make_unique<platform::FileWatch>();
   const Loader& loader = *Runtime::instance()->loader;
   if (loader.directory) {
@@ -59,6 +77,9 @@ int LiveEdit::start(const ProgramOptions& options, Scene01* scene, std::string& 
     return 1;
   }
   active = true;
+  *Runtime::instance()->logger << ("watching for saved files: " + (dataDirectory.empty() ? sceneDirectory : dataDirectory) +
+                                   (dataDirectory.empty() || sceneDirectory.empty() ? "" : " and " + sceneDirectory) +
+                                   "\n");
   return 0;
 }
 
@@ -105,9 +126,10 @@ int LiveEdit::reloadMember(const std::string& member) {
   const std::string extension = extensionOf(member);
   if (extension == "cgfx") return reloadEffect(member);
   if (isImage(extension)) return reloadTexture(member);
-  if (extension == "mmf" && part) {
+  if (extension == "mmf") {
     QuietBoxes quiet;
-    const int result = part->reloadCarMesh(member);
+    const int result = part ? part->reloadCarMesh(member) : 2;
+    if (result == 2) return reloadPostMesh(member);
     if (result == 0) succeed(member);
     else if (result == 1) fail(member, member + ": the mesh does not load (see the log); the last good one stays");
     return result == 0 ? 0 : 1;
@@ -116,30 +138,84 @@ int LiveEdit::reloadMember(const std::string& member) {
 }
 
 int LiveEdit::reloadEffect(const std::string& member) {
-  if (!part) return 1;
-  KestrelLibDynamic& city = part->city;
-  Loader& loader = *Runtime::instance()->loader;
   int replaced = 0;
-  for (int k = 0; k < city.shader_size() && static_cast<size_t>(k) < city.effects.size(); ++k) {
-    if (folded(city.shader(k).source()) != folded(member)) continue;
-    QuietBoxes quiet;
-    KestrelLibDynamic compiled;
-    const int result = loader.loadSceneShader(*city.mutable_shader(k), compiled);
-    CGeffect effect = compiled.effects.empty() ? nullptr : compiled.effects[0];
-    if (result != 0) {
-      const char* listing = cgGetLastListing(Runtime::instance()->screen->cgContext);
-      std::string why = listing && *listing ? listing : "no technique validates on this GL";
-      while (!why.empty() && why.back() == '\n') why.pop_back();
-      if (effect) cgDestroyEffect(effect);
-      fail(member, member + ": " + why + " (the last good effect stays)");
-      return 1;
+  if (part) {
+    KestrelLibDynamic& city = part->city;
+    Loader& loader = *Runtime::instance()->loader;
+    for (int k = 0; k < city.shader_size() && static_cast<size_t>(k) < city.effects.size(); ++k) {
+      if (folded(city.shader(k).source()) != folded(member)) continue;
+      QuietBoxes quiet;
+      KestrelLibDynamic compiled;
+      const int result = loader.loadSceneShader(*city.mutable_shader(k), compiled);
+      CGeffect effect = compiled.effects.empty() ? nullptr : compiled.effects[0];
+      if (result != 0) {
+        const std::string why = effectProblem(member);
+        if (effect) cgDestroyEffect(effect);
+        fail(member, why);
+        return 1;
+      }
+      if (city.effects[static_cast<size_t>(k)]) cgDestroyEffect(city.effects[static_cast<size_t>(k)]);
+      city.effects[static_cast<size_t>(k)] = effect;
+      city.techniques[static_cast<size_t>(k)] = compiled.techniques[0];
+      ++replaced;
     }
-    if (city.effects[static_cast<size_t>(k)]) cgDestroyEffect(city.effects[static_cast<size_t>(k)]);
-    city.effects[static_cast<size_t>(k)] = effect;
-    city.techniques[static_cast<size_t>(k)] = compiled.techniques[0];
+  }
+  std::vector<Shader*> held;
+  if (part) held.push_back(&part->carEffect);
+  if (post)
+    held.insert(held.end(), {&post->brightPass, &post->gaussH, &post->gaussV, &post->final, &post->overlay,
+                             &post->mixer, &post->wipe});
+  for (Shader* shader : held) {
+    if (folded(shader->source) != folded(member)) continue;
+    if (reloadHeldEffect(*shader, member) != 0) return 1;
     ++replaced;
   }
   if (replaced == 0) return 1;
+  succeed(member);
+  return 0;
+}
+
+// An effect the demo holds in a Shader (cars, post chain): the Shader keeps its place, so
+// whoever holds it draws the new effect from the next frame on.
+int LiveEdit::reloadHeldEffect(Shader& shader, const std::string& member) {
+  QuietBoxes quiet;
+  Runtime& runtime = *Runtime::instance();
+  Shader fresh;
+  fresh.source = shader.source;
+  if (runtime.loader->compileShader(fresh) != 0) {
+    const std::string why = effectProblem(member);
+    if (fresh.effect) cgDestroyEffect(fresh.effect);
+    fail(member, why);
+    return 1;
+  }
+  if (runtime.tweakGui)
+    for (TweakParameter& parameter : runtime.tweakGui->parameters)
+      if (parameter.effect == shader.effect) parameter.effect = fresh.effect;
+  if (shader.effect) cgDestroyEffect(shader.effect);
+  shader.effect = fresh.effect;
+  shader.technique = fresh.technique;
+  return 0;
+}
+
+// The post chain's meshes: the text-form quad it draws every pass with, and the cube it
+// loads (and does not draw).
+int LiveEdit::reloadPostMesh(const std::string& member) {
+  const std::string key = folded(member);
+  if (!post || (key != "objects/quad.mmf" && key != "objects/cube_env100out.mmf")) return 1;
+  Loader& loader = *Runtime::instance()->loader;
+  MmfMesh fresh;
+  const bool quad = key == "objects/quad.mmf";
+  if ((quad ? loader.loadMmf(fresh) : loader.loadBinMmf(key, fresh)) != 0 || fresh.points.empty()) {
+    fail(member, member + ": the mesh does not load (see the log); the last good one stays");
+    return 1;
+  }
+  MmfMesh& mesh = quad ? post->quad : post->cube;
+  if (quad) {
+    loader.uploadMesh(fresh, GL_STATIC_DRAW);
+    const GLuint old[2] = {mesh.indexBuffer, mesh.vertexBuffer};
+    glDeleteBuffers(2, old);
+  }
+  mesh = std::move(fresh);
   succeed(member);
   return 0;
 }

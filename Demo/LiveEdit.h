@@ -1,16 +1,19 @@
 // LiveEdit: the player's --watch. Files saved while the production plays are reloaded in
 // place, without a restart and without touching the demo time or the tweak GUI:
-//   - an effect of the scene ("*.cgfx"): recompiled; when it fails the last good effect stays
-//     and the error, with its line, shows over the picture and in the log until a save that
-//     compiles;
+//   - an effect ("*.cgfx") of the scene, the cars or the post-processing chain: recompiled;
+//     when it fails the last good effect stays and the error, with its file and line, shows
+//     over the picture and in the log until a save that compiles. The tweak GUI's parameters
+//     of a replaced effect move to the new one with their values (a parameter the new text
+//     adds is not offered to the GUI until the next start);
 //   - an image of the scene or the cars: a new GL texture, the old one deleted;
-//   - the car meshes ("*.mmf"): uploaded again, the old buffers deleted;
+//   - the car meshes and the post chain's quad and cube ("*.mmf"): read (and uploaded)
+//     again, the old buffers deleted;
 //   - the scene file ("city-03.pb" in the data directory, or the --scene glTF file and the
 //     files beside it): imported again; the new scene replaces the old, whose buffers,
 //     textures and effects are released.
 // Created by the player once the production is loaded (start()), polled once per frame
 // (poll()). Watching needs --data DIR (loose files) and/or --scene; a ZIP archive is not
-// watched. The post-processing and car effects are not reloaded: the tweak GUI holds them.
+// watched.
 #pragma once
 
 #include <map>
@@ -20,13 +23,16 @@
 #include "platform/FileWatch.h"
 
 struct ProgramOptions;
+struct PostChain;
+struct Shader;
 class Scene01;
 class KestrelLibDynamic;
 
 class LiveEdit {
  public:
-  // 0 when watching (or when --watch is off); 1 with the reason in `error`.
-  int start(const ProgramOptions& options, Scene01* scene, std::string& error);
+  // 0 when watching (or when --watch is off); 1 with the reason in `error`. `scene` and
+  // `post` (either may be null) hold what is reloaded besides the scene file.
+  int start(const ProgramOptions& options, Scene01* scene, PostChain* post, std::string& error);
   // Reloads what was saved since the last call. Returns the number of files reloaded.
   int poll();
   // Reloads one data member (or the scene, for "city-03.pb") as if it had been saved.
@@ -43,12 +49,15 @@ class LiveEdit {
  private:
   int reloadEffect(const std::string& member);
   int reloadTexture(const std::string& member);
+  int reloadHeldEffect(Shader& shader, const std::string& member);
+  int reloadPostMesh(const std::string& member);
   void fail(const std::string& member, const std::string& problem);
   void succeed(const std::string& member);
 
   std::map<std::string, std::string> problems;  // member -> why its last reload failed
   bool active = false;
   Scene01* part = nullptr;
+  PostChain* post = nullptr;
   std::string dataDirectory;  // "" unless --data names a directory
   std::string sceneFile, sceneDirectory;
   std::unique_ptr<platform::FileWatch> watch;

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     Scene01* scene = nullptr;
     for (unsigned i = 0; i < demoPlayer().entryCount && !scene; ++i) scene = dynamic_cast<Scene01*>(demoPlayer().entries[i].part);
     std::string failure;
-    if (liveEdit.start(options, scene, failure) != 0) {
+    if (liveEdit.start(options, scene, &demoPlayer().post, failure) != 0) {
       platform::showMessageBox(failure, "LiveEdit::start", platform::MessageIcon::Error);
       return 1;
     }

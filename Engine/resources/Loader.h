@@ -115,8 +115,11 @@ class Loader {
   // Effect loading: compiles `shader.source` in the Screen's Cg context and keeps the first
   // technique that validates. 0 when one did, 1 otherwise (each step logged). loadShader
   // then offers the effect's float parameters to the tweak GUI (exposeParameters, which
-  // does nothing while the GUI switch is off and always returns 0).
+  // does nothing while the GUI switch is off and always returns 0); compileShader does not
+  // (a reload whose parameters the GUI already holds). On failure `shader.effect` may hold
+  // the effect that did not validate: the caller destroys it.
   int loadShader(Shader& shader);
+  int compileShader(Shader& shader);
   int exposeParameters(Shader& shader);
   // Logs the context's last effect error with its compiler listing; nothing when none.
   void reportCgError();

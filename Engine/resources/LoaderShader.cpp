@@ -52,6 +52,12 @@ std::string formatNumber(float value) {
 }  // namespace
 
 int Loader::loadShader(Shader& shader) {
+  if (compileShader(shader) != 0) return 1;
+  exposeParameters(shader);
+  return 0;
+}
+
+int Loader::compileShader(Shader& shader) {
   std::unique_ptr<char[]> text = readEffectText(*this, shader.source);
   if (!text) return 1;
   shader.effect = cgCreateEffect(cgContextOf(runtime), text.get(), nullptr);
@@ -65,7 +71,6 @@ int Loader::loadShader(Shader& shader) {
   }
   log() << "using technique " << cgGetTechniqueName(technique) << "\n";
   shader.technique = technique;
-  exposeParameters(shader);
   return 0;
 }
 

@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include "DemoFixtures.h"
+#include "LiveEdit.h"
 #include "Scene01.h"
 #include "cg/Cg.h"
 #include "gui/TweakGui.h"
 #include "platform/tweakbar/TweakBar.h"
 #include "runtime/Timer.h"
 #include "sound/Sound.h"
+#include "support/TestSupport.h"
 
 using namespace demo_fixtures;
 
@@ -41,9 +44,20 @@ double brightness(const Picture& p) {
 
 using TweakRun = DemoRun;
 
-// One case: the bar library starts once per process.
+// One case: the bar library starts once per process. It plays from the archive's files
+// unpacked, so that --watch can reload what the bar holds.
 TEST_F(TweakRun, PlaybackCameraAndEffectParametersDriveTheRunningDemo) {
+  testing_support::ScratchDir data;
+  ASSERT_EQ(std::system(("'" + std::string(PYLON_BINARY_DIR) + "/pylon' unpack '" + programOptions().dataFile + "' '" +
+                         data.path() + "' >/dev/null")
+                            .c_str()),
+            0);
+  programOptions().dataFile = data.path();
   programOptions().gui = true;
+  programOptions().watch = true;
+  LiveEdit live;
+  double reloadChange = -1;
+  bool reloaded = false, rebound = false, oldGone = false;
   Scene01* scene = new Scene01();
   DemoPlayer player;
   player.addPart(scene, 0.0f, 120.0f, 2.0f, 4.0f);
@@ -55,7 +69,8 @@ TEST_F(TweakRun, PlaybackCameraAndEffectParametersDriveTheRunningDemo) {
       [&] {
         if (scene->init() != 0 || player.initPost() != 0) return 1;
         Runtime::instance()->sound->play();
-        return 0;
+        std::string problem;
+        return live.start(programOptions(), scene, &player.post, problem);
       },
       [&] {
         Runtime* runtime = Runtime::instance();
@@ -96,6 +111,21 @@ TEST_F(TweakRun, PlaybackCameraAndEffectParametersDriveTheRunningDemo) {
         cgGetParameterValuefr(
             cgGetNamedEffectParameter(static_cast<CGeffect>(player.post.brightPass.effect), "BloomSoftness"), 1, &v);
         pushedSoftness = v;
+
+        // --watch reloads the final composite's effect, the cars' effect and the quad while
+        // the bar holds the old effect's parameters: they move to the new effect with their
+        // tweaked values, so the picture stays as it was.
+        runtime->renderer->fftControl = 0;
+        player.renderParts(30.0f);
+        const Picture tweaked = readBack();
+        CGeffect old = player.post.final.effect;
+        reloaded = live.reloadMember("shaders/bloom-final.cgfx") == 0;
+        oldGone = old != player.post.final.effect && cgGetFirstTechnique(old) == nullptr;
+        reloaded = reloaded && live.reloadMember("shaders/cars.cgfx") == 0 && live.reloadMember("objects/quad.mmf") == 0;
+        player.renderParts(30.0f);
+        reloadChange = difference(tweaked, readBack());
+        for (const TweakParameter& p : runtime->tweakGui->parameters)
+          if (p.parameterName == "BloomIntensity") rebound = p.effect == player.post.final.effect && p.value == 4.0f;
       });
   ASSERT_EQ(code, 0);
   ASSERT_TRUE(barExists);
@@ -108,6 +138,10 @@ TEST_F(TweakRun, PlaybackCameraAndEffectParametersDriveTheRunningDemo) {
   EXPECT_GE(exposed, 8u);  // the post effects' parameters
   EXPECT_EQ(entries, exposed + 1);
   EXPECT_FLOAT_EQ(static_cast<float>(pushedSoftness), 0.9f);
+  EXPECT_TRUE(reloaded) << live.errorText();
+  EXPECT_TRUE(rebound);
+  EXPECT_TRUE(oldGone);
+  EXPECT_LT(reloadChange, 0.01);
 }
 
 TEST_F(TweakRun, WithTheSwitchOffThereIsNoBarAndNoEventReachesIt) {
