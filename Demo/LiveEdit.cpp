@@ -1,6 +1,9 @@
 #include "LiveEdit.h"
 
 #include <GL/glew.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -37,6 +40,9 @@ bool isImage(const std::string& extension) {
 // Why effect file `member` did not load, one line per message of the effect runtime's
 // listing ("line N...: ..." on the file's own lines), each naming the file.
 std::string effectProblem(const std::string& member) {
+  // An editor may save in two steps; the empty file between them never reached the runtime.
+  if (Runtime::instance()->loader->getSize(member) == 0)
+    return member + ": the file is empty or cannot be read (the last good effect stays)";
   const char* listing = cgGetLastListing(Runtime::instance()->screen->cgContext);
   const std::string text = listing && *listing ? listing : "no technique validates on this GL";
   std::string why;
@@ -118,6 +124,11 @@ int LiveEdit::poll() {
     }
   }
   if (scene && reloadScene() == 0) ++done;
+#ifdef __GLIBC__
+  // A reload frees what the old effect, scene or image held, the compiler's working memory
+  // among it; glibc keeps those pages for the process unless told to hand them back.
+  if (done > 0) malloc_trim(0);
+#endif
   return done;
 }
 
