@@ -11,17 +11,18 @@
 // writes MEMBER again with a comment in its GLSL blocks that makes the GL text new (V > 0
 // cycles through V texts instead, as when a file is saved back and forth), waits until the
 // file watch has brought it to the player's reload, and draws the frame at SECONDS (default
-// 60). Every K reloads (default 50) it prints the resident size, the heap's bytes in use
-// and the heap's size (mallinfo2); at the start and at the end also after malloc_trim(0),
-// which hands the heap's free pages back, so that what the heap merely keeps is told apart
-// from what is still in use. The file is put
-// back as it was. Needs a display (scripts/with-display.sh).
+// 60). Every K reloads (default 50) it prints the resident size (anonymous memory and pages
+// of mapped files, the driver's libraries among them), the heap's bytes in use and the
+// heap's size (mallinfo2); at the start and at the end also after malloc_trim(0), which hands the heap's free pages
+// back, so that what the heap merely keeps is told apart from what is still in use. The file
+// is put back as it was. Needs a display (scripts/with-display.sh).
 #include <GL/glew.h>
 #include <malloc.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -37,18 +38,20 @@
 
 namespace {
 
-long residentKb() {
+// A "Name:  N kB" field of /proc/self/status.
+long statusKb(const char* name) {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    if (line.rfind(name, 0) == 0) return std::atol(line.c_str() + std::strlen(name));
   return -1;
 }
 
 void report(const char* when, long reloads) {
   const struct mallinfo2 heap = mallinfo2();
-  std::printf("%-10s reloads %5ld  rss %7ld kB  heap in use %7zu kB  heap size %7zu kB  (mmapped %zu kB)\n", when,
-              reloads, residentKb(), heap.uordblks / 1024, (heap.arena + heap.hblkhd) / 1024, heap.hblkhd / 1024);
+  std::printf("%-8s reloads %4ld  rss %7ld kB (anonymous %7ld, files %6ld)  heap in use %6zu kB  heap size %6zu kB\n",
+              when, reloads, statusKb("VmRSS:"), statusKb("RssAnon:"), statusKb("RssFile:"), heap.uordblks / 1024,
+              (heap.arena + heap.hblkhd) / 1024);
   std::fflush(stdout);
 }
 

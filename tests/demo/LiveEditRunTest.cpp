@@ -65,8 +65,8 @@ TEST(LiveEditRun, ABrokenEffectSavedDuringTheRunKeepsItGoingAndTheFixComesBack) 
   bool failed = false, reloaded = false;
   if (watching) {
     save(effect, broken);
-    failed = waitFor(errors, "veltro12: reload failed: shaders/bloom-final.cgfx: line " + std::to_string(brokenLine) +
-                                 ", column ", player);
+    failed = waitFor(errors, "veltro12: reload failed: shaders/bloom-final.cgfx: line " + std::to_string(brokenLine),
+                     player);
     save(effect, good);
     reloaded = waitFor(log, "reloaded: shaders/bloom-final.cgfx", player);
   }
