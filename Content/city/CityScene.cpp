@@ -4,8 +4,10 @@
 #include <cmath>
 
 #include "city/CameraFlight.h"
+#include "city/CarTrails.h"
 #include "city/CityTextures.h"
 #include "city/FarCity.h"
+#include "city/StreetLights.h"
 #include "data/Image.h"
 #include "data/SceneWriter.h"
 
@@ -32,6 +34,7 @@ const std::vector<NamedAsset>& cityTextures() {
       {"textures/city/holo.png", holoTexture},
       {"textures/city/lamp-red.png", lampRedTexture}, {"textures/city/lamp-white.png", lampWhiteTexture},
       {"textures/city/far-facade.png", farFacadeTexture}, {"textures/city/far-ground.png", farGroundTexture},
+      {"textures/city/lamp-sodium.png", lampSodiumTexture}, {"textures/city/street-light.png", groundLightTexture},
   };
   return list;
 }
@@ -39,11 +42,11 @@ const std::vector<NamedAsset>& cityTextures() {
 namespace {
 
 enum Tex { kTexGlass = 1, kTexWarm, kTexDark, kTexRoof, kTexPavement, kTexAsphalt, kTexSky, kTexSigns, kTexHolo, kTexLampRed,
-           kTexLampWhite, kTexFarFacade, kTexFarGround };
+           kTexLampWhite, kTexFarFacade, kTexFarGround, kTexLampSodium, kTexStreetLight };
 
 struct Materials {
   uint32_t facade[3], roof, rooftop, mast, pavement, street, curbCyan, curbAmber, neon, beacon, sky, holo, beam,
-      ringMetal, lampRed, lampWhite, farTowers, farGround;
+      ringMetal, lampRed, lampWhite, farTowers, farGround, lampPost, lampHead, trails;
 };
 
 // Adds the faces of one box tier, mapped into the facade texture: each face takes a random
@@ -154,10 +157,15 @@ Geometry buildStreets(SceneWriter& w, const CityLayout& city, const Materials& m
       }
     }
   }
+  Mesh posts, heads;
+  lampMeshes(streetLamps(city), posts, heads);
   SurfaceMesh sm;
-  // As for the towers: flat kerb lights, then the textured pavement, then the streets' effect.
+  // As for the towers: flat kerb lights and lamp posts, then the textured lamp heads and
+  // pavement, then the streets' effect.
   sm.add(curbCyan, mat.curbCyan);
   sm.add(curbAmber, mat.curbAmber);
+  sm.add(posts, mat.lampPost);
+  sm.add(heads, mat.lampHead);
   sm.add(pavement, mat.pavement);
   sm.add(asphalt, mat.street);
   return w.geometry(sm);
@@ -166,31 +174,13 @@ Geometry buildStreets(SceneWriter& w, const CityLayout& city, const Materials& m
 // Neon signs hung off the facades that face the avenues, and the merged mast beacons.
 Geometry buildSigns(SceneWriter& w, const CityLayout& city, const Materials& mat, Geometry& beacons) {
   Mesh signs, lights;
-  const float su = 1.0f / kSignColumns, sv = 1.0f / kSignRows;
+  std::vector<SignPlate> plates;
   for (const Tower& t : city.towers) {
     Random rnd(uint32_t(t.seed) ^ 0x5157u);
-    const Box& b = t.tiers.front();
-    for (float a : city.avenues) {
-      float hw = CityLayout::halfWidth(a) + 3.5f;
-      int cell = rnd.below(kSignColumns * kSignRows);
-      float u0 = float(cell % kSignColumns) * su, v0 = float(cell / kSignColumns) * sv;
-      float h = rnd.uniform(9, 16), y0 = rnd.uniform(4, 9), wdt = h / 4;
-      if (b.hi.y < y0 + h + 2 || !rnd.chance(0.55f)) continue;
-      // A face of this tower's base close to the avenue line, facing it.
-      if (std::fabs(b.lo.x - (a + hw)) < 4) {  // west face, avenue to the west
-        float z = rnd.uniform(b.lo.z + 1, b.hi.z - 1 - wdt), x = b.lo.x - 0.6f;
-        signs.addQuad({x, y0, z}, {x, y0, z + wdt}, {x, y0 + h, z + wdt}, {x, y0 + h, z}, u0, v0, u0 + su, v0 + sv);
-      } else if (std::fabs(b.hi.x - (a - hw)) < 4) {  // east face
-        float z = rnd.uniform(b.lo.z + 1, b.hi.z - 1 - wdt), x = b.hi.x + 0.6f;
-        signs.addQuad({x, y0, z + wdt}, {x, y0, z}, {x, y0 + h, z}, {x, y0 + h, z + wdt}, u0, v0, u0 + su, v0 + sv);
-      } else if (std::fabs(b.hi.z - (a - hw)) < 4) {  // south face
-        float x = rnd.uniform(b.lo.x + 1, b.hi.x - 1 - wdt), z = b.hi.z + 0.6f;
-        signs.addQuad({x, y0, z}, {x + wdt, y0, z}, {x + wdt, y0 + h, z}, {x, y0 + h, z}, u0, v0, u0 + su, v0 + sv);
-      } else if (std::fabs(b.lo.z - (a + hw)) < 4) {  // north face
-        float x = rnd.uniform(b.lo.x + 1, b.hi.x - 1 - wdt), z = b.lo.z - 0.6f;
-        signs.addQuad({x + wdt, y0, z}, {x, y0, z}, {x, y0 + h, z}, {x + wdt, y0 + h, z}, u0, v0, u0 + su, v0 + sv);
-      }
-    }
+    plates.clear();
+    placeTowerSigns(t, city.avenues, rnd, plates);
+    for (const SignPlate& p : plates)
+      signs.addQuad(p.corner[0], p.corner[1], p.corner[2], p.corner[3], p.u0, p.v0, p.u1, p.v1);
     if (t.mast && !t.landmark) {
       // The beacon effect blinks each light with its own phase, carried in u.
       Mesh cube;
@@ -355,7 +345,7 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
   uint32_t shFacade[3] = {w.shader("shaders/city-facade.cgfx", {{"samFacade", kTexGlass}}),
                           w.shader("shaders/city-facade.cgfx", {{"samFacade", kTexWarm}}),
                           w.shader("shaders/city-facade.cgfx", {{"samFacade", kTexDark}})};
-  uint32_t shStreet = w.shader("shaders/city-street.cgfx", {{"samGround", kTexAsphalt}});
+  uint32_t shStreet = w.shader("shaders/city-street.cgfx", {{"samGround", kTexAsphalt}, {"samLight", kTexStreetLight}});
   uint32_t shNeon = w.shader("shaders/city-neon.cgfx", {{"samSign", kTexSigns}});
   uint32_t shBeacon = w.shader("shaders/city-beacon.cgfx", {});
   uint32_t shSky = w.shader("shaders/city-sky.cgfx", {{"samSky", kTexSky}});
@@ -363,6 +353,7 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
   uint32_t shBeam = w.shader("shaders/city-beam.cgfx", {});
   uint32_t shFarTowers = w.shader("shaders/city-far.cgfx", {{"samFar", kTexFarFacade}});
   uint32_t shFarGround = w.shader("shaders/city-far.cgfx", {{"samFar", kTexFarGround}});
+  uint32_t shTrails = w.shader("shaders/city-trails.cgfx", {});
 
   Materials mat{};
   for (int i = 0; i < 3; ++i) mat.facade[i] = w.material(1, 1, 1, shFacade[i], 0, Kestrel::UV);
@@ -385,6 +376,9 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
   mat.lampWhite = w.material(1, 1, 1, 0, kTexLampWhite, Kestrel::UV);
   mat.farTowers = w.material(1, 1, 1, shFarTowers, 0, Kestrel::UV);
   mat.farGround = w.material(1, 1, 1, shFarGround, 0, Kestrel::UV);
+  mat.lampPost = w.material(0.07f, 0.07f, 0.08f, 0, 0, Kestrel::FLAT);
+  mat.lampHead = w.material(1, 1, 1, 0, kTexLampSodium, Kestrel::UV);
+  mat.trails = w.material(1, 1, 1, shTrails, 0, Kestrel::UV);
 
   CameraFlight flight = makeCameraFlight();
 
@@ -485,6 +479,14 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
     bm.channel[8] = constantEnvelope(1);
     uint32_t o = w.object(board[k % 2], bm);
     w.setDissolve(o, window(43.0f + 0.6f * float(k), k == 0 ? 101.0f : 1000.0f));
+  }
+
+  // The cars' light trails, with the cars from 43 s on.
+  {
+    SurfaceMesh sm;
+    sm.add(carTrails(), mat.trails);
+    uint32_t o = w.object(w.geometry(sm), Motion());
+    w.setDissolve(o, window(43.0f, 1000.0f));
   }
 
   // The look-at target, then the camera.

@@ -321,6 +321,12 @@ const Rgba kNeon[] = {{1.0f, 0.15f, 0.7f}, {0.1f, 0.9f, 1.0f}, {1.0f, 0.55f, 0.1
 
 }  // namespace
 
+Rgba signColour(int cell) {
+  // The atlas is painted top row first; texture row 0 is the picture's bottom row.
+  const int c = cell % kSignColumns, r = kSignRows - 1 - cell / kSignColumns;
+  return mix(kNeon[(c + r * 3) % 6], kNeon[(c + r * 3 + 2) % 6], 0.4f);
+}
+
 std::vector<uint8_t> signTexture() {
   Image img(64 * kSignColumns, 256 * kSignRows, {0.015f, 0.01f, 0.02f, 1});
   Random rnd(4242);
@@ -407,5 +413,6 @@ std::vector<uint8_t> holoTexture() {
 
 std::vector<uint8_t> lampRedTexture() { return Image(8, 8, {1.0f, 0.12f, 0.08f, 1}).toPng(false); }
 std::vector<uint8_t> lampWhiteTexture() { return Image(8, 8, {1.0f, 1.0f, 0.96f, 1}).toPng(false); }
+std::vector<uint8_t> lampSodiumTexture() { return Image(8, 8, {1.0f, 0.86f, 0.62f, 1}).toPng(false); }
 
 }  // namespace content

@@ -34,10 +34,14 @@ std::vector<uint8_t> asphaltTexture();   // 256 x 256 grey noise the street effe
 std::vector<uint8_t> skyTexture();
 constexpr int kSignColumns = 8, kSignRows = 2;  // neon sign atlas, 64 x 256 a sign
 std::vector<uint8_t> signTexture();
+// The colour a sign casts around it: its frame's and its glyphs' light, mixed. cell counts
+// the atlas from its bottom-left sign (texture coordinates (0, 0)), row by row.
+struct Rgba signColour(int cell);
 constexpr int kHoloRows = 4;  // billboard atlas, 512 x 128 a board
 std::vector<uint8_t> holoTexture();
 std::vector<uint8_t> lampRedTexture();    // 8 x 8 solid lamp colours for the crowns
 std::vector<uint8_t> lampWhiteTexture();
+std::vector<uint8_t> lampSodiumTexture();  // 8 x 8, the avenue lamps' warm light
 
 // A 5 x 7 pixel font for the few words the content writes on things.
 void drawText(class Image& image, int x, int y, int scale, const char* text, struct Rgba colour);

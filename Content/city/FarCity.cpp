@@ -27,14 +27,22 @@ void addFarBox(Mesh& m, Vec3 lo, Vec3 hi, int cellU, int cellV, bool copy) {
   const float texW = kFarBays * kBayWidth, texH = kFarFloors * kFloorHeight;
   const float u0 = float(cellU) / kFarBays, v0 = float(cellV) / kFarFloors;
   Vec3 corners[4] = {{lo.x, 0, hi.z}, {hi.x, 0, hi.z}, {hi.x, 0, lo.z}, {lo.x, 0, lo.z}};
+  // The walls as one band around the box: neighbouring walls meet with the same texture
+  // coordinates, so they share their corner vertices (10 instead of 16, each shaded once).
   float along = 0;
-  for (int f = 0; f < 4; ++f) {
-    Vec3 a = corners[f], c = corners[(f + 1) % 4];
-    float w = std::fabs(c.x - a.x) + std::fabs(c.z - a.z);
-    float ua = u0 + along / texW, ub = ua + w / texW;
-    m.addQuad({a.x, lo.y, a.z}, {c.x, lo.y, c.z}, {c.x, hi.y, c.z}, {a.x, hi.y, a.z}, ua, v0 + lo.y / texH, ub,
-              v0 + hi.y / texH);
-    along += w;
+  for (int k = 0; k <= 4; ++k) {
+    const Vec3 a = corners[k % 4];
+    const float u = u0 + along / texW;
+    m.addVertex({a.x, lo.y, a.z}, {}, {}, u, v0 + lo.y / texH);
+    m.addVertex({a.x, hi.y, a.z}, {}, {}, u, v0 + hi.y / texH);
+    if (k == 4) break;
+    const Vec3 c = corners[(k + 1) % 4];
+    along += std::fabs(c.x - a.x) + std::fabs(c.z - a.z);
+  }
+  for (uint32_t k = 0; k < 4; ++k) {
+    const uint32_t bottom = first + 2 * k, next = bottom + 2;
+    m.addTriangle(bottom, next, next + 1);
+    m.addTriangle(bottom, next + 1, bottom + 1);
   }
   m.addQuad({lo.x, hi.y, hi.z}, {hi.x, hi.y, hi.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z}, -1, -1, -1, -1);
   tag(m, first, copy ? Vec3{(lo.x + hi.x) * 0.5f, 1, (lo.z + hi.z) * 0.5f} : Vec3{});
