@@ -204,7 +204,7 @@ Image groundLightImage(const CityLayout& city) {
     const Vec3 c = l.foot + l.reach * 2.2f;
     const bool alongX = l.reach.x == 0;
     paint.blob(c.x, c.z, alongX ? 4.5f : 3.5f, alongX ? 3.5f : 4.5f, sodium, 0.42f);
-    paint.blob(c.x, c.z, alongX ? 14.0f : 0.9f, alongX ? 0.9f : 14.0f, sodium, 0.1f);
+    paint.blob(c.x, c.z, alongX ? 14.0f : 1.2f, alongX ? 1.2f : 14.0f, sodium, 0.08f);
   }
 
   // The signs' reflections: a long streak in the sign's colour in front of it, starting at

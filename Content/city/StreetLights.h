@@ -48,7 +48,7 @@ void lampMeshes(const std::vector<StreetLamp>& lamps, Mesh& posts, Mesh& heads);
 // (kGroundLightOrigin, kGroundLightOrigin) on x and z, the streets' whole extent. Colours
 // are the light added to the asphalt times kGroundLightScale (for precision in 8 bits).
 constexpr float kGroundLightOrigin = -610.0f, kGroundLightSize = 1024.0f, kGroundLightScale = 3.0f;
-constexpr int kGroundLightPixels = 1024;
+constexpr int kGroundLightPixels = 512;
 Image groundLightImage(const CityLayout& city);
 std::vector<uint8_t> groundLightTexture();  // of makeCityLayout()'s city, as PNG
 
