@@ -29,7 +29,7 @@ const std::vector<NamedAsset>& cityTextures() {
   static const std::vector<NamedAsset> list = {
       {"textures/city/facade-glass.png", facade0}, {"textures/city/facade-warm.png", facade1},
       {"textures/city/facade-dark.png", facade2},  {"textures/city/roof.png", roofTexture},
-      {"textures/city/pavement.png", pavementTexture}, {"textures/city/asphalt.png", asphaltTexture},
+      {"textures/city/pavement.png", pavementTexture},
       {"textures/city/sky.png", skyTexture},       {"textures/city/signs.png", signTexture},
       {"textures/city/holo.png", holoTexture},
       {"textures/city/lamp-red.png", lampRedTexture}, {"textures/city/lamp-white.png", lampWhiteTexture},
@@ -41,7 +41,7 @@ const std::vector<NamedAsset>& cityTextures() {
 
 namespace {
 
-enum Tex { kTexGlass = 1, kTexWarm, kTexDark, kTexRoof, kTexPavement, kTexAsphalt, kTexSky, kTexSigns, kTexHolo, kTexLampRed,
+enum Tex { kTexGlass = 1, kTexWarm, kTexDark, kTexRoof, kTexPavement, kTexSky, kTexSigns, kTexHolo, kTexLampRed,
            kTexLampWhite, kTexFarFacade, kTexFarGround, kTexLampSodium, kTexStreetLight };
 
 struct Materials {
@@ -345,7 +345,7 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
   uint32_t shFacade[3] = {w.shader("shaders/city-facade.cgfx", {{"samFacade", kTexGlass}}),
                           w.shader("shaders/city-facade.cgfx", {{"samFacade", kTexWarm}}),
                           w.shader("shaders/city-facade.cgfx", {{"samFacade", kTexDark}})};
-  uint32_t shStreet = w.shader("shaders/city-street.cgfx", {{"samGround", kTexAsphalt}, {"samLight", kTexStreetLight}});
+  uint32_t shStreet = w.shader("shaders/city-street.cgfx", {{"samLight", kTexStreetLight}});
   uint32_t shNeon = w.shader("shaders/city-neon.cgfx", {{"samSign", kTexSigns}});
   uint32_t shBeacon = w.shader("shaders/city-beacon.cgfx", {});
   uint32_t shSky = w.shader("shaders/city-sky.cgfx", {{"samSky", kTexSky}});

@@ -208,17 +208,6 @@ std::vector<uint8_t> pavementTexture() {
   return img.toPng(false);
 }
 
-std::vector<uint8_t> asphaltTexture() {
-  Image img(256, 256);
-  for (int y = 0; y < 256; ++y)
-    for (int x = 0; x < 256; ++x) {
-      float n = 0.5f * valueNoise(x / 16.0f, y / 16.0f, 16, 41) + 0.3f * valueNoise(x / 4.0f, y / 4.0f, 64, 42) +
-                0.2f * hash01(x, y, 43);
-      img.at(x, y) = {n, n, n, 1};
-    }
-  return img.toPng(false);
-}
-
 std::vector<uint8_t> skyTexture() {
   const int w = 2048, h = 1024;
   Image img(w, h, {0, 0, 0, 0});

@@ -27,7 +27,6 @@ std::vector<uint8_t> farGroundTexture();
 
 std::vector<uint8_t> roofTexture();      // 256 x 256 gravel roof with a parapet edge
 std::vector<uint8_t> pavementTexture();  // 128 x 128 sidewalk slabs
-std::vector<uint8_t> asphaltTexture();   // 256 x 256 grey noise the street effect tiles
 // 2048 x 1024 panorama, elevation -10 to 90 degrees bottom to top: clouds lit from below
 // and stars in the colour channels, distant skyline silhouettes (with their windows) where
 // alpha is 1.

@@ -224,9 +224,14 @@ Image groundLightImage(const CityLayout& city) {
     paint.blob(at.x, at.z, alongX ? 12.0f : 2.2f, alongX ? 2.2f : 12.0f, c, 0.09f);
     paint.blob(at.x, at.z, alongX ? 3.0f : 1.4f, alongX ? 1.4f : 3.0f, c, 0.07f);
   }
+  // Alpha: the asphalt's wet patches, which the street effect brightens the light on.
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      img.at(x, y).a = 0.6f * valueNoise(float(x) / 3.0f, float(y) / 3.0f, 512, 4101) +
+                       0.4f * valueNoise(float(x) * 0.8f, float(y) * 0.8f, 512, 4102);
   return img;
 }
 
-std::vector<uint8_t> groundLightTexture() { return groundLightImage(makeCityLayout()).toPng(false); }
+std::vector<uint8_t> groundLightTexture() { return groundLightImage(makeCityLayout()).toPng(true); }
 
 }  // namespace content

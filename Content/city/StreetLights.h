@@ -46,7 +46,8 @@ void lampMeshes(const std::vector<StreetLamp>& lamps, Mesh& posts, Mesh& heads);
 
 // The ground light map: kGroundLightPixels square over kGroundLightSize world units from
 // (kGroundLightOrigin, kGroundLightOrigin) on x and z, the streets' whole extent. Colours
-// are the light added to the asphalt times kGroundLightScale (for precision in 8 bits).
+// are the light added to the asphalt times kGroundLightScale (for precision in 8 bits); alpha
+// is the asphalt's grain of wet patches.
 constexpr float kGroundLightOrigin = -610.0f, kGroundLightSize = 1024.0f, kGroundLightScale = 3.0f;
 constexpr int kGroundLightPixels = 512;
 Image groundLightImage(const CityLayout& city);
