@@ -37,7 +37,7 @@ const std::vector<OptionSpec>& optionTable() {
        "(MP4 and MOV: H.264 with AAC sound, MKV: H.264 with FLAC)"},
       {"--fps", "N", "capture frame rate: 15, 20, 25, 30 or 60"},
       {"--codec", "NAME", "capture video codec (see --list-codecs)"},
-      {"--quality", "N", "capture quality for MP4, MOV and MKV: H.264's rate factor 0-51 (default 18, lower is better)"},
+      {"--quality", "N", "capture quality for MP4, MOV and MKV: H.264's rate factor 0-51 (default 20, lower is better)"},
       {"--audio-codec", "NAME", "capture sound codec for MP4, MOV and MKV: aac, flac or pcm"},
       {"--from", "SECONDS", "start the demo at this time"},
       {"--to", "SECONDS", "end the demo after this time (default 125)"},

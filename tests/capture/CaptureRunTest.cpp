@@ -97,7 +97,7 @@ TEST(CaptureRun, Mp4IsHighProfileH264WithAacAndItsFramesAreTheShots) {
   ScratchDir dir;
   std::string errors;
   ASSERT_EQ(runPlayer(dir, "--capture out.mp4 --fps 30 --from 60 --to 60.1", errors), 0) << errors;
-  EXPECT_NE(errors.find("capture: writing out.mp4 (160x120, 30 fps, H.264 (libx264, CRF 18) + AAC)"),
+  EXPECT_NE(errors.find("capture: writing out.mp4 (160x120, 30 fps, H.264 (libx264, CRF 20) + AAC)"),
             std::string::npos) << errors;
   auto video = probeStream(dir.file("out.mp4"), "v:0");
   EXPECT_EQ(video["codec_name"], "h264");

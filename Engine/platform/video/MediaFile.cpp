@@ -26,7 +26,7 @@ namespace platform::video {
 namespace {
 
 constexpr FOURCC kH264 = makeFourCC('H', '2', '6', '4');
-constexpr int kDefaultCrf = 18;
+constexpr int kDefaultCrf = 20;
 constexpr size_t kQueuedFrames = 3;  // frames waiting for the encoder before writeFrame() waits
 constexpr int kSoundChunk = 1024;    // sample frames per packet for encoders without a fixed size
 
@@ -300,11 +300,16 @@ int MediaWriter::State::openVideo(const EncoderEntry& e, std::string& error) {
   std::string quality;
   if (h264) {
     const int crf = settings.quality >= 0 ? std::min(settings.quality, 51) : kDefaultCrf;
-    // A fast preset keeps encoding well behind the rendering of a frame; tuned for fidelity
-    // (no psycho-visual shaping), which at this rate gives a picture closer to the rendered one
-    // than the AVI default at about half its size.
-    av_opt_set(video->priv_data, "preset", "veryfast", 0);
+    // "faster" costs no more time than "veryfast" on these pictures (its better motion search
+    // leaves less to code) and gives a smaller file at the same fidelity. Tuned for fidelity (no
+    // psycho-visual shaping). A night city's colour lives in small bright lights, where 4:2:0
+    // loses most; a chroma quantiser 3 steps finer than luma's buys back more of the rendered
+    // picture per bit than luma detail does. Measured on 44-56 s at 1080p against a lossless
+    // capture: 2.2x smaller than the AVI default, RGB PSNR 35.9 dB against its 35.2, luma 44.1
+    // against 43.8 (CRF 18 "veryfast": 2.0x, 35.7 dB).
+    av_opt_set(video->priv_data, "preset", "faster", 0);
     av_opt_set(video->priv_data, "tune", "psnr", 0);
+    av_opt_set(video->priv_data, "x264-params", "chroma-qp-offset=-3", 0);
     av_opt_set(video->priv_data, "profile", "high", 0);
     av_opt_set_int(video->priv_data, "crf", crf, 0);
     description = "H.264 (libx264, CRF " + std::to_string(crf) + ")";

@@ -47,7 +47,7 @@ struct MediaSettings {
   int width = 0, height = 0;  // as read back
   int rowBytes = 0;           // bytes per row read back (padded to a multiple of 4)
   int frameRate = 30;
-  int quality = -1;  // H.264: constant rate factor 0 … 51 (default 18); others: quantiser
+  int quality = -1;  // H.264: constant rate factor 0 … 51 (default 20); others: quantiser
   SoundCodec soundCodec = SoundCodec::Default;
   int sampleRate = 0, channels = 0;  // 0 channels: no sound track
 };
@@ -73,7 +73,7 @@ class MediaWriter {
   bool croppedSize() const;
   int encodedWidth() const;
   int encodedHeight() const;
-  // For the progress line: "H.264 (libx264, CRF 18) + AAC".
+  // For the progress line: "H.264 (libx264, CRF 20) + AAC".
   std::string description() const;
 
  private:
