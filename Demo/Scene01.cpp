@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
-#include <random>
 
 #include "FrameProfile.h"
+#include "car/CarLayout.h"
 #include "cg/Cg.h"
 #include "cg/CgGL.h"
 #include "platform/Events.h"
@@ -20,20 +20,7 @@
 #include "screen/Screen.h"
 
 void layOutCars(std::array<CarRecord, 200>& streamA, std::array<CarRecord, 200>& streamB) {
-  std::mt19937 twister(56884);
-  // u in [0, 1]: the division by 2^32 + 1 rounded to single precision can give exactly 1.
-  auto u = [&]() { return static_cast<float>(static_cast<double>(twister()) / 4294967297.0); };
-  auto f = [](double v) { return static_cast<float>(v); };
-  for (size_t i = 0; i < 200; ++i) {
-    streamA[i].a = f(u() * 450.0 - 400.0);
-    streamA[i].y = f(static_cast<double>(f(u() * 6.0 + 8.0)) + 5.0);
-    streamA[i].b = f(u() * 9.0 - 4.5);
-    streamA[i].speed = f(u() * 7.0 + 7.0);
-    streamB[i].a = f(u() * 9.0 - 4.5);
-    streamB[i].y = f(u() * 6.0 + 8.0);
-    streamB[i].b = f(u() * 450.0 - 400.0);
-    streamB[i].speed = f(u() * 7.0 + 7.0);
-  }
+  content::layOutCarStreams(streamA, streamB);
 }
 
 float carPosition(float start, float speed, float t) {

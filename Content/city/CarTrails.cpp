@@ -1,25 +1,11 @@
 #include "city/CarTrails.h"
 
-#include <random>
+#include "car/CarLayout.h"
 
 namespace content {
 
 void carStreams(std::array<CarStreamRecord, 200>& streamA, std::array<CarStreamRecord, 200>& streamB) {
-  // The player's draws: a Mersenne Twister seeded with 56884, u = r / (2^32 + 1) in single
-  // precision, eight draws per car in this order.
-  std::mt19937 twister(56884);
-  auto u = [&]() { return static_cast<float>(static_cast<double>(twister()) / 4294967297.0); };
-  auto f = [](double v) { return static_cast<float>(v); };
-  for (size_t i = 0; i < 200; ++i) {
-    streamA[i].a = f(u() * 450.0 - 400.0);
-    streamA[i].y = f(static_cast<double>(f(u() * 6.0 + 8.0)) + 5.0);
-    streamA[i].b = f(u() * 9.0 - 4.5);
-    streamA[i].speed = f(u() * 7.0 + 7.0);
-    streamB[i].a = f(u() * 9.0 - 4.5);
-    streamB[i].y = f(u() * 6.0 + 8.0);
-    streamB[i].b = f(u() * 450.0 - 400.0);
-    streamB[i].speed = f(u() * 7.0 + 7.0);
-  }
+  layOutCarStreams(streamA, streamB);
 }
 
 Mesh carTrails() {
