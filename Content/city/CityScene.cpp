@@ -199,13 +199,15 @@ Geometry buildSigns(SceneWriter& w, const CityLayout& city, const Materials& mat
   return w.geometry(sm);
 }
 
-// The far city around the detailed grid: its towers, then the ground they hide in part.
-Geometry buildFarCity(SceneWriter& w, const CityLayout& city, const Materials& mat) {
-  FarCity far = makeFarCity(city);
-  SurfaceMesh sm;
-  sm.add(far.towers, mat.farTowers);
-  sm.add(far.ground, mat.farGround);
-  return w.geometry(sm);
+// The far city around the detailed grid, one object per tile: its towers, then the ground
+// they hide in part.
+void addFarCity(SceneWriter& w, const CityLayout& city, const Materials& mat) {
+  for (const FarTile& tile : makeFarCity(city).tiles) {
+    SurfaceMesh sm;
+    sm.add(tile.towers, mat.farTowers);
+    sm.add(tile.ground, mat.farGround);
+    w.object(w.geometry(sm), Motion());
+  }
 }
 
 Geometry buildSky(SceneWriter& w, const Materials& mat) {
@@ -387,7 +389,7 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
   // shades only the pixels the city did not cover), then everything blended over both.
   w.object(buildTowers(w, city, mat), Motion());
   w.object(buildStreets(w, city, mat), Motion());
-  w.object(buildFarCity(w, city, mat), Motion());
+  addFarCity(w, city, mat);
   {
     Geometry sky = buildSky(w, mat);
     Motion m;
@@ -487,6 +489,8 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
     sm.add(carTrails(), mat.trails);
     uint32_t o = w.object(w.geometry(sm), Motion());
     w.setDissolve(o, window(43.0f, 1000.0f));
+    // Its vertices carry the cars' records, not positions: no bounding box, never culled.
+    scene.mutable_object(int(o) - 1)->clear_boundingbox();
   }
 
   // The look-at target, then the camera.

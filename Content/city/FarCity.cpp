@@ -75,6 +75,15 @@ FarCity makeFarCity(const CityLayout& city) {
   const int centre = int((-110.0f - first) / block);
   const std::vector<std::pair<int, int>> order = blocksOutward(lo, hi, centre);
   auto inside = [inner](int bx, int bz) { return bx >= 0 && bx < inner && bz >= 0 && bz < inner; };
+  // Tiles: 3 x 3 bands split at the detailed grid's edges, the middle one (the grid) first.
+  // Every block is generated in the same order as with one mesh; only the mesh it goes to
+  // depends on its tile.
+  far.tiles.resize(9);
+  auto tile = [&](int bx, int bz) -> FarTile& {
+    auto band = [inner](int b) { return b < 0 ? 0 : b < inner ? 1 : 2; };
+    const int index = band(bz) * 3 + band(bx);
+    return far.tiles[size_t(index == 4 ? 0 : index < 4 ? index + 1 : index)];
+  };
 
   // The detailed towers, tier by tier, with their windows at the far atlas's scale.
   for (auto [bx, bz] : order) {
@@ -84,7 +93,7 @@ FarCity makeFarCity(const CityLayout& city) {
       const Box& base = t.tiers.front();
       if (base.lo.x < x0 || base.lo.x >= x0 + block || base.lo.z < z0 || base.lo.z >= z0 + block) continue;
       int cu = int(uint32_t(t.seed) % kFarBays), cv = int(uint32_t(t.seed) / 7 % (kFarFloors / 2));
-      for (const Box& b : t.tiers) addFarBox(far.towers, b.lo, b.hi, cu, cv, true);
+      for (const Box& b : t.tiers) addFarBox(tile(bx, bz).towers, b.lo, b.hi, cu, cv, true);
     }
   }
 
@@ -97,6 +106,7 @@ FarCity makeFarCity(const CityLayout& city) {
       float scale = 10 + 42 * std::exp(-(d * d) / (800.0f * 800.0f));
       int lots = d < 1100 ? 2 : 1;
       float lot = lots == 2 ? 41.0f : 86.0f;
+      Mesh& towers = tile(bx, bz).towers;
       for (int lz = 0; lz < lots; ++lz)
         for (int lx = 0; lx < lots; ++lx) {
           if (rnd.chance(0.2f)) continue;
@@ -110,10 +120,10 @@ FarCity makeFarCity(const CityLayout& city) {
           if (h > 40 && rnd.chance(0.5f)) {
             // A setback: a lower podium and a narrower shaft.
             float podium = std::floor(h * 0.35f / kFloorHeight) * kFloorHeight;
-            addFarBox(far.towers, a, {b.x, podium, b.z}, cu, cv, false);
-            addFarBox(far.towers, {a.x + 4, podium, a.z + 4}, {b.x - 4, h, b.z - 4}, cu, cv, false);
+            addFarBox(towers, a, {b.x, podium, b.z}, cu, cv, false);
+            addFarBox(towers, {a.x + 4, podium, a.z + 4}, {b.x - 4, h, b.z - 4}, cu, cv, false);
           } else {
-            addFarBox(far.towers, a, b, cu, cv, false);
+            addFarBox(towers, a, b, cu, cv, false);
           }
         }
     }
@@ -121,10 +131,11 @@ FarCity makeFarCity(const CityLayout& city) {
   // The ground in block tiles (the haze is worked out at the vertices).
   for (auto [bx, bz] : order) {
     float x0 = first + block * float(bx), z0 = first + block * float(bz), x1 = x0 + block, z1 = z0 + block;
-    const uint32_t at = far.ground.vertexCount();
-    far.ground.addQuad({x0, kFarGroundY, z1}, {x1, kFarGroundY, z1}, {x1, kFarGroundY, z0}, {x0, kFarGroundY, z0},
+    Mesh& ground = tile(bx, bz).ground;
+    const uint32_t at = ground.vertexCount();
+    ground.addQuad({x0, kFarGroundY, z1}, {x1, kFarGroundY, z1}, {x1, kFarGroundY, z0}, {x0, kFarGroundY, z0},
                        float(bx), float(bz + 1), float(bx + 1), float(bz));
-    tag(far.ground, at, inside(bx, bz) ? Vec3{x0 + block * 0.5f, 1, z0 + block * 0.5f} : Vec3{});
+    tag(ground, at, inside(bx, bz) ? Vec3{x0 + block * 0.5f, 1, z0 + block * 0.5f} : Vec3{});
   }
   return far;
 }

@@ -4,13 +4,18 @@
 // and of their ground: the far effect shows these only beyond the distance where the
 // detailed city would meet the far plane (see Content/effects/city-far.cgfx).
 //
-// makeFarCity() is deterministic and built once by the scene generator; its two meshes are
-// in world coordinates and each becomes one surface. It is scenery only: nothing here is
-// meant to be flown through (the flight stays over the detailed blocks).
+// makeFarCity() is deterministic and built once by the scene generator. The far city comes
+// in nine tiles: the detailed grid's square (the plain copy) and the eight parts of the ring
+// around it, so that the player can skip the tiles behind and beside the camera (each is an
+// object with its own bounding box). Each tile's two meshes are in world coordinates and
+// each becomes one surface. It is scenery only: nothing here is meant to be flown through
+// (the flight stays over the detailed blocks).
 #pragma once
 
 #include "city/CityLayout.h"
 #include "data/Mesh.h"
+
+#include <vector>
 
 namespace content {
 
@@ -20,9 +25,13 @@ constexpr int kFarBlocks = 7;
 constexpr float kFarGroundY = -0.2f;
 
 // The normals are tags for the far effect (see FarCity.cpp), not directions.
-struct FarCity {
+struct FarTile {
   Mesh towers;  // boxes: walls map the far-facade atlas in world units, roofs have uv (-1, -1)
-  Mesh ground;  // a square under the whole city in block-sized tiles; uv = world position / block size
+  Mesh ground;  // the tile's ground in block-sized squares; uv = world position / block size
+};
+struct FarCity {
+  // The detailed grid's square first, then the ring's eight tiles, north-west to south-east.
+  std::vector<FarTile> tiles;
 };
 
 FarCity makeFarCity(const CityLayout& city);

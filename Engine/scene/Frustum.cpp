@@ -40,3 +40,14 @@ bool Frustum::sphereOutside(float x, float y, float z, float radius) const {
     if (p[0] * x + p[1] * y + p[2] * z + p[3] < -radius) return true;
   return false;
 }
+
+bool Frustum::boxOutsideSides(const float lo[3], const float hi[3]) const {
+  // Planes 0-3 are the sides, 4 the near plane and 5 the far plane. The box is outside a
+  // plane when even its corner farthest along the plane's normal lies behind it.
+  for (size_t i = 0; i < 5; ++i) {
+    const auto& p = planes[i];
+    const float x = p[0] >= 0.0f ? hi[0] : lo[0], y = p[1] >= 0.0f ? hi[1] : lo[1], z = p[2] >= 0.0f ? hi[2] : lo[2];
+    if (p[0] * x + p[1] * y + p[2] * z + p[3] < 0.0f) return true;
+  }
+  return false;
+}

@@ -4,7 +4,8 @@
 // and gives the planes in the modelview's object space; sphereOutside() tells whether a
 // sphere in that space lies wholly outside one of them. A sphere that is not outside may
 // still be invisible (it can straddle two planes' corner); a sphere reported outside is
-// never visible, so skipping it leaves the picture unchanged.
+// never visible, so skipping it leaves the picture unchanged. boxOutsideSides() does the
+// same for a box, against every plane but the far one.
 #pragma once
 
 #include <array>
@@ -19,4 +20,9 @@ struct Frustum {
   static Frustum fromGL();
 
   bool sphereOutside(float x, float y, float z, float radius) const;
+  // Whether the axis-aligned box lo..hi lies wholly outside one of the side planes or the
+  // near plane. The far plane is left out: some effects pull distant vertices in along their
+  // view ray (the far city), which keeps them on the same spot of the screen but not at the
+  // same depth.
+  bool boxOutsideSides(const float lo[3], const float hi[3]) const;
 };

@@ -40,6 +40,10 @@ class Renderer {
   // Set by the demo frame when the post chain's final pass whitens the picture by the beat
   // flash itself, which saves blending a full-view quad over it afterwards.
   bool flashInPost = false;
+  // Skip scene objects whose bounding box lies outside the view (see drawScene); the
+  // picture is the same either way. Tests switch it off to compare.
+  bool cullObjects = true;
+  uint32_t objectsCulled = 0;  // by the last drawScene
 
   // Scene matrices and the camera record (Motion.h computes them). Matrices are row-major,
   // except projectionMatrix, which is kept in GL order.

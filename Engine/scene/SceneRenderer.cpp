@@ -7,6 +7,7 @@
 #include "runtime/Runtime.h"
 #include "runtime/Timer.h"
 #include "scene/Envelope.h"
+#include "scene/Frustum.h"
 #include "scene/MathUtil.h"
 #include "scene/Motion.h"
 #include "scene/Renderer.h"
@@ -62,6 +63,20 @@ void drawFixedFunction(const Kestrel::Material& material, const Kestrel::Surface
   cgGLSetManageTextureParameters(Runtime::instance()->screen->cgContext, CG_TRUE);
 }
 
+// Whether the object's bounding box (object space) lies wholly outside the view's side or
+// near planes under the model-view in force. Under llvmpipe every submitted triangle costs
+// vertex shading, clipping and binning on the main thread, which the rasteriser threads
+// wait for, even when it covers nothing; the generated city is split into parts that lie
+// behind or beside the camera most of the time. An object without a bounding box (one
+// whose effect places its vertices itself, like the car trails) is always drawn.
+bool outsideView(const Renderer& renderer, const Kestrel::Object& object) {
+  if (!object.has_boundingbox()) return false;
+  const Kestrel::BoundingBox& b = object.boundingbox();
+  const float lo[3] = {b.minx(), b.miny(), b.minz()}, hi[3] = {b.maxx(), b.maxy(), b.maxz()};
+  if (!(lo[0] <= hi[0] && lo[1] <= hi[1] && lo[2] <= hi[2])) return false;  // no usable box
+  return Frustum::fromMatrices(renderer.projectionMatrix, renderer.modelViewMatrix).boxOutsideSides(lo, hi);
+}
+
 }  // namespace
 
 SurfaceProbe* surfaceProbe = nullptr;
@@ -75,6 +90,7 @@ void drawScene(Renderer& renderer, KestrelLibDynamic& scene, float time) {
   glEnableClientState(GL_VERTEX_ARRAY);
   glEnableClientState(GL_NORMAL_ARRAY);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  renderer.objectsCulled = 0;
   const int n = scene.object_size();
   for (int i = 0; i < n; ++i) {
     renderer.objectIndex = static_cast<uint32_t>(i);
@@ -84,7 +100,12 @@ void drawScene(Renderer& renderer, KestrelLibDynamic& scene, float time) {
     MathUtil::transpose(renderer.modelViewMatrix);
     glLoadMatrixf(renderer.modelViewMatrix);
     const Kestrel::Object& object = scene.object(i);
-    if (evaluateEnvelope(object.dissolve(), time) == 0.0f) drawObject(scene, renderer, object, time);
+    if (evaluateEnvelope(object.dissolve(), time) != 0.0f) continue;
+    if (renderer.cullObjects && outsideView(renderer, object)) {
+      ++renderer.objectsCulled;
+      continue;
+    }
+    drawObject(scene, renderer, object, time);
   }
   glDisableClientState(GL_VERTEX_ARRAY);
   glDisableClientState(GL_NORMAL_ARRAY);

@@ -2,7 +2,8 @@
 // object by object and surface by surface, and draws plain meshes.
 //
 // drawScene() sets the scene camera's projection and view, then for each object builds its
-// model-view matrix, skips it unless its dissolve envelope is exactly 0, and draws every
+// model-view matrix, skips it unless its dissolve envelope is exactly 0, skips it when its
+// bounding box lies outside the view (Renderer::cullObjects), and draws every
 // surface: through each pass of its material's effect technique (after "camPos", "time" and
 // the samplers are set) or, without an effect, with fixed-function GL in the material's
 // colour or texture. State set by the fixed-function path carries over to later surfaces.

@@ -118,6 +118,7 @@ TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThenWhetherInViewOr
   // Triangles (and lines) the part submits, against those of its city alone at that time.
   GLuint64 part[3] = {}, city[2] = {};
   std::vector<GLuint64> culled, everything;
+  std::vector<uint32_t> objectsCulled;
   std::vector<std::pair<GLuint64, GLuint64>> farTriangles;
   const int code = run(
       [&] {
@@ -160,6 +161,19 @@ TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThenWhetherInViewOr
           EXPECT_TRUE(readBack().rgb == all.rgb) << "culling changed the picture at " << t;
           scene->cullCars = false;
           everything.push_back(count([&] { scene->draw(t); }));
+        }
+        // Skipping the city's objects outside the view (the far city's tiles, signs, lamps)
+        // changes no pixel either, over the flight's low and high stretches.
+        for (float t : {5.0f, 30.0f, 61.5f, 110.0f}) {
+          renderer.cullObjects = false;
+          glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+          scene->draw(t);
+          const Picture all = readBack();
+          renderer.cullObjects = true;
+          glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+          scene->draw(t);
+          EXPECT_TRUE(readBack().rgb == all.rgb) << "skipping objects changed the picture at " << t;
+          objectsCulled.push_back(renderer.objectsCulled);
         }
         // All cars in one draw against one draw per car: the same triangles, the same picture
         // but for the rounding of the moved vertices. Then the far mesh for the cars beyond
@@ -215,6 +229,8 @@ TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThenWhetherInViewOr
   EXPECT_EQ(part[2] - part[1], 84u);
   ASSERT_EQ(culled.size(), 3u);
   for (size_t i = 0; i < culled.size(); ++i) EXPECT_LT(culled[i], everything[i]) << i;
+  ASSERT_EQ(objectsCulled.size(), 4u);
+  for (size_t i = 0; i < objectsCulled.size(); ++i) EXPECT_GT(objectsCulled[i], 0u) << i;
   ASSERT_EQ(farTriangles.size(), 2u);
   // The far mesh exists in the archive and takes over most of the visible cars.
   EXPECT_FALSE(scene->farCarModel.polygons.empty());
