@@ -131,6 +131,11 @@ int CarBatch::prepare(const MmfMesh& mesh, size_t copies) {
   vertices = std::move(uploaded);
   vertices.resize(count * 8);
   staging.assign(copies * vertices.size(), 0.0f);
+  // Storage for every copy, allocated once: each frame overwrites the part it uses instead
+  // of handing the driver a new buffer (a fresh allocation of megabytes every frame).
+  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(staging.size() * sizeof(float)), nullptr, GL_STREAM_DRAW);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
   capacity = copies;
   indicesPerCopy = mesh.polygons.size();
   placed = 0;
@@ -158,8 +163,7 @@ void CarBatch::place(float x, float y, float z, bool turned) {
 void CarBatch::draw() {
   if (placed == 0) return;
   glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(placed * vertices.size() * sizeof(float)), staging.data(),
-               GL_STREAM_DRAW);
+  glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(placed * vertices.size() * sizeof(float)), staging.data());
   const MeshBinding binding(indexBuffer, vertexBuffer);
   binding.draw(static_cast<uint32_t>(placed * vertices.size() / 8 - 1), static_cast<uint32_t>(placed * indicesPerCopy));
   placed = 0;
