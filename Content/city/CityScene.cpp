@@ -19,16 +19,11 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 
-std::vector<uint8_t> facade0() { return facadeTexture(0); }
-std::vector<uint8_t> facade1() { return facadeTexture(1); }
-std::vector<uint8_t> facade2() { return facadeTexture(2); }
-
 }  // namespace
 
 const std::vector<NamedAsset>& cityTextures() {
   static const std::vector<NamedAsset> list = {
-      {"textures/city/facade-glass.png", facade0}, {"textures/city/facade-warm.png", facade1},
-      {"textures/city/facade-dark.png", facade2},  {"textures/city/roof.png", roofTexture},
+      {"textures/city/facades.png", facadeAtlasTexture}, {"textures/city/roof.png", roofTexture},
       {"textures/city/pavement.png", pavementTexture},
       {"textures/city/sky.png", skyTexture},       {"textures/city/signs.png", signTexture},
       {"textures/city/holo.png", holoTexture},
@@ -41,17 +36,20 @@ const std::vector<NamedAsset>& cityTextures() {
 
 namespace {
 
-enum Tex { kTexGlass = 1, kTexWarm, kTexDark, kTexRoof, kTexPavement, kTexSky, kTexSigns, kTexHolo, kTexLampRed,
+enum Tex { kTexFacades = 1, kTexRoof, kTexPavement, kTexSky, kTexSigns, kTexHolo, kTexLampRed,
            kTexLampWhite, kTexFarFacade, kTexFarGround, kTexLampSodium, kTexStreetLight };
 
 struct Materials {
-  uint32_t facade[3], roof, rooftop, mast, pavement, street, curbCyan, curbAmber, neon, beacon, sky, holo, beam,
+  uint32_t facade, roof, rooftop, mast, pavement, street, curbCyan, curbAmber, neon, beacon, sky, holo, beam,
       ringMetal, lampRed, lampWhite, farTowers, farGround, lampPost, lampHead, trails;
 };
 
-// Adds the faces of one box tier, mapped into the facade texture: each face takes a random
-// window-aligned rectangle of it, floors counted from the ground so tiers line up.
-void addFacade(Mesh& m, const Box& b, float v0, Random& rnd) {
+// Adds the faces of one box tier, mapped into the facade texture of its style: each face
+// takes a random window-aligned rectangle of it, floors counted from the ground so tiers line
+// up. The style goes in the normal's x (the facade effect lights nothing by the normal), for
+// the effect to find the style's part of the atlas.
+void addFacade(Mesh& m, const Box& b, float v0, int style, Random& rnd) {
+  const uint32_t first = m.vertexCount();
   const float bayU = 1.0f / kFacadeBays, texW = kFacadeBays * kBayWidth, texH = kFacadeFloors * kFloorHeight;
   Vec3 lo = b.lo, hi = b.hi;
   Vec3 corners[4] = {{lo.x, 0, hi.z}, {hi.x, 0, hi.z}, {hi.x, 0, lo.z}, {lo.x, 0, lo.z}};
@@ -64,14 +62,17 @@ void addFacade(Mesh& m, const Box& b, float v0, Random& rnd) {
     float va = v0 + lo.y / texH, vb = v0 + hi.y / texH;
     m.addQuad({a.x, lo.y, a.z}, {c.x, lo.y, c.z}, {c.x, hi.y, c.z}, {a.x, hi.y, a.z}, u0, va, u1, vb);
   }
+  for (size_t i = size_t(first) * 3; i + 2 < m.normals.size(); i += 3)
+    m.normals[i] = float(style), m.normals[i + 1] = 0, m.normals[i + 2] = 0;
 }
 
 // The city's static geometry in world coordinates: facades by style, roofs, rooftop plant,
 // masts. One object, one surface per material.
 Geometry buildTowers(SceneWriter& w, const CityLayout& city, const Materials& mat) {
-  Mesh facades[3], roofs, plant, masts;
+  Mesh facades, roofs, plant, masts;
   // Towers from south to north: the flight mostly looks north, so near walls tend to be
-  // drawn first and hide the far ones before they are shaded.
+  // drawn first and hide the far ones before they are shaded. All styles share one draw, so
+  // the order holds across them.
   std::vector<const Tower*> order;
   for (const Tower& t : city.towers) order.push_back(&t);
   std::stable_sort(order.begin(), order.end(), [](const Tower* a, const Tower* b) {
@@ -85,7 +86,7 @@ Geometry buildTowers(SceneWriter& w, const CityLayout& city, const Materials& ma
     int floorsFree = std::max(0, int((texH - top) / kFloorHeight));
     float v0 = float(rnd.below(floorsFree + 1)) / kFacadeFloors;
     for (const Box& b : t.tiers) {
-      addFacade(facades[t.facade], b, v0, rnd);
+      addFacade(facades, b, v0, t.facade, rnd);
       addBox(roofs, b.lo, b.hi, kTop, BoxMapping::Unit);
     }
     // Rooftop plant: a few boxes on the top tier.
@@ -112,7 +113,7 @@ Geometry buildTowers(SceneWriter& w, const CityLayout& city, const Materials& ma
   sm.add(plant, mat.rooftop);
   sm.add(masts, mat.mast);
   sm.add(roofs, mat.roof);
-  for (int s = 0; s < 3; ++s) sm.add(facades[s], mat.facade[s]);
+  sm.add(facades, mat.facade);
   return w.geometry(sm);
 }
 
@@ -344,9 +345,7 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
 
   for (const NamedAsset& t : cityTextures()) w.texture(t.name);
 
-  uint32_t shFacade[3] = {w.shader("shaders/city-facade.cgfx", {{"samFacade", kTexGlass}}),
-                          w.shader("shaders/city-facade.cgfx", {{"samFacade", kTexWarm}}),
-                          w.shader("shaders/city-facade.cgfx", {{"samFacade", kTexDark}})};
+  uint32_t shFacade = w.shader("shaders/city-facade.cgfx", {{"samFacade", kTexFacades}});
   uint32_t shStreet = w.shader("shaders/city-street.cgfx", {{"samLight", kTexStreetLight}});
   uint32_t shNeon = w.shader("shaders/city-neon.cgfx", {{"samSign", kTexSigns}});
   uint32_t shBeacon = w.shader("shaders/city-beacon.cgfx", {});
@@ -358,7 +357,7 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
   uint32_t shTrails = w.shader("shaders/city-trails.cgfx", {});
 
   Materials mat{};
-  for (int i = 0; i < 3; ++i) mat.facade[i] = w.material(1, 1, 1, shFacade[i], 0, Kestrel::UV);
+  mat.facade = w.material(1, 1, 1, shFacade, 0, Kestrel::UV);
   mat.roof = w.material(1, 1, 1, 0, kTexRoof, Kestrel::UV);
   mat.rooftop = w.material(0.11f, 0.11f, 0.13f, 0, 0, Kestrel::FLAT);
   mat.mast = w.material(0.22f, 0.2f, 0.24f, 0, 0, Kestrel::FLAT);

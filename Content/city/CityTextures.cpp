@@ -41,7 +41,9 @@ void scale(Rgba& p, float k) { p.r *= k, p.g *= k, p.b *= k; }
 
 }  // namespace
 
-std::vector<uint8_t> facadeTexture(int style) {
+namespace {
+
+Image facadeImage(int style) {
   const FacadeStyle s = facadeStyle(style);
   const int cell = 16;
   Image img(kFacadeBays * cell, kFacadeFloors * cell, s.wall);
@@ -102,7 +104,22 @@ std::vector<uint8_t> facadeTexture(int style) {
       bx += width;
     }
   }
-  return img.toPng(true);
+  return img;
+}
+
+}  // namespace
+
+std::vector<uint8_t> facadeAtlasTexture() {
+  // Style s lies in the atlas's texture coordinates v from s/3 to (s+1)/3; the file's top
+  // row is v = 1, so the last style is painted first.
+  Image atlas(kFacadeBays * 16, 3 * kFacadeFloors * 16);
+  for (int style = 0; style < 3; ++style) {
+    const Image img = facadeImage(style);
+    const int top = (2 - style) * img.height();
+    for (int y = 0; y < img.height(); ++y)
+      for (int x = 0; x < img.width(); ++x) atlas.at(x, top + y) = img.at(x, y);
+  }
+  return atlas.toPng(true);
 }
 
 std::vector<uint8_t> farFacadeTexture() {

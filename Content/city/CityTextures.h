@@ -10,12 +10,14 @@
 
 namespace content {
 
-// Facades: 32 window bays by 64 floors (16 pixels a window cell, 512 x 1024). The alpha
-// channel is 1 on lit windows, which the facade effect lets flicker. style: 0 glass, 1 warm,
-// 2 dark.
+// Facades: 32 window bays by 64 floors (16 pixels a window cell, 512 x 1024 a style). The
+// alpha channel is 1 on lit windows, which the facade effect lets flicker. style: 0 glass,
+// 1 warm, 2 dark.
 constexpr int kFacadeBays = 32, kFacadeFloors = 64;
 constexpr float kBayWidth = 3.0f, kFloorHeight = 3.5f;
-std::vector<uint8_t> facadeTexture(int style);
+// The three facade styles in one texture, one above the other (style s from v = s/3 to
+// (s+1)/3), so that every tower's walls are drawn in one call, nearest first.
+std::vector<uint8_t> facadeAtlasTexture();
 
 // The far city's walls: 32 bays by 32 floors of small windows (8 pixels a cell, 256 x 256),
 // alpha 1 on lit windows; it repeats both ways.
