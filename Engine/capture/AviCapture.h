@@ -4,7 +4,8 @@
 // When the settings record's captureEnabled is set, the demo calls init() once at the start
 // of its loading (it opens captureFileName with the compressor of codecIndex at the chosen
 // frame rate), writeFrame() after each frame is drawn and before the swap (one 24-bit
-// bottom-up BGR read-back of the back buffer) and close() at the end of the program. The
+// bottom-up BGR read-back of the back buffer, compressed on the file's writer thread while
+// the next frame draws) and close() at the end of the program. The
 // soundtrack goes in beside the frames: init() opens the archive's music (the demo does not
 // play it while capturing) and each writeFrame() adds the stretch of music that the frame
 // shows, at the demo time its progress plan gives (frame n at firstTime + n × step; 1/rate,

@@ -16,6 +16,11 @@
 // whatever its name: a name whose extension is not ".avi" is refused with
 // REGDB_E_CLASSNOTREG, as a file type without a handler would be.
 //
+// A file compresses and writes on a writer thread of its own, in the order of the calls: a
+// video write returns once the frame is converted for the encoder (at most one frame is in
+// flight), so the caller draws the next frame while this one is compressed; a failure the
+// writer meets is returned by the next write, and releasing the last handle waits for it.
+//
 // Not for reading AVI files, and not thread safe: one thread drives a file and its streams.
 #pragma once
 

@@ -1,9 +1,13 @@
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -59,18 +63,93 @@ struct StreamState {
 
 }  // namespace
 
+// One piece of work for the file's writer thread: encode the video stream's converted frame,
+// or store a run of PCM samples (none: silence).
+struct WriteJob {
+  StreamState* stream = nullptr;
+  int64_t start = 0;
+  long samples = 0;
+  bool silence = false;
+  std::vector<uint8_t> bytes;  // the samples; kept between uses, so steady writing allocates nothing
+};
+
 // The open file: finished when the last handle on it (file or stream) is released.
+//
+// Encoding and muxing run on a writer thread of the file's own, in the order of the calls, so
+// the caller goes on (drawing the next frame) while a frame is compressed. The caller converts
+// a frame into the stream's encoder frame only once the writer is idle, so at most one frame
+// is in flight and no extra frame memory is held. A failure met by the writer is returned by
+// the next write call.
 struct FileState {
   AVFormatContext* format = nullptr;
   std::vector<std::unique_ptr<StreamState>> streams;
   bool headerWritten = false;
   bool headerFailed = false;
-  AVPacket* packet = nullptr;
+  AVPacket* packet = nullptr;  // the writer's (the caller's only once the writer has stopped)
+
+  static constexpr size_t kJobs = 16;
+  std::array<WriteJob, kJobs> jobs;  // a ring: `queued` jobs from `first` on
+  size_t first = 0, queued = 0;
+  bool writing = false;  // the writer holds a job
+  bool stopping = false;
+  HRESULT deferred = AVIERR_OK;  // the writer's first failure since the caller last looked
+  std::thread writer;
+  std::mutex lock;
+  std::condition_variable wake, done;
 
   ~FileState() {
     finish();
     av_packet_free(&packet);
   }
+
+  // The next free job, once there is room; the caller fills it and calls post().
+  WriteJob& nextJob() {
+    std::unique_lock<std::mutex> guard(lock);
+    done.wait(guard, [&] { return queued < kJobs; });
+    return jobs[(first + queued) % kJobs];
+  }
+
+  void post() {
+    if (!writer.joinable()) {
+      platform::UnpinnedScope unpinned;  // the writer uses whichever processor is free
+      writer = std::thread([this] { run(); });
+    }
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      ++queued;
+    }
+    wake.notify_one();
+  }
+
+  // Waits until the writer has done everything posted; its failure, if any, is handed over.
+  HRESULT waitIdle() {
+    std::unique_lock<std::mutex> guard(lock);
+    done.wait(guard, [&] { return queued == 0 && !writing; });
+    const HRESULT r = deferred;
+    deferred = AVIERR_OK;
+    return r;
+  }
+
+  // The writer's failure since the last look, if any, without waiting.
+  HRESULT takeDeferred() {
+    std::lock_guard<std::mutex> guard(lock);
+    const HRESULT r = deferred;
+    deferred = AVIERR_OK;
+    return r;
+  }
+
+  void stopWriter() {
+    if (!writer.joinable()) return;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      stopping = true;
+    }
+    wake.notify_one();
+    writer.join();
+    writer = std::thread();
+  }
+
+  void run();
 
   bool ensureHeader() {
     if (headerWritten) return true;
@@ -104,6 +183,7 @@ struct FileState {
 
   void finish() {
     if (!format) return;
+    stopWriter();
     bool anyStream = false;
     for (auto& s : streams) anyStream = anyStream || s->avStream;
     if (anyStream && ensureHeader()) {
@@ -227,6 +307,8 @@ HRESULT writeVideo(FileState& file, StreamState& s, long start, long samples, co
   if (bytes < s.imageBytes) return AVIERR_BADSIZE;
   if (start < s.nextPosition) return AVIERR_BADPARAM;
   if (!file.ensureHeader()) return AVIERR_FILEWRITE;
+  // The encoder frame stays the writer's until it has sent the one before.
+  const HRESULT earlier = file.waitIdle();
   int r = av_frame_make_writable(s.frame);
   if (r < 0) return fromAvError(r, AVIERR_INTERNAL);
   const uint8_t* rows = static_cast<const uint8_t*>(buffer);
@@ -239,12 +321,13 @@ HRESULT writeVideo(FileState& file, StreamState& s, long start, long samples, co
   const int strides[4] = {stride, 0, 0, 0};
   sws_scale(s.converter, planes, strides, 0, s.height, s.frame->data, s.frame->linesize);
   s.frame->pts = start;
-  r = avcodec_send_frame(s.codec, s.frame);
-  if (r < 0) return fromAvError(r, AVIERR_INTERNAL);
   s.nextPosition = start + 1;
-  r = file.drain(s);
-  if (r < 0) return fromAvError(r, AVIERR_FILEWRITE);
-  return file.ioResult();
+  WriteJob& job = file.nextJob();
+  job.stream = &s;
+  job.start = start;
+  job.samples = 1;
+  file.post();
+  return earlier;
 }
 
 HRESULT writeAudioPacket(FileState& file, StreamState& s, int64_t start, long samples, const void* buffer) {
@@ -259,7 +342,21 @@ HRESULT writeAudioPacket(FileState& file, StreamState& s, int64_t start, long sa
   av_packet_rescale_ts(file.packet, AVRational{1, s.sampleRate}, s.avStream->time_base);
   r = av_interleaved_write_frame(file.format, file.packet);
   if (r < 0) return fromAvError(r, AVIERR_FILEWRITE);
-  return file.ioResult();
+  return AVIERR_OK;
+}
+
+// Hands `samples` sample frames from `start` on (silence when `buffer` is null) to the writer.
+void postAudio(FileState& file, StreamState& s, int64_t start, long samples, const void* buffer) {
+  WriteJob& job = file.nextJob();
+  job.stream = &s;
+  job.start = start;
+  job.samples = samples;
+  job.silence = buffer == nullptr;
+  if (buffer) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
+    job.bytes.assign(bytes, bytes + static_cast<size_t>(samples) * static_cast<size_t>(s.blockAlign));
+  }
+  file.post();
 }
 
 HRESULT writeAudio(FileState& file, StreamState& s, long start, long samples, const void* buffer, long bytes) {
@@ -270,17 +367,46 @@ HRESULT writeAudio(FileState& file, StreamState& s, long start, long samples, co
   // Audio is stored back to back, so a gap is filled with silence to keep the timing.
   while (s.nextPosition < start) {
     const long gap = static_cast<long>(std::min<int64_t>(start - s.nextPosition, s.sampleRate));
-    HRESULT r = writeAudioPacket(file, s, s.nextPosition, gap, nullptr);
-    if (r != AVIERR_OK) return r;
+    postAudio(file, s, s.nextPosition, gap, nullptr);
     s.nextPosition += gap;
   }
-  HRESULT r = writeAudioPacket(file, s, start, samples, buffer);
-  if (r != AVIERR_OK) return r;
+  postAudio(file, s, start, samples, buffer);
   s.nextPosition = start + samples;
-  return AVIERR_OK;
+  return file.takeDeferred();
 }
 
 }  // namespace
+
+void FileState::run() {
+  for (;;) {
+    WriteJob* job = nullptr;
+    {
+      std::unique_lock<std::mutex> guard(lock);
+      wake.wait(guard, [&] { return queued > 0 || stopping; });
+      if (queued == 0) return;
+      job = &jobs[first];
+      writing = true;
+    }
+    StreamState& s = *job->stream;
+    HRESULT result = AVIERR_OK;
+    if (s.isVideo) {
+      int r = avcodec_send_frame(s.codec, s.frame);
+      if (r < 0) result = fromAvError(r, AVIERR_INTERNAL);
+      else if ((r = drain(s)) < 0) result = fromAvError(r, AVIERR_FILEWRITE);
+    } else {
+      result = writeAudioPacket(*this, s, job->start, job->samples, job->silence ? nullptr : job->bytes.data());
+    }
+    if (result == AVIERR_OK) result = ioResult();
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      if (deferred == AVIERR_OK) deferred = result;
+      first = (first + 1) % kJobs;
+      --queued;
+      writing = false;
+    }
+    done.notify_all();
+  }
+}
 
 void AVIFileInit() {
   if (libraryUsers++ == 0) av_log_set_level(AV_LOG_ERROR);
