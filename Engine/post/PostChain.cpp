@@ -23,10 +23,12 @@ void setFloat(const Shader& shader, const char* name, float value) {
 
 int PostChain::createTargets(int w, int h) {
   const uint32_t width = static_cast<uint32_t>(std::max(w, 1)), height = static_cast<uint32_t>(std::max(h, 1));
-  for (RenderTarget* target : {&scene, &transitionA, &transitionB}) {
-    target->create(width, height);
-    if (target->checkStatus() != 0) return 1;
-  }
+  scene.create(width, height);
+  if (scene.checkStatus() != 0) return 1;
+  // The transition targets are made by the first copy into them: a production without
+  // cross-fades or wipes never pays for two more view-sized images (16 MB at 1080p).
+  transitionWidth = width;
+  transitionHeight = height;
   for (RenderTarget* target : {&bloom, &bloomTemp}) {
     target->create(std::max(width >> 2, 1u), std::max(height >> 2, 1u));
     if (target->checkStatus() != 0) return 1;
@@ -71,7 +73,14 @@ void PostChain::apply(const Shader& shader) const {
   cgResetPassState(pass);
 }
 
-void PostChain::copyViewBand(const RenderTarget& target) const {
+void PostChain::copyViewBand(RenderTarget& target) {
+  if (target.texture == 0) {
+    // Made in the middle of a frame: the framebuffer being drawn stays bound.
+    GLint drawing = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &drawing);
+    target.create(transitionWidth, transitionHeight);
+    glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(drawing));
+  }
   const UserConfig& config = Runtime::instance()->screen->config;
   glBindTexture(GL_TEXTURE_2D, target.texture);
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, drawingIntoScene ? 0 : (config.height - config.viewportHeight) / 2,

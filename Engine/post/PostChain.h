@@ -6,7 +6,8 @@
 // Owned by the demo. createTargets() and load() run once during the demo's initialisation,
 // with the GL and effect contexts current; run() once per frame after the parts are drawn.
 // The frame copies the outgoing and incoming parts into transitionA and transitionB with
-// copyViewBand(). Nothing here allocates per frame.
+// copyViewBand(), which makes each of them at its first use. Nothing here allocates per
+// frame after that.
 //
 // Where the window is not multisampled and the scene target has its depth renderbuffer, the
 // frame may draw its parts straight into the scene target (beginScene() before them, run()
@@ -30,14 +31,16 @@ struct PostChain {
   MmfMesh quad;
   MmfMesh cube;  // loaded with the rest; no pass draws it
   RenderTarget scene, transitionA, transitionB, bloom, bloomTemp;
+  uint32_t transitionWidth = 0, transitionHeight = 0;  // the view, for the transition targets
   uint32_t depthRenderbuffer = 0;
   bool depthAttached = false;
   bool windowMultisampled = false;
   bool drawingIntoScene = false;  // between beginScene() and run()
 
-  // The five targets for a view of w x h (bloom at w/4 x h/4) and the depth renderbuffer
-  // on the scene target. 0, or 1 when a target is incomplete. A renderbuffer that cannot
-  // be made is logged and does not fail.
+  // The scene and bloom targets for a view of w x h (bloom at w/4 x h/4) and the depth
+  // renderbuffer on the scene target; the two transition targets (w x h) are made by their
+  // first copyViewBand(). 0, or 1 when a target is incomplete. A renderbuffer that cannot be
+  // made is logged and does not fail.
   int createTargets(int w, int h);
   // The quad and cube meshes, the gradient texture and the seven effects. 0, or 1 at the
   // first one that fails to load.
@@ -53,8 +56,8 @@ struct PostChain {
   // back buffer and restores the viewport.
   void beginScene();
   // Copies the view band of the frame being drawn (the back buffer's, or the scene target
-  // after beginScene()) into `target`'s texture.
-  void copyViewBand(const RenderTarget& target) const;
+  // after beginScene()) into `target`'s texture; a transition target not made yet is made.
+  void copyViewBand(RenderTarget& target);
   // Sets the first pass of `shader`'s technique, draws the quad over the viewport, resets.
   void apply(const Shader& shader) const;
 };

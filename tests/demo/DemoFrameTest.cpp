@@ -77,6 +77,9 @@ TEST_F(DemoFrame, PostChainKeepsDarkPicturesAndBloomsBrightLights) {
   EXPECT_EQ(odd.bloom.height, 35u);
   EXPECT_EQ(odd.bloomTemp.height, 35u);
   EXPECT_EQ(odd.scene.height, 142u);
+  // Without a cross-fade or wipe the transition images are never made.
+  EXPECT_EQ(spot.post.transitionA.texture, 0u);
+  EXPECT_EQ(spot.post.transitionB.texture, 0u);
 }
 
 TEST_F(DemoFrame, PartsDrawnIntoTheSceneTargetMatchTheCopyAndTheFlashRidesInTheFinalPass) {
@@ -138,6 +141,9 @@ TEST_F(DemoFrame, CrossFadeMixesTheTwoPartsByTheWindowsProgress) {
     EXPECT_NEAR(p[i].mean(0, kViewTop, kWindowWidth, kViewBottom), expected[i], 2.0) << "frame " << i;
   EXPECT_EQ(player.mixStart, 8.0f);
   EXPECT_EQ(player.mixEnd, 10.0f);
+  // Made by the first copy into them, at the view's size.
+  EXPECT_EQ(player.post.transitionA.width, player.post.scene.width);
+  EXPECT_EQ(player.post.transitionB.height, player.post.scene.height);
 }
 
 TEST_F(DemoFrame, WipeHalfwayShowsTheIncomingPartWhereTheGradientIsLow) {
