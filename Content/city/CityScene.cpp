@@ -30,6 +30,7 @@ const std::vector<NamedAsset>& cityTextures() {
       {"textures/city/lamp-red.png", lampRedTexture}, {"textures/city/lamp-white.png", lampWhiteTexture},
       {"textures/city/far-facade.png", farFacadeTexture}, {"textures/city/far-ground.png", farGroundTexture},
       {"textures/city/lamp-sodium.png", lampSodiumTexture}, {"textures/city/street-light.png", groundLightTexture},
+      {"textures/city/mast.png", mastTexture},
   };
   return list;
 }
@@ -37,7 +38,7 @@ const std::vector<NamedAsset>& cityTextures() {
 namespace {
 
 enum Tex { kTexFacades = 1, kTexRoof, kTexPavement, kTexSky, kTexSigns, kTexHolo, kTexLampRed,
-           kTexLampWhite, kTexFarFacade, kTexFarGround, kTexLampSodium, kTexStreetLight };
+           kTexLampWhite, kTexFarFacade, kTexFarGround, kTexLampSodium, kTexStreetLight, kTexMast };
 
 struct Materials {
   uint32_t facade, roof, rooftop, mast, pavement, street, curbCyan, curbAmber, neon, beacon, sky, holo, beam,
@@ -107,13 +108,13 @@ Geometry buildTowers(SceneWriter& w, const CityLayout& city, const Materials& ma
     }
   }
   SurfaceMesh sm;
-  // Flat-coloured surfaces first: the fixed-function path switches the texture-coordinate
-  // array off for them and leaves it so; the textured roofs switch it on again before the
-  // facades, whose effect reads texture coordinates.
-  sm.add(plant, mat.rooftop);
-  sm.add(masts, mat.mast);
+  // Roofs and facades first: their effects read texture coordinates, and a flat-coloured
+  // surface drawn without an effect switches the coordinate array off and leaves it so. The
+  // masts come last and are textured (plain) to switch it on again for the objects after.
   sm.add(roofs, mat.roof);
   sm.add(facades, mat.facade);
+  sm.add(plant, mat.rooftop);
+  sm.add(masts, mat.mast);
   return w.geometry(sm);
 }
 
@@ -355,12 +356,13 @@ CityStats makeCityScene(Kestrel::KestrelLib& scene, const CityLayout& city, cons
   uint32_t shFarTowers = w.shader("shaders/city-far.cgfx", {{"samFar", kTexFarFacade}});
   uint32_t shFarGround = w.shader("shaders/city-far.cgfx", {{"samFar", kTexFarGround}});
   uint32_t shTrails = w.shader("shaders/city-trails.cgfx", {});
+  uint32_t shRoof = w.shader("shaders/city-roof.cgfx", {{"samRoof", kTexRoof}});
 
   Materials mat{};
   mat.facade = w.material(1, 1, 1, shFacade, 0, Kestrel::UV);
-  mat.roof = w.material(1, 1, 1, 0, kTexRoof, Kestrel::UV);
+  mat.roof = w.material(1, 1, 1, shRoof, 0, Kestrel::UV);
   mat.rooftop = w.material(0.11f, 0.11f, 0.13f, 0, 0, Kestrel::FLAT);
-  mat.mast = w.material(0.22f, 0.2f, 0.24f, 0, 0, Kestrel::FLAT);
+  mat.mast = w.material(1, 1, 1, 0, kTexMast, Kestrel::UV);
   mat.pavement = w.material(1, 1, 1, 0, kTexPavement, Kestrel::UV);
   mat.street = w.material(1, 1, 1, shStreet, 0, Kestrel::UV);
   mat.curbCyan = w.material(0.25f, 0.85f, 1.0f, 0, 0, Kestrel::FLAT);

@@ -420,5 +420,6 @@ std::vector<uint8_t> holoTexture() {
 std::vector<uint8_t> lampRedTexture() { return Image(8, 8, {1.0f, 0.12f, 0.08f, 1}).toPng(false); }
 std::vector<uint8_t> lampWhiteTexture() { return Image(8, 8, {1.0f, 1.0f, 0.96f, 1}).toPng(false); }
 std::vector<uint8_t> lampSodiumTexture() { return Image(8, 8, {1.0f, 0.86f, 0.62f, 1}).toPng(false); }
+std::vector<uint8_t> mastTexture() { return Image(8, 8, {0.22f, 0.2f, 0.24f, 1}).toPng(false); }
 
 }  // namespace content

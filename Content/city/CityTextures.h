@@ -42,6 +42,7 @@ constexpr int kHoloRows = 4;  // billboard atlas, 512 x 128 a board
 std::vector<uint8_t> holoTexture();
 std::vector<uint8_t> lampRedTexture();    // 8 x 8 solid lamp colours for the crowns
 std::vector<uint8_t> lampWhiteTexture();
+std::vector<uint8_t> mastTexture();  // plain, so masts leave the texture-coordinate array on
 std::vector<uint8_t> lampSodiumTexture();  // 8 x 8, the avenue lamps' warm light
 
 // A 5 x 7 pixel font for the few words the content writes on things.
