@@ -42,8 +42,8 @@ constexpr int kHoloRows = 4;  // billboard atlas, 512 x 128 a board
 std::vector<uint8_t> holoTexture();
 std::vector<uint8_t> lampRedTexture();    // 8 x 8 solid lamp colours for the crowns
 std::vector<uint8_t> lampWhiteTexture();
-std::vector<uint8_t> mastTexture();  // plain, so masts leave the texture-coordinate array on
 std::vector<uint8_t> lampSodiumTexture();  // 8 x 8, the avenue lamps' warm light
+std::vector<uint8_t> mastTexture();         // 8 x 8 plain: masts drawn textured keep the coordinate array on
 
 // A 5 x 7 pixel font for the few words the content writes on things.
 void drawText(class Image& image, int x, int y, int scale, const char* text, struct Rgba colour);

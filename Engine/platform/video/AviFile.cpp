@@ -125,14 +125,17 @@ struct FileState {
   HRESULT waitIdle() {
     std::unique_lock<std::mutex> guard(lock);
     done.wait(guard, [&] { return queued == 0 && !writing; });
-    const HRESULT r = deferred;
-    deferred = AVIERR_OK;
-    return r;
+    return handOverDeferred();
   }
 
   // The writer's failure since the last look, if any, without waiting.
   HRESULT takeDeferred() {
     std::lock_guard<std::mutex> guard(lock);
+    return handOverDeferred();
+  }
+
+  // With `lock` held: the writer's failure since the last look, cleared for the next.
+  HRESULT handOverDeferred() {
     const HRESULT r = deferred;
     deferred = AVIERR_OK;
     return r;
