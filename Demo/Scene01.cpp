@@ -55,6 +55,11 @@ int Scene01::init() {
     loader->uploadMesh(farCarModel, GL_STATIC_DRAW);
     farCars.prepare(farCarModel, kCarCopies);
   }
+  if (loader->getSize("objects/veltro-distant.mmf") != 0 &&
+      loader->loadBinMmf("objects/veltro-distant.mmf", distantCarModel) == 0) {
+    loader->uploadMesh(distantCarModel, GL_STATIC_DRAW);
+    distantCars.prepare(distantCarModel, kCarCopies);
+  }
   measureCarRadius();
   carEffect.source = "shaders/cars.cgfx";
   if (loader->loadShader(carEffect) != 0) return 1;
@@ -67,18 +72,18 @@ int Scene01::init() {
 int Scene01::reloadCarMesh(const std::string& name) {
   std::string key = name;
   for (char& c : key) c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const bool far = key == "objects/veltro-far.mmf";
-  if (!far && key != "objects/veltro.mmf") return 2;
+  const bool far = key == "objects/veltro-far.mmf", distant = key == "objects/veltro-distant.mmf";
+  if (!far && !distant && key != "objects/veltro.mmf") return 2;
   Loader* loader = Runtime::instance()->loader;
   MmfMesh fresh;
   if (loader->loadBinMmf(key, fresh) != 0 || fresh.points.empty()) return 1;
   loader->uploadMesh(fresh, GL_STATIC_DRAW);
-  MmfMesh& mesh = far ? farCarModel : carModel;
+  MmfMesh& mesh = far ? farCarModel : distant ? distantCarModel : carModel;
   const GLuint old[2] = {mesh.indexBuffer, mesh.vertexBuffer};
   glDeleteBuffers(2, old);
   mesh = std::move(fresh);
-  (far ? farCars : nearCars).prepare(mesh, kCarCopies);
-  if (!far) measureCarRadius();
+  (far ? farCars : distant ? distantCars : nearCars).prepare(mesh, kCarCopies);
+  if (!far && !distant) measureCarRadius();
   return 0;
 }
 
@@ -185,14 +190,16 @@ void Scene01::drawCars(float t) {
     // by default every car's copy of the mesh is moved into place here and all are drawn
     // at once under the camera's modelview: the same triangles, one draw instead of up to
     // 1,600. Cars far from the camera take the far mesh, about half the triangles, which
-    // at that distance covers the same few pixels. Without the batch each car is translated
-    // (and turned) on the matrix stack with the full mesh.
+    // at that distance covers the same few pixels, and cars farther still the distant
+    // mesh, a box with the lamps. Without the batch each car is translated (and turned) on
+    // the matrix stack with the full mesh.
     const bool batch = batchCars && !nearCars.empty();
     const bool lod = batch && farCarDistance > 0.0f && !farCars.empty();
+    const bool distantLod = lod && distantCarDistance > 0.0f && !distantCars.empty();
     const Renderer& renderer = *Runtime::instance()->renderer;
-    const float farDistance = farCarDistanceForView();
-    const float farSquared = farDistance * farDistance;
-    carsDrawn = farCarsDrawn = 0;
+    const float farDistance = farCarDistanceForView(), distantDistance = distantCarDistanceForView();
+    const float farSquared = farDistance * farDistance, distantSquared = distantDistance * distantDistance;
+    carsDrawn = farCarsDrawn = distantCarsDrawn = 0;
     std::optional<MeshBinding> car;  // the full mesh bound once, for the one-by-one path only
     if (!batch) car.emplace(carModel.indexBuffer, carModel.vertexBuffer);
     auto place = [&](float x, float y, float z, bool turned) {
@@ -206,10 +213,12 @@ void Scene01::drawCars(float t) {
         return;
       }
       const float dx = x - renderer.camX, dy = y - renderer.camY, dz = z - renderer.camZ;
-      const bool far = lod && dx * dx + dy * dy + dz * dz > farSquared;
+      const float squared = dx * dx + dy * dy + dz * dz;
+      const bool far = lod && squared > farSquared, distant = far && distantLod && squared > distantSquared;
       ++carsDrawn;
-      farCarsDrawn += far;
-      (far ? farCars : nearCars).place(x, y, z, turned);
+      farCarsDrawn += far && !distant;
+      distantCarsDrawn += distant;
+      (distant ? distantCars : far ? farCars : nearCars).place(x, y, z, turned);
     };
     for (size_t i = 0; i < 200; ++i) {
       const CarRecord& a = streamA[i];
@@ -222,15 +231,20 @@ void Scene01::drawCars(float t) {
     if (batch) {
       nearCars.draw();
       farCars.draw();
+      distantCars.draw();
     }
   }
   cgResetPassState(pass);
 }
 
-float Scene01::farCarDistanceForView() const {
+float Scene01::forView(float distance) const {
   const int height = Runtime::instance()->screen->config.viewportHeight;
-  return farCarDistance * static_cast<float>(std::max(height, 1)) / kFarCarViewHeight;
+  return distance * static_cast<float>(std::max(height, 1)) / kFarCarViewHeight;
 }
+
+float Scene01::farCarDistanceForView() const { return forView(farCarDistance); }
+
+float Scene01::distantCarDistanceForView() const { return forView(distantCarDistance); }
 
 void Scene01::drawControlGrid() {
   glDisable(GL_TEXTURE_2D);

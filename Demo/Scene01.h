@@ -49,8 +49,8 @@ class Scene01 : public Effect {
  public:
   int init() override;
   void draw(float localTime) override;
-  // --watch: loads the car mesh `name` ("objects/veltro.mmf" or "objects/veltro-far.mmf")
-  // again and puts it in place of the old one, whose buffers are deleted. 0 when replaced,
+  // --watch: loads the car mesh `name` ("objects/veltro.mmf", "objects/veltro-far.mmf" or
+  // "objects/veltro-distant.mmf") again and puts it in place of the old one, whose buffers are deleted. 0 when replaced,
   // 1 when it did not load (the old one stays), 2 when the part has no mesh of that name.
   int reloadCarMesh(const std::string& name);
 
@@ -60,7 +60,8 @@ class Scene01 : public Effect {
   std::array<CarRecord, 200> streamB{};
   KestrelLibDynamic city;
   MmfMesh carModel;
-  MmfMesh farCarModel;  // "objects/veltro-far.mmf", when the archive has it
+  MmfMesh farCarModel;      // "objects/veltro-far.mmf", when the archive has it
+  MmfMesh distantCarModel;  // "objects/veltro-distant.mmf", when the archive has it
   // Skip cars outside the view (the picture is the same either way); tests switch it off
   // to count every car drawn.
   bool cullCars = true;
@@ -74,13 +75,22 @@ class Scene01 : public Effect {
   float farCarDistance = 160.0f;
   static constexpr float kFarCarViewHeight = 576.0f;  // the view of a 1024-wide window
   float farCarDistanceForView() const;
-  size_t carsDrawn = 0, farCarsDrawn = 0;  // batched cars of the last frame, in view
+  // Batched cars beyond this distance (in the same view units) use the distant mesh, a box
+  // with the lamps: by then a car is a few pixels long. 0 leaves them to the far mesh.
+  float distantCarDistance = 240.0f;
+  float distantCarDistanceForView() const;
+  // Batched cars of the last frame, in view; of them, those drawn with the far and with the
+  // distant mesh.
+  size_t carsDrawn = 0, farCarsDrawn = 0, distantCarsDrawn = 0;
   float carRadius = 0.0f;                  // the car mesh's bounding sphere about its origin
+  // The cars alone at t under the modelview and projection already loaded (draw() loads
+  // the camera's); bench_cars times it.
+  void drawCars(float t);
 
  private:
   static constexpr size_t kCarCopies = 1600;
-  void drawCars(float t);
   void measureCarRadius();
-  CarBatch nearCars, farCars;
+  CarBatch nearCars, farCars, distantCars;
+  float forView(float distance) const;
   void drawControlGrid();
 };

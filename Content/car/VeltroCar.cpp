@@ -61,9 +61,8 @@ void addCap(Mesh& m, const Section& s, bool nose, Region r) {
   }
 }
 
-// Lights: head lamps on the nose, a full-width tail bar, and side marker strips. Both
-// meshes carry them at the same places, so a distant car keeps its lamps.
-void addLights(Mesh& m) {
+// The nose's two head lamps and the full-width tail bar.
+void addHeadAndTailLamps(Mesh& m) {
   const int sections = int(sizeof kSections / sizeof kSections[0]);
   const Section &nose = kSections[sections - 1], &tail = kSections[0];
   float nx = nose.x + 0.02f, tx = tail.x - 0.02f;
@@ -75,6 +74,12 @@ void addLights(Mesh& m) {
   }
   quad(m, {tx, tail.belt - 0.16f, -tail.w + 0.05f}, {tx, tail.belt - 0.16f, tail.w - 0.05f},
        {tx, tail.belt - 0.02f, tail.w - 0.05f}, {tx, tail.belt - 0.02f, -tail.w + 0.05f}, kTail);
+}
+
+// Lights: the head and tail lamps and the side marker strips. The near and the far mesh
+// carry them at the same places, so a far car keeps its lamps.
+void addLights(Mesh& m) {
+  addHeadAndTailLamps(m);
   const Section& mid = kSections[2];
   for (float side : {-1.0f, 1.0f}) {
     float z = side * (mid.w + 0.01f), y = mid.belt - 0.12f;
@@ -180,6 +185,37 @@ Mesh veltroFarMesh() {
   }
   addLights(m);
   addFins(m);
+  return m;
+}
+
+Mesh veltroDistantMesh() {
+  // A tapered box, tail to nose, that covers about the body's outline from the side, from
+  // above and from behind, on the same atlas: paint flanks, a glass roof, the glowing
+  // underside, trim ends, and the head and tail lamps where the other meshes have them.
+  // The side markers and fin lamps are left out: at the distance this mesh is for they are
+  // far thinner than a pixel.
+  Mesh m;
+  struct End {
+    float x, w, roof, bottom, top;  // half widths at the bottom and at the roof
+  };
+  const End ends[2] = {{-2.0f, 0.9f, 0.62f, 0.12f, 1.1f}, {2.0f, 0.7f, 0.45f, 0.2f, 0.7f}};
+  auto point = [](const End& e, int i) {
+    const float z[4] = {-e.w, -e.roof, e.roof, e.w};
+    const float y[4] = {e.bottom, e.top, e.top, e.bottom};
+    return Vec3{e.x, y[i], z[i]};
+  };
+  const End &tail = ends[0], &nose = ends[1];
+  // Flanks take the paint's bands of the lower sides, with the stripe; the roof takes glass.
+  const float band = (kPaint.v1 - kPaint.v0) / float(kLoop - 1);
+  m.addQuad(point(tail, 0), point(tail, 1), point(nose, 1), point(nose, 0), kPaint.u0, kPaint.v0 + band, kPaint.u1,
+            kPaint.v0 + 3 * band);
+  m.addQuad(point(tail, 1), point(tail, 2), point(nose, 2), point(nose, 1), kGlass.u0, kGlass.v0, kGlass.u1, kGlass.v1);
+  m.addQuad(point(tail, 2), point(tail, 3), point(nose, 3), point(nose, 2), kPaint.u0, kPaint.v1 - 3 * band, kPaint.u1,
+            kPaint.v1 - band);
+  quad(m, point(tail, 3), point(tail, 0), point(nose, 0), point(nose, 3), kGlow);
+  quad(m, point(tail, 0), point(tail, 3), point(tail, 2), point(tail, 1), kTrim);
+  quad(m, point(nose, 3), point(nose, 0), point(nose, 1), point(nose, 2), kTrim);
+  addHeadAndTailLamps(m);
   return m;
 }
 

@@ -17,6 +17,9 @@ Mesh veltroMesh();
 // The same car with about half the triangles (its outline, lamps and fins kept), for
 // cars far from the camera.
 Mesh veltroFarMesh();
+// A box of a few quads with the head and tail lamps and the glowing underside, for cars
+// so far away that they are a few pixels long.
+Mesh veltroDistantMesh();
 std::vector<uint8_t> veltroTexture();
 
 }  // namespace content

@@ -42,7 +42,8 @@ int buildDataMembers(ZipWriter& zip, const std::string& version, DataReport& rep
   report.carTriangles = car.triangleCount();
   if (add("objects/quad.mmf", encodeTextMmf(quadMesh(), {"textures/gradient.png"})) ||
       add("objects/cube_env100out.mmf", encodeBinMmf(cubeEnvMesh())) || add("objects/veltro.mmf", encodeBinMmf(car)) ||
-      add("objects/veltro-far.mmf", encodeBinMmf(veltroFarMesh())))
+      add("objects/veltro-far.mmf", encodeBinMmf(veltroFarMesh())) ||
+      add("objects/veltro-distant.mmf", encodeBinMmf(veltroDistantMesh())))
     return 1;
 
   if (add("textures/gradient.png", gradientTexture()) || add("textures/veltro512.png", veltroTexture())) return 1;

@@ -73,13 +73,15 @@ TEST_F(ArchiveMeshes, EnvironmentCubeIsAHundredUnitsWithOutwardFaces) {
   }
 }
 
-// Both cars, the full one and the far one: the same size and place, both lit.
+// The three cars, full, far and distant: the same size and place, all lit.
 TEST_F(ArchiveMeshes, CarsAreSmallSleekAndLit) {
   struct Expected {
     const char* member;
     size_t fewest, most;
+    bool thinLamps;  // the fin lamps and side markers, thinner than a pixel on a distant car
   };
-  for (const Expected& e : {Expected{"objects/veltro.mmf", 60, 300}, Expected{"objects/veltro-far.mmf", 40, 80}}) {
+  for (const Expected& e : {Expected{"objects/veltro.mmf", 60, 300, true}, Expected{"objects/veltro-far.mmf", 40, 80, true},
+                            Expected{"objects/veltro-distant.mmf", 10, 20, false}}) {
     SCOPED_TRACE(e.member);
     MmfMesh car;
     ASSERT_EQ(loader.loadBinMmf(e.member, car), 0);
@@ -97,7 +99,7 @@ TEST_F(ArchiveMeshes, CarsAreSmallSleekAndLit) {
     // Head lights (white region, lower left of the atlas) on the nose, tail lights (red,
     // beside it) at the back and on top of the fins, the glowing side markers on the flanks:
     // the far car keeps every lamp of the near one.
-    bool head = false, tail = false, finLamp = false, marker = false;
+    bool head = false, tail = false, finLamp = false, marker = false, glowBelow = false;
     for (size_t i = 0; i < car.points.size() / 3; ++i) {
       float u = car.uvs[2 * i], v = car.uvs[2 * i + 1], x = car.points[3 * i], y = car.points[3 * i + 1],
             z = car.points[3 * i + 2];
@@ -105,11 +107,13 @@ TEST_F(ArchiveMeshes, CarsAreSmallSleekAndLit) {
       if (v < 0.25f && u >= 0.25f && u < 0.5f && x < -1.9f) tail = true;
       if (v < 0.25f && u >= 0.25f && u < 0.5f && y > 1.2f) finLamp = true;
       if (v < 0.25f && u >= 0.5f && u < 0.75f && std::fabs(z) > 0.9f) marker = true;
+      if (v < 0.25f && u >= 0.5f && u < 0.75f && car.normals[3 * i + 1] < -0.9f) glowBelow = true;
     }
     EXPECT_TRUE(head);
     EXPECT_TRUE(tail);
-    EXPECT_TRUE(finLamp);
-    EXPECT_TRUE(marker);
+    EXPECT_TRUE(glowBelow);
+    EXPECT_EQ(finLamp, e.thinLamps);
+    EXPECT_EQ(marker, e.thinLamps);
   }
 }
 

@@ -203,17 +203,27 @@ TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThenWhetherInViewOr
           const Picture batched = readBack();
           const float viewHeight = static_cast<float>(Runtime::instance()->screen->config.viewportHeight);
           scene->farCarDistance = 160.0f * 1080.0f / viewHeight;
+          scene->distantCarDistance = 0.0f;
           EXPECT_FLOAT_EQ(scene->farCarDistanceForView(), 300.0f);
           const GLuint64 withFar = count([&] { scene->draw(t); });
           const Picture far = readBack();
+          // And the distant mesh from 1.5 times that distance on.
+          scene->distantCarDistance = 240.0f * 1080.0f / viewHeight;
+          EXPECT_FLOAT_EQ(scene->distantCarDistanceForView(), 450.0f);
+          const GLuint64 withDistant = count([&] { scene->draw(t); });
+          const Picture distant = readBack();
           EXPECT_EQ(together, oneByOne) << t;
           EXPECT_LT(withFar, together) << t;
+          EXPECT_LT(withDistant, withFar) << t;
+          EXPECT_GT(scene->distantCarsDrawn, 0u) << t;
           double mean = 0;
           long differing = 0;
           compare(single, batched, mean, differing);
           EXPECT_LT(mean, 0.2) << t;
           EXPECT_LT(differing, static_cast<long>(single.rgb.size() / 500)) << t;
           compare(single, far, mean, differing);
+          EXPECT_GE(psnr, 45.0) << t;
+          compare(single, distant, mean, differing);
           EXPECT_GE(psnr, 45.0) << t;
           farTriangles.push_back({withFar, together});
         }
