@@ -19,6 +19,41 @@
 #include "scene/SceneRenderer.h"
 #include "screen/Screen.h"
 
+namespace {
+
+// Where the loaded modelview puts the eye: the point it takes to the origin. False when the
+// matrix cannot be inverted.
+bool eyeOfModelview(float eye[3]) {
+  float m[16];
+  glGetFloatv(GL_MODELVIEW_MATRIX, m);
+  // Column-major: a(r, c) = m[4c + r]; the point p with A p + t = 0, by Cramer's rule.
+  auto a = [&m](int r, int c) { return m[4 * c + r]; };
+  const float det = a(0, 0) * (a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1)) - a(0, 1) * (a(1, 0) * a(2, 2) - a(1, 2) * a(2, 0)) +
+                    a(0, 2) * (a(1, 0) * a(2, 1) - a(1, 1) * a(2, 0));
+  if (!std::isfinite(det) || std::fabs(det) < 1e-12f) return false;
+  const float b[3] = {-m[12], -m[13], -m[14]};
+  for (int k = 0; k < 3; ++k) {
+    float c[3][3];
+    for (int r = 0; r < 3; ++r)
+      for (int col = 0; col < 3; ++col) c[r][col] = col == k ? b[r] : a(r, col);
+    eye[k] = (c[0][0] * (c[1][1] * c[2][2] - c[1][2] * c[2][1]) - c[0][1] * (c[1][0] * c[2][2] - c[1][2] * c[2][0]) +
+              c[0][2] * (c[1][0] * c[2][1] - c[1][1] * c[2][0])) /
+             det;
+  }
+  return std::isfinite(eye[0]) && std::isfinite(eye[1]) && std::isfinite(eye[2]);
+}
+
+// Whether the GL culls the back faces of counter-clockwise triangles, as the car effect's
+// pass sets it up.
+bool cullingBackFaces() {
+  GLint mode = 0, front = 0;
+  glGetIntegerv(GL_CULL_FACE_MODE, &mode);
+  glGetIntegerv(GL_FRONT_FACE, &front);
+  return glIsEnabled(GL_CULL_FACE) == GL_TRUE && mode == GL_BACK && front == GL_CCW;
+}
+
+}  // namespace
+
 void layOutCars(std::array<CarRecord, 200>& streamA, std::array<CarRecord, 200>& streamB) {
   content::layOutCarStreams(streamA, streamB);
 }
@@ -109,7 +144,7 @@ void Scene01::draw(float t) {
 
 int CarBatch::prepare(const MmfMesh& mesh, size_t copies) {
   vertices.clear();
-  if (mesh.vertexBuffer == 0 || mesh.polygons.empty()) return 1;
+  if (mesh.vertexBuffer == 0 || mesh.polygons.empty() || mesh.polygons.size() % 3 != 0) return 1;
   // The vertices exactly as uploaded.
   GLint bytes = 0;
   glBindBuffer(GL_ARRAY_BUFFER, mesh.vertexBuffer);
@@ -120,58 +155,101 @@ int CarBatch::prepare(const MmfMesh& mesh, size_t copies) {
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   const size_t count = uploaded.size() / 8;
   std::vector<uint32_t> indices;
-  indices.reserve(copies * mesh.polygons.size());
-  for (size_t copy = 0; copy < copies; ++copy)
-    for (int32_t index : mesh.polygons) {
+  std::vector<float> faces;
+  for (size_t i = 0; i < mesh.polygons.size(); i += 3) {
+    float p[3][3];
+    for (size_t k = 0; k < 3; ++k) {
+      const int32_t index = mesh.polygons[i + k];
       // A triangle that names a vertex the buffer lacks leaves the cars to the one-by-one path.
       if (index < 0 || static_cast<size_t>(index) >= count) return 1;
-      indices.push_back(static_cast<uint32_t>(copy * count + static_cast<size_t>(index)));
+      indices.push_back(static_cast<uint32_t>(index));
+      for (size_t c = 0; c < 3; ++c) p[k][c] = uploaded[static_cast<size_t>(index) * 8 + 5 + c];
     }
+    // The plane the GL culls by: the winding's normal, counter-clockwise seen from the front.
+    const float u[3] = {p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]};
+    const float v[3] = {p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]};
+    float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    for (float& c : n) c = length > 0.0f ? c / length : 0.0f;
+    faces.insert(faces.end(), {n[0], n[1], n[2], n[0] * p[0][0] + n[1] * p[0][1] + n[2] * p[0][2]});
+  }
   if (indexBuffer == 0) glGenBuffers(1, &indexBuffer);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
-  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(uint32_t)), indices.data(),
-               GL_STATIC_DRAW);
-  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   if (vertexBuffer == 0) glGenBuffers(1, &vertexBuffer);
   vertices = std::move(uploaded);
   vertices.resize(count * 8);
+  triangles = std::move(indices);
+  planes = std::move(faces);
   staging.assign(copies * vertices.size(), 0.0f);
+  indexStaging.assign(copies * triangles.size(), 0);
   // Storage for every copy, allocated once: each frame overwrites the part it uses instead
   // of handing the driver a new buffer (a fresh allocation of megabytes every frame).
   glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(staging.size() * sizeof(float)), nullptr, GL_STREAM_DRAW);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indexStaging.size() * sizeof(uint32_t)), nullptr,
+               GL_STREAM_DRAW);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+  slot.assign(count, kNoSlot);
+  used.clear();
+  used.reserve(count);
   capacity = copies;
-  indicesPerCopy = mesh.polygons.size();
-  placed = 0;
+  placed = verticesPlaced = indicesPlaced = 0;
   return 0;
 }
 
 void CarBatch::place(float x, float y, float z, bool turned) {
   if (placed >= capacity) return;
-  // A quarter turn about y takes (x, y, z) to (z, y, -x), normals as positions.
-  float* out = &staging[placed++ * vertices.size()];
-  for (size_t v = 0; v < vertices.size(); v += 8, out += 8) {
-    const float* in = &vertices[v];
-    out[0] = in[0];
-    out[1] = in[1];
-    if (turned) {
-      out[2] = in[4], out[3] = in[3], out[4] = -in[2];
-      out[5] = in[7] + x, out[6] = in[6] + y, out[7] = -in[5] + z;
-    } else {
-      out[2] = in[2], out[3] = in[3], out[4] = in[4];
-      out[5] = in[5] + x, out[6] = in[6] + y, out[7] = in[7] + z;
+  ++placed;
+  // The eye as the mesh lies (the turn undone: world (x, y, z) is the mesh's (-z, y, x)).
+  // A triangle faces it when the eye is in front of its plane; one that the eye sees
+  // nearly edge-on stays, so that rounding in the GL's own test cannot lose a pixel.
+  const float ex = eye[0] - x, ey = eye[1] - y, ez = eye[2] - z;
+  const float lx = turned ? -ez : ex, lz = turned ? ex : ez;
+  uint32_t* indices = &indexStaging[indicesPlaced];
+  size_t kept = 0;
+  for (size_t i = 0, f = 0; i < triangles.size(); i += 3, f += 4) {
+    const float* plane = &planes[f];
+    if (cull && plane[0] * lx + plane[1] * ey + plane[2] * lz - plane[3] < -1e-3f) continue;
+    for (size_t k = 0; k < 3; ++k) {
+      // Only the vertices of the kept triangles are moved into place: the GL shades every
+      // vertex of the range it is given, used or not.
+      const uint32_t source = triangles[i + k];
+      if (slot[source] == kNoSlot) {
+        slot[source] = static_cast<uint32_t>(verticesPlaced);
+        used.push_back(source);
+        // A quarter turn about y takes (x, y, z) to (z, y, -x), normals as positions.
+        const float* in = &vertices[source * 8];
+        float* out = &staging[verticesPlaced++ * 8];
+        out[0] = in[0];
+        out[1] = in[1];
+        if (turned) {
+          out[2] = in[4], out[3] = in[3], out[4] = -in[2];
+          out[5] = in[7] + x, out[6] = in[6] + y, out[7] = -in[5] + z;
+        } else {
+          out[2] = in[2], out[3] = in[3], out[4] = in[4];
+          out[5] = in[5] + x, out[6] = in[6] + y, out[7] = in[7] + z;
+        }
+      }
+      indices[kept++] = slot[source];
     }
   }
+  indicesPlaced += kept;
+  for (uint32_t source : used) slot[source] = kNoSlot;
+  used.clear();
 }
 
 void CarBatch::draw() {
-  if (placed == 0) return;
-  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(placed * vertices.size() * sizeof(float)), staging.data());
-  const MeshBinding binding(indexBuffer, vertexBuffer);
-  binding.draw(static_cast<uint32_t>(placed * vertices.size() / 8 - 1), static_cast<uint32_t>(placed * indicesPerCopy));
-  placed = 0;
+  if (verticesPlaced != 0 && indicesPlaced != 0) {
+    glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(verticesPlaced * 8 * sizeof(float)), staging.data());
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+    glBufferSubData(GL_ELEMENT_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(indicesPlaced * sizeof(uint32_t)),
+                    indexStaging.data());
+    const MeshBinding binding(indexBuffer, vertexBuffer);
+    binding.draw(static_cast<uint32_t>(verticesPlaced - 1), static_cast<uint32_t>(indicesPlaced));
+  }
+  placed = verticesPlaced = indicesPlaced = 0;
 }
 
 void Scene01::drawCars(float t) {
@@ -200,6 +278,13 @@ void Scene01::drawCars(float t) {
     const float farDistance = farCarDistanceForView(), distantDistance = distantCarDistanceForView();
     const float farSquared = farDistance * farDistance, distantSquared = distantDistance * distantDistance;
     carsDrawn = farCarsDrawn = distantCarsDrawn = 0;
+    // The batches leave out the triangles facing away from the eye, which the GL would cull.
+    float eye[3] = {0.0f, 0.0f, 0.0f};
+    const bool cull = cullCarFaces && batch && cullingBackFaces() && eyeOfModelview(eye);
+    for (CarBatch* cars : {&nearCars, &farCars, &distantCars}) {
+      cars->cull = cull;
+      if (cull) cars->lookFrom(eye[0], eye[1], eye[2]);
+    }
     std::optional<MeshBinding> car;  // the full mesh bound once, for the one-by-one path only
     if (!batch) car.emplace(carModel.indexBuffer, carModel.vertexBuffer);
     auto place = [&](float x, float y, float z, bool turned) {

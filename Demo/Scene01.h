@@ -28,21 +28,35 @@ void layOutCars(std::array<CarRecord, 200>& streamA, std::array<CarRecord, 200>&
 float carPosition(float start, float speed, float t);
 
 // Many copies of one uploaded mesh drawn in one call: the mesh's vertices as uploaded (uv,
-// normal, position: 8 floats each), an index buffer repeating its triangles for every copy,
-// and a stream buffer refilled each frame with the copies moved into place.
+// normal, position: 8 floats each), and stream buffers refilled each frame with each copy's
+// triangles that face the eye and their vertices moved into place. A triangle facing away
+// would be culled by the GL after its vertices were shaded; leaving it and the vertices
+// only it uses out spares that work and cannot change a pixel.
 struct CarBatch {
   // 0, or 1 when the mesh is unusable for batching (then the batch stays empty).
   int prepare(const MmfMesh& mesh, size_t copies);
   bool empty() const { return vertices.empty(); }
-  // Appends a copy at (x, y, z), turned a quarter about y when `turned`.
+  // The eye, in world coordinates, for the copies placed after this call.
+  void lookFrom(float x, float y, float z) { eye[0] = x, eye[1] = y, eye[2] = z; }
+  // Appends a copy at (x, y, z), turned a quarter about y when `turned`, with its triangles
+  // that face the eye (all of them when `cull` is off).
   void place(float x, float y, float z, bool turned);
   // Draws the copies placed since the last draw.
   void draw();
 
   std::vector<float> vertices;
+  std::vector<uint32_t> triangles;  // the mesh's indices, three per triangle
+  std::vector<float> planes;        // per triangle its unit normal and offset, as the mesh lies
   std::vector<float> staging;
-  size_t capacity = 0, placed = 0, indicesPerCopy = 0;
+  std::vector<uint32_t> indexStaging;
+  size_t capacity = 0, placed = 0, verticesPlaced = 0, indicesPlaced = 0;
+  // Per mesh vertex, its place in the copy being placed (kNoSlot while unused), and the
+  // mesh vertices that copy used.
+  static constexpr uint32_t kNoSlot = 0xffffffffu;
+  std::vector<uint32_t> slot, used;
   uint32_t indexBuffer = 0, vertexBuffer = 0;
+  bool cull = true;
+  float eye[3] = {0.0f, 0.0f, 0.0f};
 };
 
 class Scene01 : public Effect {
@@ -68,6 +82,9 @@ class Scene01 : public Effect {
   // Draw all cars at once (see drawCars); tests switch it off to compare with the cars
   // drawn one by one on the matrix stack.
   bool batchCars = true;
+  // Batched cars leave out the triangles that face away from the eye (the GL would cull
+  // them); tests switch it off to count every triangle.
+  bool cullCarFaces = true;
   // Batched cars farther than this from the camera, in a view kFarCarViewHeight pixels
   // high, use the far mesh (a few pixels long by then, and in the haze); 0 draws every car
   // with the full mesh. The distance grows with the view's height, so that the far car

@@ -194,6 +194,7 @@ TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThenWhetherInViewOr
           psnr = 10.0 * std::log10(255.0 * 255.0 * static_cast<double>(a.rgb.size()) / std::max(squares, 1.0));
         };
         for (float t : {43.5f, 60.0f}) {
+          scene->cullCarFaces = false;
           scene->farCarDistance = 0.0f;
           scene->batchCars = false;
           const GLuint64 oneByOne = count([&] { scene->draw(t); });
@@ -212,6 +213,13 @@ TEST_F(CityPart, NoCarBefore43SecondsAndAllSixteenHundredFromThenWhetherInViewOr
           EXPECT_FLOAT_EQ(scene->distantCarDistanceForView(), 450.0f);
           const GLuint64 withDistant = count([&] { scene->draw(t); });
           const Picture distant = readBack();
+          // Leaving out the triangles that face away spares the GL about half of them and
+          // changes no pixel.
+          scene->cullCarFaces = true;
+          const GLuint64 facing = count([&] { scene->draw(t); });
+          EXPECT_TRUE(readBack().rgb == distant.rgb) << "culling the cars' back faces changed the picture at " << t;
+          const GLuint64 cityAlone = count([&] { drawScene(renderer, scene->city, t); });
+          EXPECT_LT(facing - cityAlone, (withDistant - cityAlone) * 6 / 10) << t;
           EXPECT_EQ(together, oneByOne) << t;
           EXPECT_LT(withFar, together) << t;
           EXPECT_LT(withDistant, withFar) << t;
