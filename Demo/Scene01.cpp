@@ -101,6 +101,7 @@ int Scene01::init() {
   carTexture.source = "textures/veltro512.png";
   if (loader->loadTexture(carTexture) != 0) return 1;
   layOutCars(streamA, streamB);
+  queued.reserve(kCarCopies);
   return 0;
 }
 
@@ -298,13 +299,9 @@ void Scene01::drawCars(float t) {
         return;
       }
       const float dx = x - renderer.camX, dy = y - renderer.camY, dz = z - renderer.camZ;
-      const float squared = dx * dx + dy * dy + dz * dz;
-      const bool far = lod && squared > farSquared, distant = far && distantLod && squared > distantSquared;
-      ++carsDrawn;
-      farCarsDrawn += far && !distant;
-      distantCarsDrawn += distant;
-      (distant ? distantCars : far ? farCars : nearCars).place(x, y, z, turned);
+      queued.push_back({dx * dx + dy * dy + dz * dz, x, y, z, turned});
     };
+    queued.clear();
     for (size_t i = 0; i < 200; ++i) {
       const CarRecord& a = streamA[i];
       const float p = carPosition(a.a, a.speed, t);
@@ -314,6 +311,18 @@ void Scene01::drawCars(float t) {
       for (int o = -2; o <= 1; ++o) place(b.a + 110.0f * static_cast<float>(o), b.y, q, true);
     }
     if (batch) {
+      // Nearest first, so that a car behind another fails the depth test before its
+      // fragments are shaded.
+      std::sort(queued.begin(), queued.end(), [](const QueuedCar& a, const QueuedCar& b) {
+        return a.squared != b.squared ? a.squared < b.squared : a.x != b.x ? a.x < b.x : a.z < b.z;
+      });
+      for (const QueuedCar& c : queued) {
+        const bool far = lod && c.squared > farSquared, distant = far && distantLod && c.squared > distantSquared;
+        ++carsDrawn;
+        farCarsDrawn += far && !distant;
+        distantCarsDrawn += distant;
+        (distant ? distantCars : far ? farCars : nearCars).place(c.x, c.y, c.z, c.turned);
+      }
       nearCars.draw();
       farCars.draw();
       distantCars.draw();

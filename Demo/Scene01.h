@@ -108,6 +108,11 @@ class Scene01 : public Effect {
   static constexpr size_t kCarCopies = 1600;
   void measureCarRadius();
   CarBatch nearCars, farCars, distantCars;
+  struct QueuedCar {
+    float squared, x, y, z;  // squared distance from the camera, place
+    bool turned;
+  };
+  std::vector<QueuedCar> queued;  // the frame's batched cars in view, before sorting
   float forView(float distance) const;
   void drawControlGrid();
 };
