@@ -107,7 +107,8 @@ class Loader {
   bool parseScene(const uint8_t* data, size_t size, KestrelLibDynamic& scene);
 
   // The GL steps of the import (geometry upload, one scene texture, one scene effect).
-  // uploadScene never reads outside a stream: missing values upload as zeros.
+  // uploadScene never reads outside a stream: missing values upload as zeros; afterwards the
+  // scene's point, normal, tangent, uv and index lists are empty (the GL buffers hold them).
   int uploadScene(KestrelLibDynamic& scene);
   int loadSceneTexture(Kestrel::Texture& texture);
   int loadSceneShader(Kestrel::Shader& shader, KestrelLibDynamic& scene);

@@ -78,6 +78,12 @@ TEST_F(GeometryUploadTest, SceneObjectsShareVertexBuffersByVboIdAndKeepTheirOwnI
   EXPECT_EQ(o[0].polygonsid(), scene.polygons(0).crc());
   EXPECT_EQ(o[1].polygonsid(), scene.polygons(1).crc());
   EXPECT_EQ(o[2].pointsid(), 1u);  // the skipped object keeps its IDs
+  // The lists' copies are released once the buffers hold them; the index lists keep the
+  // buffer names a reload deletes.
+  EXPECT_EQ(scene.points(0).data_size() + scene.normals(0).data_size() + scene.tangents(0).data_size() +
+                scene.uvs(0).data_size() + scene.polygons(1).data_size(),
+            0);
+  EXPECT_NE(scene.polygons(1).crc(), 0u);
   EXPECT_EQ(o[2].polygonsid(), 2u);
   EXPECT_NE(o[3].pointsid(), o[0].pointsid());
   EXPECT_EQ(loader.uploadedGeometry.size(), 2u);
