@@ -215,10 +215,12 @@ void addFarCity(SceneWriter& w, const CityLayout& city, const Materials& mat) {
 Geometry buildSky(SceneWriter& w, const Materials& mat) {
   // A sphere of radius 480 around its origin; u runs with the heading, v from -10 degrees
   // (0) to the zenith (1) as the panorama texture expects. Faces point inwards.
+  // The rings lie a degree apart around the horizon: the sky effect works out its colour
+  // gradient per vertex, and the glow at the horizon changes over a few degrees.
   Mesh m;
-  const int seg = 24, rings = 10;
+  const std::vector<float> elev = {-90, -30, -10, -6, -4, -2, -1, 0, 1, 2, 4, 6, 9, 13, 20, 32, 55, 90};
+  const int seg = 24, rings = int(elev.size()) - 1;
   const float radius = 480;
-  std::vector<float> elev = {-90, -30, -10, -3, 2, 8, 18, 32, 50, 70, 90};
   for (int r = 0; r <= rings; ++r)
     for (int s = 0; s <= seg; ++s) {
       float e = elev[r] * kPi / 180, hd = float(s) / seg * 2 * kPi;
