@@ -1,5 +1,6 @@
 #include "platform/Window.h"
 
+#include <GL/glew.h>
 #include <SDL.h>
 #include <SDL_syswm.h>
 // X11 after SDL: its macros (None, Bool, Status) must not reach the SDL headers.
@@ -221,7 +222,13 @@ void deleteGLContext(GLContext context) {
 }
 
 void swapBuffers(Window* window) {
-  if (window) SDL_GL_SwapWindow(native(window));
+  if (!window) return;
+  SDL_GL_SwapWindow(native(window));
+  // An offscreen window is an EGL pixel buffer, whose swap does nothing, not even end the
+  // frame: the frame is handed to the GL here instead. Without it a software rasteriser
+  // gathers frame after frame into one batch until something reads pixels back, and keeps
+  // the memory of the largest batch (over 80 MB after the loading screen's frames).
+  if (g_offscreen) glFlush();
 }
 
 bool setSwapInterval(int interval) { return SDL_GL_SetSwapInterval(interval) == 0; }

@@ -76,6 +76,7 @@ std::string windowCaption(Window* window);
 GLContext createGLContext(Window* window);
 bool makeCurrent(Window* window, GLContext context);
 void deleteGLContext(GLContext context);
+// Shows the frame drawn; an offscreen window's frame is flushed to the GL instead.
 void swapBuffers(Window* window);
 bool setSwapInterval(int interval);
 void* glProcAddress(const char* name);
