@@ -52,6 +52,12 @@ bool cullingBackFaces() {
   return glIsEnabled(GL_CULL_FACE) == GL_TRUE && mode == GL_BACK && front == GL_CCW;
 }
 
+// Grows a staging copy to hold `needed` elements, at least doubling, never past `limit`.
+template <typename T>
+void growStaging(std::vector<T>& buffer, size_t needed, size_t limit) {
+  if (buffer.size() < needed) buffer.resize(std::min(limit, std::max(buffer.size() * 2, needed)));
+}
+
 }  // namespace
 
 void layOutCars(std::array<CarRecord, 200>& streamA, std::array<CarRecord, 200>& streamB) {
@@ -180,15 +186,19 @@ int CarBatch::prepare(const MmfMesh& mesh, size_t copies) {
   vertices.resize(count * 8);
   triangles = std::move(indices);
   planes = std::move(faces);
-  staging.assign(copies * vertices.size(), 0.0f);
-  indexStaging.assign(copies * triangles.size(), 0);
+  // The staging copies grow with the most copies a frame has placed (a few hundred of the
+  // 1,600): filled for every copy up front they would hold 20 MB that no frame touches.
+  staging.clear();
+  indexStaging.clear();
   // Storage for every copy, allocated once: each frame overwrites the part it uses instead
-  // of handing the driver a new buffer (a fresh allocation of megabytes every frame).
+  // of handing the driver a new buffer (a fresh allocation of megabytes every frame). The
+  // driver's memory is only reserved; pages no frame writes are never touched.
   glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(staging.size() * sizeof(float)), nullptr, GL_STREAM_DRAW);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(copies * vertices.size() * sizeof(float)), nullptr,
+               GL_STREAM_DRAW);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
-  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indexStaging.size() * sizeof(uint32_t)), nullptr,
+  glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(copies * triangles.size() * sizeof(uint32_t)), nullptr,
                GL_STREAM_DRAW);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   slot.assign(count, kNoSlot);
@@ -202,6 +212,9 @@ int CarBatch::prepare(const MmfMesh& mesh, size_t copies) {
 void CarBatch::place(float x, float y, float z, bool turned) {
   if (placed >= capacity) return;
   ++placed;
+  // Room for one more whole copy.
+  growStaging(indexStaging, indicesPlaced + triangles.size(), capacity * triangles.size());
+  growStaging(staging, verticesPlaced * 8 + vertices.size(), capacity * vertices.size());
   // The eye as the mesh lies (the turn undone: world (x, y, z) is the mesh's (-z, y, x)).
   // A triangle faces it when the eye is in front of its plane; one that the eye sees
   // nearly edge-on stays, so that rounding in the GL's own test cannot lose a pixel.
