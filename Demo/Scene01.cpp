@@ -21,28 +21,6 @@
 
 namespace {
 
-// Where the loaded modelview puts the eye: the point it takes to the origin. False when the
-// matrix cannot be inverted.
-bool eyeOfModelview(float eye[3]) {
-  float m[16];
-  glGetFloatv(GL_MODELVIEW_MATRIX, m);
-  // Column-major: a(r, c) = m[4c + r]; the point p with A p + t = 0, by Cramer's rule.
-  auto a = [&m](int r, int c) { return m[4 * c + r]; };
-  const float det = a(0, 0) * (a(1, 1) * a(2, 2) - a(1, 2) * a(2, 1)) - a(0, 1) * (a(1, 0) * a(2, 2) - a(1, 2) * a(2, 0)) +
-                    a(0, 2) * (a(1, 0) * a(2, 1) - a(1, 1) * a(2, 0));
-  if (!std::isfinite(det) || std::fabs(det) < 1e-12f) return false;
-  const float b[3] = {-m[12], -m[13], -m[14]};
-  for (int k = 0; k < 3; ++k) {
-    float c[3][3];
-    for (int r = 0; r < 3; ++r)
-      for (int col = 0; col < 3; ++col) c[r][col] = col == k ? b[r] : a(r, col);
-    eye[k] = (c[0][0] * (c[1][1] * c[2][2] - c[1][2] * c[2][1]) - c[0][1] * (c[1][0] * c[2][2] - c[1][2] * c[2][0]) +
-              c[0][2] * (c[1][0] * c[2][1] - c[1][1] * c[2][0])) /
-             det;
-  }
-  return std::isfinite(eye[0]) && std::isfinite(eye[1]) && std::isfinite(eye[2]);
-}
-
 // Whether the GL culls the back faces of counter-clockwise triangles, as the car effect's
 // pass sets it up.
 bool cullingBackFaces() {
@@ -292,12 +270,12 @@ void Scene01::drawCars(float t) {
     const float farDistance = farCarDistanceForView(), distantDistance = distantCarDistanceForView();
     const float farSquared = farDistance * farDistance, distantSquared = distantDistance * distantDistance;
     carsDrawn = farCarsDrawn = distantCarsDrawn = 0;
-    // The batches leave out the triangles facing away from the eye, which the GL would cull.
-    float eye[3] = {0.0f, 0.0f, 0.0f};
-    const bool cull = cullCarFaces && batch && cullingBackFaces() && eyeOfModelview(eye);
+    // The batches leave out the triangles facing away from the eye (the camera, whose view
+    // is loaded), which the GL would cull.
+    const bool cull = cullCarFaces && batch && cullingBackFaces();
     for (CarBatch* cars : {&nearCars, &farCars, &distantCars}) {
       cars->cull = cull;
-      if (cull) cars->lookFrom(eye[0], eye[1], eye[2]);
+      cars->lookFrom(renderer.camX, renderer.camY, renderer.camZ);
     }
     std::optional<MeshBinding> car;  // the full mesh bound once, for the one-by-one path only
     if (!batch) car.emplace(carModel.indexBuffer, carModel.vertexBuffer);

@@ -100,8 +100,9 @@ class Scene01 : public Effect {
   // distant mesh.
   size_t carsDrawn = 0, farCarsDrawn = 0, distantCarsDrawn = 0;
   float carRadius = 0.0f;                  // the car mesh's bounding sphere about its origin
-  // The cars alone at t under the modelview and projection already loaded (draw() loads
-  // the camera's); bench_cars times it.
+  // The cars alone at t under the modelview and projection already loaded, which must be
+  // the camera's (draw() loads them): the batches pick meshes and cull faces by the camera's
+  // position. bench_cars times it.
   void drawCars(float t);
 
  private:
