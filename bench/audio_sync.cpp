@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchClock.h"
 #include "DemoPlayer.h"
 #include "platform/MessageBox.h"
 #include "platform/audio/Mixer.h"
@@ -68,12 +69,6 @@ double heardFrames(const std::vector<Arrival>& arrivals, double at) {
   const Arrival& arrival = *(next - 1);
   const double before = next - 1 == arrivals.begin() ? 0.0 : static_cast<double>((next - 2)->bytes) / 8.0;
   return before + std::min((at - arrival.at) * kRate, static_cast<double>(arrival.bytes) / 8.0 - before);
-}
-
-double median(std::vector<double> v) {
-  if (v.empty()) return NAN;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 }  // namespace

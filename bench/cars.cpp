@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "DemoPlayer.h"
 #include "Scene01.h"
 #include "capture/FrameShot.h"
@@ -47,19 +48,8 @@ std::vector<unsigned char> readFrame(int width, int height) {
   return rgb;
 }
 
-double threadCpuMs() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) * 1e-6;
-}
-
 double wallMs() {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
 }  // namespace
@@ -150,10 +140,10 @@ int main(int argc, char** argv) {
         scene->draw(t);  // the camera's modelview and projection
         for (int r = 0; r < repeats; ++r) {
           glFinish();
-          const double c0 = threadCpuMs(), w0 = wallMs();
+          const double c0 = threadCpuSeconds() * 1e3, w0 = wallMs();
           scene->drawCars(t);
           glFinish();
-          cpu.push_back(threadCpuMs() - c0);
+          cpu.push_back(threadCpuSeconds() * 1e3 - c0);
           wall.push_back(wallMs() - w0);
         }
         std::printf("  cars alone, median of %d: %.3f ms main-thread CPU, %.3f ms wall\n", repeats, median(cpu),

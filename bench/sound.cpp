@@ -4,6 +4,7 @@
 // per-frame spectrum fetch of the demo (both sides, 512 bands, averaged), each given as a
 // share of one core in real time at 60 frames per second. Without an argument it encodes a
 // 125-second test track of its own (chords and noise, stereo, 44.1 kHz).
+#include "BenchClock.h"
 #include "sound/Sound.h"
 
 #include <vorbis/vorbisenc.h>
@@ -22,12 +23,6 @@
 #include "platform/audio/System.h"
 
 namespace {
-
-double cpuSeconds() {
-  timespec now;
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
-}
 
 std::string encodeTestTrack(double seconds) {
   vorbis_info info;
@@ -150,7 +145,7 @@ int main(int argc, char** argv) {
 
   // Decode and mix everything, in the device's block size.
   std::vector<float> block(2 * 1024);
-  double begin = cpuSeconds();
+  double begin = threadCpuSeconds();
   bool playing = true;
   long blocks = 0;
   while (playing) {
@@ -158,19 +153,19 @@ int main(int argc, char** argv) {
     channel->isPlaying(&playing);
     ++blocks;
   }
-  const double mixCpu = cpuSeconds() - begin;
+  const double mixCpu = threadCpuSeconds() - begin;
   const double trackSeconds = lengthMs / 1000.0;
 
   // The demo's spectrum fetch, once per frame.
   float left[512], right[512];
   const int frames = 20000;
-  begin = cpuSeconds();
+  begin = threadCpuSeconds();
   for (int i = 0; i < frames; ++i) {
     system->getSpectrum(left, 512, 0, audio::FftWindow::Rect);
     system->getSpectrum(right, 512, 1, audio::FftWindow::Rect);
     for (int k = 0; k < 512; ++k) left[k] = (left[k] + right[k]) * 0.5f;
   }
-  const double spectrumCpu = (cpuSeconds() - begin) / frames;
+  const double spectrumCpu = (threadCpuSeconds() - begin) / frames;
   system->release();
 
   const double mixShare = 100.0 * mixCpu / trackSeconds;
