@@ -162,3 +162,26 @@ TEST_F(CityScene, SceneAndCarStayWithinTheSoftwareRasteriserBudget) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CitySky, RingsLieADegreeApartAroundTheHorizonForThePerVertexGradient) {
+  // The sky effect interpolates its gradient between rings; the glow at the horizon falls to
+  // half within two degrees, so a coarser ring spacing there shows as bands.
+  const Kestrel::KestrelLib& scene = content_test::cityScene();
+  std::set<int> tenthsOfDegrees;
+  for (const Kestrel::Object& o : scene.object())
+    for (const Kestrel::Surface& s : o.surface()) {
+      const Kestrel::Material& m = scene.material(int(s.materialid()) - 1);
+      if (!m.shader() || scene.shader(int(m.shader()) - 1).source() != "shaders/city-sky.cgfx") continue;
+      const auto& p = scene.points(int(o.pointsid()) - 1).data();
+      for (int v = 0; v + 2 < p.size(); v += 3) {
+        const float r = std::sqrt(p[v] * p[v] + p[v + 1] * p[v + 1] + p[v + 2] * p[v + 2]);
+        tenthsOfDegrees.insert(int(std::lround(std::asin(p[v + 1] / r) * 1800.0 / 3.14159265358979)));
+      }
+    }
+  ASSERT_FALSE(tenthsOfDegrees.empty());
+  for (int e = -20; e <= 20; e += 10) EXPECT_TRUE(tenthsOfDegrees.count(e)) << "no ring at " << e / 10.0 << " degrees";
+}
+
+}  // namespace
