@@ -47,10 +47,9 @@ struct Materials {
 
 // Adds the faces of one box tier, mapped into the facade texture of its style: each face
 // takes a random window-aligned rectangle of it, floors counted from the ground so tiers line
-// up. The style goes in the normal's x (the facade effect lights nothing by the normal), for
-// the effect to find the style's part of the atlas.
+// up. The normal carries the style in x, for the effect to find the style's part of the
+// atlas, and the wall's outward direction (x, z) in y and z, for the rooms it sees into.
 void addFacade(Mesh& m, const Box& b, float v0, int style, Random& rnd) {
-  const uint32_t first = m.vertexCount();
   const float bayU = 1.0f / kFacadeBays, texW = kFacadeBays * kBayWidth, texH = kFacadeFloors * kFloorHeight;
   Vec3 lo = b.lo, hi = b.hi;
   Vec3 corners[4] = {{lo.x, 0, hi.z}, {hi.x, 0, hi.z}, {hi.x, 0, lo.z}, {lo.x, 0, lo.z}};
@@ -61,10 +60,14 @@ void addFacade(Mesh& m, const Box& b, float v0, int style, Random& rnd) {
     int start = rnd.below(std::max(1, kFacadeBays - bays));
     float u0 = float(start) * bayU, u1 = u0 + w / texW;
     float va = v0 + lo.y / texH, vb = v0 + hi.y / texH;
+    const uint32_t quad = m.vertexCount();
     m.addQuad({a.x, lo.y, a.z}, {c.x, lo.y, c.z}, {c.x, hi.y, c.z}, {a.x, hi.y, a.z}, u0, va, u1, vb);
+    // Outwards: a -> c turned a quarter turn about the vertical (the corners go round the box
+    // the same way for every face).
+    const float outX = (a.z - c.z) / w, outZ = (c.x - a.x) / w;
+    for (size_t i = size_t(quad) * 3; i + 2 < m.normals.size(); i += 3)
+      m.normals[i] = float(style), m.normals[i + 1] = outX, m.normals[i + 2] = outZ;
   }
-  for (size_t i = size_t(first) * 3; i + 2 < m.normals.size(); i += 3)
-    m.normals[i] = float(style), m.normals[i + 1] = 0, m.normals[i + 2] = 0;
 }
 
 // The city's static geometry in world coordinates: facades by style, roofs, rooftop plant,

@@ -185,3 +185,35 @@ TEST(CitySky, RingsLieADegreeApartAroundTheHorizonForThePerVertexGradient) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CityFacades, NormalsCarryTheWallsOutwardDirectionForTheRoomsBehindTheGlass) {
+  // The facade effect looks into rooms behind the glass along the normal's (y, z): pointing
+  // inwards, every room would be seen from inside out. Culled back faces make the winding
+  // point outwards, so the two must agree.
+  const Kestrel::KestrelLib& scene = content_test::cityScene();
+  int checked = 0;
+  for (const Kestrel::Object& o : scene.object())
+    for (const Kestrel::Surface& s : o.surface()) {
+      const Kestrel::Material& m = scene.material(int(s.materialid()) - 1);
+      if (!m.shader() || scene.shader(int(m.shader()) - 1).source() != "shaders/city-facade.cgfx") continue;
+      const auto& p = scene.points(int(o.pointsid()) - 1).data();
+      const auto& n = scene.normals(int(o.normalsid()) - 1).data();
+      const auto& idx = scene.polygons(int(o.polygonsid()) - 1).data();
+      for (uint32_t k = s.polyoffset(); k + 2 < s.polyoffset() + s.polycount(); k += 3) {
+        const int a = int(idx[int(k)]) * 3, b = int(idx[int(k) + 1]) * 3, c = int(idx[int(k) + 2]) * 3;
+        // The winding's normal, horizontal for a wall: (e1 x e2).x and .z.
+        const float e1x = p[b] - p[a], e1y = p[b + 1] - p[a + 1], e1z = p[b + 2] - p[a + 2];
+        const float e2x = p[c] - p[a], e2y = p[c + 1] - p[a + 1], e2z = p[c + 2] - p[a + 2];
+        const float wx = e1y * e2z - e1z * e2y, wz = e1x * e2y - e1y * e2x;
+        const float len = std::sqrt(wx * wx + wz * wz);
+        ASSERT_GT(len, 0.0f);
+        ASSERT_NEAR(n[a + 1] * wx / len + n[a + 2] * wz / len, 1.0f, 1e-3f) << "facade triangle at index " << k;
+        ++checked;
+      }
+    }
+  EXPECT_GT(checked, 1000);
+}
+
+}  // namespace
