@@ -9,7 +9,7 @@ or a folder holding bench_timeline and data.zip side by side). Each round runs e
 once, `bench_timeline --no-split` over the whole timeline, in an order that rotates from
 round to round; it then prints each build's median frame time, and its ratio to REF's run in
 the same round. At the end come the median of those ratios: median frame, p95, and CPU time
-per frame (1.0 for an older bench_timeline that does not print it).
+per frame (left out where a build's older bench_timeline does not print it).
 
 Why: on a shared virtual machine the same build's median moves by 10-25% over minutes,
 while builds run back to back within a round see the same machine. A ratio below 1 in most
@@ -34,7 +34,7 @@ def paths(folder):
 
 
 def run(folder, bench_args):
-    """(median ms, p95 ms, CPU ms per frame) of one whole-frame run."""
+    """(median ms, p95 ms, CPU ms per frame or None) of one whole-frame run."""
     exe, data = paths(folder)
     out = subprocess.run([WITH_DISPLAY, exe, '--no-split'] + bench_args + [data],
                          capture_output=True, text=True).stdout
@@ -46,7 +46,7 @@ def run(folder, bench_args):
     for line in lines:  # an older bench_timeline: its "all" row, no CPU figure
         if line.startswith('all '):
             f = line.split()
-            return float(f[2]), float(f[3]), 1.0
+            return float(f[2]), float(f[3]), None
     sys.exit('ab-timeline: no figures from ' + exe + '\n' + out[-2000:])
 
 
@@ -67,13 +67,14 @@ def main(argv):
         for b in builds[1:]:
             got = results[b]
             for series, new, old in zip(ratios[b], got, ref):
-                series.append(new / old)
-            row += f' | {b}: {got[0]:.1f} ms x{got[0] / ref[0]:.3f}'
+                if new is not None and old is not None:
+                    series.append(new / old)
+            row += f' | {b}: {got[0]:.1f} ms (p95 {got[1]:.1f}) x{got[0] / ref[0]:.3f}'
         print(row, flush=True)
     print('median of the ratios to ' + builds[0] + ':')
     for b, (median, p95, cpu) in ratios.items():
-        print(f'  {b}: median frame x{statistics.median(median):.3f}, p95 x{statistics.median(p95):.3f}, '
-              f'CPU per frame x{statistics.median(cpu):.3f}')
+        cpu_text = f', CPU per frame x{statistics.median(cpu):.3f}' if cpu else ''
+        print(f'  {b}: median frame x{statistics.median(median):.3f}, p95 x{statistics.median(p95):.3f}{cpu_text}')
 
 
 if __name__ == '__main__':
