@@ -17,7 +17,11 @@ cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYLON_BUILD_BENCH
 cmake --build "$BUILD_DIR" -j "${PYLON_JOBS:-$(nproc)}"
 export LIBGL_ALWAYS_SOFTWARE=1
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-dummy}"
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
+# The leak check's scan of dynamic TLS read a garbage range at exit in about one run in ten of
+# a Matroska capture (LeakSanitizer's tracer then dies with "Tracer caught signal 11" and the
+# test fails with nothing leaked). Without intercepting __tls_get_addr, those blocks are still
+# scanned as the loader's allocations they are.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:intercept_tls_get_addr=0}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$(pwd)/scripts/lsan.supp:print_suppressions=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 # The offscreen (EGL) run is left out here: Mesa's EGL driver leaves two 56-byte blocks
