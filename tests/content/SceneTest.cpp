@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <set>
+#include <string>
 
 #include "ContentFixtures.h"
 #include "city/CameraFlight.h"
@@ -161,32 +162,31 @@ TEST_F(CityScene, SceneAndCarStayWithinTheSoftwareRasteriserBudget) {
               scene().object_size(), car.polygons.size() / 3);
 }
 
-}  // namespace
-
-namespace {
+// Calls visit(object, surface) for every surface of the scene drawn with the effect `source`.
+template <typename Visit>
+void forEachSurfaceOf(const Kestrel::KestrelLib& scene, const std::string& source, Visit visit) {
+  for (const Kestrel::Object& o : scene.object())
+    for (const Kestrel::Surface& s : o.surface()) {
+      const Kestrel::Material& m = scene.material(int(s.materialid()) - 1);
+      if (m.shader() && scene.shader(int(m.shader()) - 1).source() == source) visit(o, s);
+    }
+}
 
 TEST(CitySky, RingsLieADegreeApartAroundTheHorizonForThePerVertexGradient) {
   // The sky effect interpolates its gradient between rings; the glow at the horizon falls to
   // half within two degrees, so a coarser ring spacing there shows as bands.
   const Kestrel::KestrelLib& scene = content_test::cityScene();
   std::set<int> tenthsOfDegrees;
-  for (const Kestrel::Object& o : scene.object())
-    for (const Kestrel::Surface& s : o.surface()) {
-      const Kestrel::Material& m = scene.material(int(s.materialid()) - 1);
-      if (!m.shader() || scene.shader(int(m.shader()) - 1).source() != "shaders/city-sky.cgfx") continue;
-      const auto& p = scene.points(int(o.pointsid()) - 1).data();
-      for (int v = 0; v + 2 < p.size(); v += 3) {
-        const float r = std::sqrt(p[v] * p[v] + p[v + 1] * p[v + 1] + p[v + 2] * p[v + 2]);
-        tenthsOfDegrees.insert(int(std::lround(std::asin(p[v + 1] / r) * 1800.0 / 3.14159265358979)));
-      }
+  forEachSurfaceOf(scene, "shaders/city-sky.cgfx", [&](const Kestrel::Object& o, const Kestrel::Surface&) {
+    const auto& p = scene.points(int(o.pointsid()) - 1).data();
+    for (int v = 0; v + 2 < p.size(); v += 3) {
+      const float r = std::sqrt(p[v] * p[v] + p[v + 1] * p[v + 1] + p[v + 2] * p[v + 2]);
+      tenthsOfDegrees.insert(int(std::lround(std::asin(p[v + 1] / r) * 1800.0 / 3.14159265358979)));
     }
+  });
   ASSERT_FALSE(tenthsOfDegrees.empty());
   for (int e = -20; e <= 20; e += 10) EXPECT_TRUE(tenthsOfDegrees.count(e)) << "no ring at " << e / 10.0 << " degrees";
 }
-
-}  // namespace
-
-namespace {
 
 TEST(CityFacades, NormalsCarryTheWallsOutwardDirectionForTheRoomsBehindTheGlass) {
   // The facade effect looks into rooms behind the glass along the normal's (y, z): pointing
@@ -194,25 +194,22 @@ TEST(CityFacades, NormalsCarryTheWallsOutwardDirectionForTheRoomsBehindTheGlass)
   // point outwards, so the two must agree.
   const Kestrel::KestrelLib& scene = content_test::cityScene();
   int checked = 0;
-  for (const Kestrel::Object& o : scene.object())
-    for (const Kestrel::Surface& s : o.surface()) {
-      const Kestrel::Material& m = scene.material(int(s.materialid()) - 1);
-      if (!m.shader() || scene.shader(int(m.shader()) - 1).source() != "shaders/city-facade.cgfx") continue;
-      const auto& p = scene.points(int(o.pointsid()) - 1).data();
-      const auto& n = scene.normals(int(o.normalsid()) - 1).data();
-      const auto& idx = scene.polygons(int(o.polygonsid()) - 1).data();
-      for (uint32_t k = s.polyoffset(); k + 2 < s.polyoffset() + s.polycount(); k += 3) {
-        const int a = int(idx[int(k)]) * 3, b = int(idx[int(k) + 1]) * 3, c = int(idx[int(k) + 2]) * 3;
-        // The winding's normal, horizontal for a wall: (e1 x e2).x and .z.
-        const float e1x = p[b] - p[a], e1y = p[b + 1] - p[a + 1], e1z = p[b + 2] - p[a + 2];
-        const float e2x = p[c] - p[a], e2y = p[c + 1] - p[a + 1], e2z = p[c + 2] - p[a + 2];
-        const float wx = e1y * e2z - e1z * e2y, wz = e1x * e2y - e1y * e2x;
-        const float len = std::sqrt(wx * wx + wz * wz);
-        ASSERT_GT(len, 0.0f);
-        ASSERT_NEAR(n[a + 1] * wx / len + n[a + 2] * wz / len, 1.0f, 1e-3f) << "facade triangle at index " << k;
-        ++checked;
-      }
+  forEachSurfaceOf(scene, "shaders/city-facade.cgfx", [&](const Kestrel::Object& o, const Kestrel::Surface& s) {
+    const auto& p = scene.points(int(o.pointsid()) - 1).data();
+    const auto& n = scene.normals(int(o.normalsid()) - 1).data();
+    const auto& idx = scene.polygons(int(o.polygonsid()) - 1).data();
+    for (uint32_t k = s.polyoffset(); k + 2 < s.polyoffset() + s.polycount(); k += 3) {
+      const int a = int(idx[int(k)]) * 3, b = int(idx[int(k) + 1]) * 3, c = int(idx[int(k) + 2]) * 3;
+      // The winding's normal, horizontal for a wall: (e1 x e2).x and .z.
+      const float e1x = p[b] - p[a], e1y = p[b + 1] - p[a + 1], e1z = p[b + 2] - p[a + 2];
+      const float e2x = p[c] - p[a], e2y = p[c + 1] - p[a + 1], e2z = p[c + 2] - p[a + 2];
+      const float wx = e1y * e2z - e1z * e2y, wz = e1x * e2y - e1y * e2x;
+      const float len = std::sqrt(wx * wx + wz * wz);
+      ASSERT_GT(len, 0.0f);
+      ASSERT_NEAR(n[a + 1] * wx / len + n[a + 2] * wz / len, 1.0f, 1e-3f) << "facade triangle at index " << k;
+      ++checked;
     }
+  });
   EXPECT_GT(checked, 1000);
 }
 
