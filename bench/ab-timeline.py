@@ -9,14 +9,17 @@ or a folder holding bench_timeline and data.zip side by side). Each round runs e
 once, `bench_timeline --no-split` over the whole timeline, in an order that rotates from
 round to round; it then prints each build's median frame time, and its ratio to REF's run in
 the same round. At the end come the median of those ratios: median frame, p95, and CPU time
-per frame (left out where a build's older bench_timeline does not print it).
+per frame (left out where a build's older bench_timeline does not print it), each with the
+range that holds the true median ratio with at least 90% confidence (from 5 rounds on).
 
 Why: on a shared virtual machine the same build's median moves by 10-25% over minutes,
 while builds run back to back within a round see the same machine. A ratio below 1 in most
-rounds is a real gain; one long run of each build is not evidence. The default arguments are
+rounds is a real gain; one long run of each build is not evidence. The range says how many
+rounds are enough: a change is shown when its range leaves out x1.000. The default arguments are
 `--size 1024x768 --step 0.25` (the 1024x576 view, 501 frames, about 12 s a run). Needs a
 display: it starts each run through scripts/with-display.sh.
 """
+import math
 import os
 import statistics
 import subprocess
@@ -50,6 +53,28 @@ def run(folder, bench_args):
     sys.exit('ab-timeline: no figures from ' + exe + '\n' + out[-2000:])
 
 
+def median_range(ratios):
+    """The k-th smallest and k-th largest ratio, k the largest count with P(B < k) <= 5% for
+    B ~ Binomial(n, 1/2): the true median lies between them with the returned confidence,
+    whatever the rounds' spread (no assumption of normal noise). None under 5 rounds."""
+    n, tail, k = len(ratios), 0.0, 0
+    while tail + math.comb(n, k) / 2 ** n <= 0.05:
+        tail += math.comb(n, k) / 2 ** n
+        k += 1
+    if k == 0:
+        return None
+    ordered = sorted(ratios)
+    return ordered[k - 1], ordered[n - k], 1 - 2 * tail
+
+
+def summary(name, ratios):
+    text = f'{name} x{statistics.median(ratios):.3f}'
+    bounds = median_range(ratios)
+    if bounds:
+        text += f' (x{bounds[0]:.3f} to x{bounds[1]:.3f} at {bounds[2]:.0%})'
+    return text
+
+
 def main(argv):
     bench_args = ['--size', '1024x768', '--step', '0.25']
     if '--' in argv:
@@ -73,8 +98,8 @@ def main(argv):
         print(row, flush=True)
     print('median of the ratios to ' + builds[0] + ':')
     for b, (median, p95, cpu) in ratios.items():
-        cpu_text = f', CPU per frame x{statistics.median(cpu):.3f}' if cpu else ''
-        print(f'  {b}: median frame x{statistics.median(median):.3f}, p95 x{statistics.median(p95):.3f}{cpu_text}')
+        parts = [summary('median frame', median), summary('p95', p95)] + ([summary('CPU per frame', cpu)] if cpu else [])
+        print(f'  {b}: ' + ', '.join(parts))
 
 
 if __name__ == '__main__':
