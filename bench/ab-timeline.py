@@ -15,8 +15,8 @@ range that holds the true median ratio with at least 90% confidence (from 5 roun
 Why: on a shared virtual machine the same build's median moves by 10-25% over minutes,
 while builds run back to back within a round see the same machine. A ratio below 1 in most
 rounds is a real gain; one long run of each build is not evidence. The range says how many
-rounds are enough: a change is shown when its range leaves out x1.000. The default arguments are
-`--size 1024x768 --step 0.25` (the 1024x576 view, 501 frames, about 12 s a run). Needs a
+rounds are enough: a change is shown when its range leaves out x1.000. The default arguments
+are `--size 1024x768 --step 0.25` (the 1024x576 view, 501 frames, about 12 s a run). Needs a
 display: it starts each run through scripts/with-display.sh.
 """
 import math
