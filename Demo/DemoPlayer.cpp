@@ -3,9 +3,13 @@
 #include <GL/glew.h>
 
 #include <cmath>
+#include <set>
 
 #include "FrameProfile.h"
+#include "BuiltinProduction.h"
 #include "Scene01.h"
+#include "ScenePart.h"
+#include "ShaderPart.h"
 #include "capture/AviCapture.h"
 #include "capture/FrameShot.h"
 #include "cg/Cg.h"
@@ -48,13 +52,14 @@ double captureFrameTime(double from, double step, long frame) {
 }
 
 DemoPlayer::~DemoPlayer() {
-  for (unsigned i = 0; i < entryCount; ++i) delete entries[i].part;
+  for (unsigned i = 0; i < entryCount; ++i)
+    if (entries[i].owned) delete entries[i].part;
 }
 
 int DemoPlayer::addEntry(const TimelineEntry& entry) {
   if (entryCount >= kMaxEntries) {
     *Runtime::instance()->logger << "timeline full: a part beyond " << kMaxEntries << " entries is refused\n";
-    delete entry.part;
+    if (entry.owned) delete entry.part;
     return 1;
   }
   entries[entryCount++] = entry;
@@ -65,7 +70,125 @@ int DemoPlayer::addPart(Effect* part, float start, float end, float fadeIn, floa
   return addEntry({part, start, end, fadeIn, fadeOut, 1, 2});
 }
 
-int DemoPlayer::addProductionParts() { return addPart(new Scene01(), 0.0f, 120.0f, 2.0f, 4.0f); }
+namespace {
+
+// A part of the production, made from its definition (not yet initialised).
+std::unique_ptr<Effect> makePart(const Pylon::Part& part) {
+  switch (part.kind_case()) {
+    case Pylon::Part::kCity: return std::make_unique<Scene01>(part.city());
+    case Pylon::Part::kScene: return std::make_unique<ScenePart>(part.id(), part.scene());
+    case Pylon::Part::kShader: return std::make_unique<ShaderPart>(part.shader().effect());
+    default: return nullptr;
+  }
+}
+
+// The post chain's values and the flash of a production. A production that gives no
+// threshold holds it at 0.5; one that gives no flash has none.
+void applyPostValues(const Pylon::Production& production, PostChain& post, Renderer& renderer) {
+  const Pylon::Post& values = production.post();
+  post.thresholdBase = 0.5f;
+  post.thresholdAmplitude = 0.0f;
+  post.thresholdRate = 0.0f;
+  if (values.has_bloom_threshold()) {
+    post.thresholdBase = values.bloom_threshold();
+  } else if (values.has_bloom_threshold_wave()) {
+    post.thresholdBase = values.bloom_threshold_wave().base();
+    post.thresholdAmplitude = values.bloom_threshold_wave().amplitude();
+    post.thresholdRate = values.bloom_threshold_wave().rate();
+  }
+  const bool flash = values.has_flash() && !values.flash().off();
+  renderer.fftControl = flash ? static_cast<int>(values.flash().bin()) : 0;
+  renderer.flashGain = flash ? values.flash().gain() : 0.0f;
+  renderer.postprocess = values.enabled();
+}
+
+// The built-in production: Veltro 12.
+const ProductionFile& builtinProduction() {
+  static const ProductionFile file = [] {
+    ProductionFile parsed;
+    std::vector<ProductionError> errors;
+    readProduction(std::string(veltro12ProductionText()), "built-in Veltro 12 production", parsed, errors);
+    return parsed;
+  }();
+  return file;
+}
+
+}  // namespace
+
+void DemoPlayer::setProduction(const ProductionFile& file) {
+  production = file;
+  productionSet = true;
+  endTime = file.length;
+  applyPostValues(file.message, post, *Runtime::instance()->renderer);
+}
+
+Effect* DemoPlayer::productionPart(const std::string& id) const {
+  const auto found = parts.find(id);
+  return found == parts.end() ? nullptr : found->second.get();
+}
+
+int DemoPlayer::addProductionParts() {
+  if (!productionSet) setProduction(builtinProduction());
+  int result = 0;
+  for (const ResolvedEntry& r : production.timeline) {
+    const Pylon::Part& definition = production.message.part(r.part);
+    std::unique_ptr<Effect>& part = parts[definition.id()];
+    if (!part) {
+      part = makePart(definition);
+      partDefinitions[definition.id()] = definition.SerializeAsString();
+    }
+    result |= addEntry({part.get(), r.start, r.end, r.fadeIn, r.fadeOut, r.inKind, r.outKind, false});
+  }
+  return result;
+}
+
+int DemoPlayer::replaceProduction(const ProductionFile& file, std::string& error, const std::set<std::string>& refresh) {
+  // Make and load what is new first: a part that fails leaves everything as it was.
+  std::map<std::string, std::unique_ptr<Effect>> fresh;
+  for (const Pylon::Part& definition : file.message.part()) {
+    const auto kept = partDefinitions.find(definition.id());
+    if (kept != partDefinitions.end() && kept->second == definition.SerializeAsString() && !refresh.count(definition.id()))
+      continue;
+    bool used = false;
+    for (const ResolvedEntry& r : file.timeline) used |= file.message.part(r.part).id() == definition.id();
+    if (!used) continue;
+    std::unique_ptr<Effect> part = makePart(definition);
+    if (!part || part->init() != 0) {
+      if (part) part->release();
+      for (auto& [id, made] : fresh) made->release();
+      error = file.file + ": the part \"" + definition.id() + "\" did not load:\n" +
+              Runtime::instance()->logger->recentLines(3);
+      return 1;
+    }
+    fresh[definition.id()] = std::move(part);
+  }
+  // The new timeline, over kept and fresh parts; every part no entry names any more goes.
+  std::map<std::string, std::unique_ptr<Effect>> next;
+  std::map<std::string, std::string> definitions;
+  for (const ResolvedEntry& r : file.timeline) {
+    const Pylon::Part& definition = file.message.part(r.part);
+    if (next.count(definition.id())) continue;
+    auto made = fresh.find(definition.id());
+    next[definition.id()] = made != fresh.end() ? std::move(made->second) : std::move(parts[definition.id()]);
+    definitions[definition.id()] = definition.SerializeAsString();
+  }
+  for (auto& [id, old] : parts)
+    if (old) old->release();
+  parts = std::move(next);
+  partDefinitions = std::move(definitions);
+  for (unsigned i = 0; i < entryCount; ++i)
+    if (entries[i].owned) delete entries[i].part;
+  entryCount = 0;
+  for (const ResolvedEntry& r : file.timeline) {
+    Effect* part = parts[file.message.part(r.part).id()].get();
+    addEntry({part, r.start, r.end, r.fadeIn, r.fadeOut, r.inKind, r.outKind, false});
+  }
+  production = file;
+  const ProgramOptions& options = programOptions();
+  endTime = options.to ? *options.to : file.length;
+  applyPostValues(file.message, post, *Runtime::instance()->renderer);
+  return 0;
+}
 
 int DemoPlayer::initPost() {
   Runtime* runtime = Runtime::instance();
@@ -112,8 +235,9 @@ int DemoPlayer::init() {
 
   loadingBar.fade(1, 1.0f);
   if (entryCount == 0) addProductionParts();
+  std::set<Effect*> initialised;  // a part that several entries name loads once
   for (unsigned i = 0; i < entryCount; ++i) {
-    if (entries[i].part->init() != 0) {
+    if (!entries[i].part || (initialised.insert(entries[i].part).second && entries[i].part->init() != 0)) {
       loadingBar.fade(2, 1.0f);
       return loadingFailed();
     }

@@ -15,21 +15,25 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "Effect.h"
 #include "post/PostChain.h"
+#include "resources/ProductionFile.h"
 #include "runtime/LoadingBar.h"
 
 struct TimelineEntry {
-  Effect* part = nullptr;  // owned by the entry
+  Effect* part = nullptr;  // owned by the entry unless `owned` is false (a production's part)
   float start = 0;
   float end = 0;
   float fadeIn = 0;
   float fadeOut = 0;
   int inKind = 1;   // 1 from black, 3 from white, 6 cross-fade target, 8 wipe target
   int outKind = 2;  // 2 to black, 4 to white, 5 cross-fade source, 7 wipe source
+  bool owned = true;
 };
 
 class DemoPlayer {
@@ -50,8 +54,22 @@ class DemoPlayer {
   int init();
   void frame();
 
-  // The production's timeline: Scene01 from 0 to 120 s, 2 s in, 4 s out.
+  // The production's timeline: the entries of the production set with setProduction() (Veltro
+  // 12's built-in one when none was), each part made once however many entries name it.
   int addProductionParts();
+  // Takes the production's length, post values and flash, and remembers its timeline for
+  // addProductionParts(). Before init().
+  void setProduction(const ProductionFile& file);
+  // --watch: plays `file` from now on, keeping the demo time. Parts whose definition did not
+  // change are kept; new and changed ones are made and initialised first, and only when all
+  // of them load are the ones they replace released. 0, or 1 with `error` (nothing changed).
+  // Parts named in `refresh` are made again even when their definition did not change (a
+  // file they load was saved).
+  int replaceProduction(const ProductionFile& file, std::string& error, const std::set<std::string>& refresh = {});
+  // The production being played (Veltro 12's until setProduction()).
+  const ProductionFile& currentProduction() const { return production; }
+  // The part of the production with this id, or null.
+  Effect* productionPart(const std::string& id) const;
   // init() without the production's parts, capture, music or loading bar: the GL state,
   // the targets and the post resources (tests use it with parts of their own).
   int initPost();
@@ -83,6 +101,13 @@ class DemoPlayer {
   // Drawn over every frame after the tweak bars, before capture and swap (the --watch
   // message); nothing when empty.
   std::function<void()> overlay;
+
+  // The production's parts by id, with the text of their definitions (to tell a changed part
+  // from a kept one on a reload).
+  ProductionFile production;
+  bool productionSet = false;
+  std::map<std::string, std::unique_ptr<Effect>> parts;
+  std::map<std::string, std::string> partDefinitions;
 
   // --shot: the frame at that time goes to this PNG file and the program ends.
   bool shotPending = false;

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <set>
 
+#include "DemoPlayer.h"
+#include "ProductionSource.h"
 #include "Scene01.h"
 #include "SceneOverride.h"
 #include "cg/Cg.h"
@@ -78,8 +80,16 @@ int LiveEdit::start(const ProgramOptions& options, Scene01* scene, PostChain* ch
     sceneDirectory = std::filesystem::path(sceneFile).parent_path().string();
     if (watch->add(sceneDirectory, false, &problem) != 0) return 1;
   }
-  if (dataDirectory.empty() && sceneFile.empty()) {
-    problem = "--watch needs --data DIR (a directory of the archive's files) or --scene FILE";
+  productionFile = productionFilePath(*Runtime::instance()->loader, options);
+  if (!productionFile.empty()) {
+    productionFile = std::filesystem::weakly_canonical(productionFile).string();
+    const std::string folder = std::filesystem::path(productionFile).parent_path().string();
+    if ((dataDirectory.empty() || productionFile.rfind(dataDirectory + "/", 0) != 0) && folder != sceneDirectory &&
+        watch->add(folder, false, &problem) != 0)
+      return 1;
+  }
+  if (dataDirectory.empty() && sceneFile.empty() && productionFile.empty()) {
+    problem = "--watch needs --data DIR (a directory of the archive's files), --scene FILE or --production FILE";
     return 1;
   }
   active = true;
@@ -110,20 +120,31 @@ void LiveEdit::succeed(const std::string& member) {
 int LiveEdit::poll() {
   if (!active) return 0;
   int done = 0;
-  bool scene = false;
+  bool scene = false, production = false;
+  std::set<std::string> members;
   for (const std::string& path : watch->changed()) {
     const std::string extension = extensionOf(path);
+    if (!productionFile.empty() && std::filesystem::weakly_canonical(path).string() == productionFile) {
+      production = true;
+      continue;
+    }
     if (!sceneDirectory.empty() && std::filesystem::path(path).parent_path() == sceneDirectory &&
         (std::filesystem::weakly_canonical(path).string() == sceneFile || extension == "bin" || isImage(extension))) {
       scene = true;
     }
     if (!dataDirectory.empty() && path.rfind(dataDirectory + "/", 0) == 0) {
       const std::string member = path.substr(dataDirectory.size() + 1);
-      if (folded(member) == "city-03.pb") scene = true;
+      members.insert(member);
+      if (part && folded(member) == folded(part->config.scene())) scene = true;
       else if (reloadMember(member) == 0) ++done;
     }
   }
-  if (scene && reloadScene() == 0) ++done;
+  if (scene && reloadScene() == 0) {
+    ++done;
+    members.insert("city-03.pb");  // a scene part showing the --scene file
+  }
+  // Parts other than the city are made again when a file they load was saved.
+  if (production || !members.empty()) done += reloadProduction(production, members);
 #ifdef __GLIBC__
   // A reload frees what the old effect, scene or image held, the compiler's working memory
   // among it; glibc keeps those pages for the process unless told to hand them back.
@@ -132,8 +153,50 @@ int LiveEdit::poll() {
   return done;
 }
 
+int LiveEdit::reloadProduction(bool fileSaved, const std::set<std::string>& savedMembers) {
+  DemoPlayer& player = demoPlayer();
+  ProductionFile next = player.currentProduction();
+  const std::string name = productionFile.empty() ? std::string(kProductionMember) : productionFile;
+  if (fileSaved) {
+    QuietBoxes quiet;
+    std::vector<ProductionError> errors;
+    if (readProductionFile(productionFile, *Runtime::instance()->loader, next, errors) != 0) {
+      std::string why;
+      for (const ProductionError& e : errors) why += (why.empty() ? "" : "\n") + e.text();
+      fail(name, why + "\n(the last good production plays on)");
+      return 0;
+    }
+  }
+  std::set<std::string> refresh;
+  for (const Pylon::Part& part : next.message.part()) {
+    if (part.has_city()) continue;  // the city reloads its own files in place
+    for (const std::string& member : savedMembers) {
+      const std::string key = folded(member);
+      const bool uses = part.has_shader() ? key == folded(part.shader().effect())
+                        : part.scene().has_gltf() ? key == folded(part.scene().gltf()) || extensionOf(key) == "bin" ||
+                                                        isImage(extensionOf(key))
+                                                  : key == folded(part.scene().member()) || extensionOf(key) == "cgfx" ||
+                                                        isImage(extensionOf(key));
+      if (uses) refresh.insert(part.id());
+    }
+  }
+  if (!fileSaved && refresh.empty()) return 0;
+  QuietBoxes quiet;
+  std::string why;
+  if (player.replaceProduction(next, why, refresh) != 0) {
+    fail(name, why + "\n(the last good production plays on)");
+    return 0;
+  }
+  // The city part may have been made again.
+  part = nullptr;
+  for (unsigned i = 0; i < player.entryCount && !part; ++i) part = dynamic_cast<Scene01*>(player.entries[i].part);
+  if (fileSaved) succeed(name);
+  for (const std::string& id : refresh) succeed("part " + id);
+  return 1;
+}
+
 int LiveEdit::reloadMember(const std::string& member) {
-  if (folded(member) == "city-03.pb") return reloadScene();
+  if (part && folded(member) == folded(part->config.scene())) return reloadScene();
   const std::string extension = extensionOf(member);
   if (extension == "cgfx") return reloadEffect(member);
   if (isImage(extension)) return reloadTexture(member);
@@ -273,10 +336,9 @@ int LiveEdit::reloadTexture(const std::string& member) {
 }
 
 int LiveEdit::reloadScene() {
-  if (!part) return 1;
   Loader& loader = *Runtime::instance()->loader;
   QuietBoxes quiet;
-  const std::string member = sceneFile.empty() ? "city-03.pb" : sceneFile;
+  const std::string member = sceneFile.empty() ? (part ? part->config.scene() : "city-03.pb") : sceneFile;
   if (!sceneFile.empty()) {
     std::string why;
     if (overlayScene(loader, sceneFile, why) != 0) {
@@ -284,8 +346,10 @@ int LiveEdit::reloadScene() {
       return 1;
     }
   }
+  // Without a city, a scene part shows the --scene file: reloadProduction() makes it again.
+  if (!part) return sceneFile.empty() ? 1 : 0;
   KestrelLibDynamic fresh;
-  if (loader.loadScene(fresh) != 0) {
+  if (loader.loadScene(fresh, part->config.scene()) != 0) {
     // What a half-finished import made is not released: its IDs cannot be told from names.
     fail(member, member + ": the scene does not load (see the log); the last good one stays");
     return 1;

@@ -8,9 +8,14 @@
 //   - an image of the scene or the cars: a new GL texture, the old one deleted;
 //   - the car meshes and the post chain's quad and cube ("*.mmf"): read (and uploaded)
 //     again, the old buffers deleted;
-//   - the scene file ("city-03.pb" in the data directory, or the --scene glTF file and the
-//     files beside it): imported again; the new scene replaces the old, whose buffers,
-//     textures and effects are released.
+//   - the city's scene file ("city-03.pb" in the data directory, or the --scene glTF file
+//     and the files beside it): imported again; the new scene replaces the old, whose
+//     buffers, textures and effects are released;
+//   - the production file (the data directory's production.txtpb, or --production FILE):
+//     read and checked again; the demo plays the new one from the same demo time, new and
+//     changed parts loaded and the ones they replace released. A file that does not parse
+//     or check leaves the last good production playing, its errors on the screen;
+//   - a file a scene or shader part loads: that part is made again.
 // Created by the player once the production is loaded (start()), polled once per frame
 // (poll()). Watching needs --data DIR (loose files) and/or --scene; a ZIP archive is not
 // watched.
@@ -18,6 +23,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/FileWatch.h"
@@ -38,6 +44,9 @@ class LiveEdit {
   // Reloads one data member (or the scene, for "city-03.pb") as if it had been saved.
   int reloadMember(const std::string& member);
   int reloadScene();
+  // The production file again (when `fileSaved`), and the parts that load any of
+  // `savedMembers` made again. 1 when the production changed, 0 otherwise.
+  int reloadProduction(bool fileSaved, const std::set<std::string>& savedMembers);
 
   // What failed to reload, one line per file, "" once every file loads again.
   std::string errorText() const;
@@ -60,5 +69,6 @@ class LiveEdit {
   PostChain* post = nullptr;
   std::string dataDirectory;  // "" unless --data names a directory
   std::string sceneFile, sceneDirectory;
+  std::string productionFile;  // canonical path; "" when the production is not a watched file
   std::unique_ptr<platform::FileWatch> watch;
 };

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "FrameProfile.h"
+#include "LiveEdit.h"
 #include "car/CarLayout.h"
 #include "cg/Cg.h"
 #include "cg/CgGL.h"
@@ -60,29 +61,55 @@ float carPosition(float start, float speed, float t) {
   return waiting;  // so far out that single precision cannot step back one period
 }
 
+void Scene01::release() {
+  LiveEdit::release(city);
+  for (MmfMesh* mesh : {&carModel, &farCarModel, &distantCarModel}) {
+    const GLuint buffers[2] = {mesh->indexBuffer, mesh->vertexBuffer};
+    if (buffers[0] || buffers[1]) glDeleteBuffers(2, buffers);
+  }
+  for (CarBatch* batch : {&nearCars, &farCars, &distantCars}) {
+    const GLuint buffers[2] = {batch->indexBuffer, batch->vertexBuffer};
+    if (buffers[0] || buffers[1]) glDeleteBuffers(2, buffers);
+  }
+  if (carEffect.effect) cgDestroyEffect(carEffect.effect);
+  carEffect.effect = nullptr;
+  const GLuint texture = carTexture.crc;
+  if (texture) glDeleteTextures(1, &texture);
+  carTexture.crc = 0;
+  carModel = farCarModel = distantCarModel = MmfMesh();
+  nearCars = farCars = distantCars = CarBatch();
+}
+
+namespace {
+std::string foldedName(std::string name) {
+  for (char& c : name) c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+}  // namespace
+
 int Scene01::init() {
   Loader* loader = Runtime::instance()->loader;
-  if (loader->loadScene(city) != 0) {
+  if (loader->loadScene(city, config.scene()) != 0) {
     platform::postQuitMessage(1);
     return 1;
   }
-  if (loader->loadBinMmf("objects/veltro.mmf", carModel) == 0) loader->uploadMesh(carModel, GL_STATIC_DRAW);
+  if (!config.cars()) return 0;
+  if (loader->loadBinMmf(config.car_mesh(), carModel) == 0) loader->uploadMesh(carModel, GL_STATIC_DRAW);
   nearCars.prepare(carModel, kCarCopies);
   // The far car is optional: without it every car is drawn in full.
-  if (loader->getSize("objects/veltro-far.mmf") != 0 &&
-      loader->loadBinMmf("objects/veltro-far.mmf", farCarModel) == 0) {
+  if (loader->getSize(config.car_far_mesh()) != 0 && loader->loadBinMmf(config.car_far_mesh(), farCarModel) == 0) {
     loader->uploadMesh(farCarModel, GL_STATIC_DRAW);
     farCars.prepare(farCarModel, kCarCopies);
   }
-  if (loader->getSize("objects/veltro-distant.mmf") != 0 &&
-      loader->loadBinMmf("objects/veltro-distant.mmf", distantCarModel) == 0) {
+  if (loader->getSize(config.car_distant_mesh()) != 0 &&
+      loader->loadBinMmf(config.car_distant_mesh(), distantCarModel) == 0) {
     loader->uploadMesh(distantCarModel, GL_STATIC_DRAW);
     distantCars.prepare(distantCarModel, kCarCopies);
   }
   measureCarRadius();
-  carEffect.source = "shaders/cars.cgfx";
+  carEffect.source = config.car_effect();
   if (loader->loadShader(carEffect) != 0) return 1;
-  carTexture.source = "textures/veltro512.png";
+  carTexture.source = config.car_texture();
   if (loader->loadTexture(carTexture) != 0) return 1;
   layOutCars(streamA, streamB);
   queued.reserve(kCarCopies);
@@ -90,10 +117,9 @@ int Scene01::init() {
 }
 
 int Scene01::reloadCarMesh(const std::string& name) {
-  std::string key = name;
-  for (char& c : key) c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  const bool far = key == "objects/veltro-far.mmf", distant = key == "objects/veltro-distant.mmf";
-  if (!far && !distant && key != "objects/veltro.mmf") return 2;
+  const std::string key = foldedName(name);
+  const bool far = key == foldedName(config.car_far_mesh()), distant = key == foldedName(config.car_distant_mesh());
+  if (!far && !distant && key != foldedName(config.car_mesh())) return 2;
   Loader* loader = Runtime::instance()->loader;
   MmfMesh fresh;
   if (loader->loadBinMmf(key, fresh) != 0 || fresh.points.empty()) return 1;
@@ -117,11 +143,14 @@ void Scene01::measureCarRadius() {
 
 void Scene01::draw(float t) {
   Renderer& renderer = *Runtime::instance()->renderer;
+  renderer.sceneCamera = 0;
+  renderer.sceneNear = 4.0;
+  renderer.sceneFar = 530.0;
   drawScene(renderer, city, t);
   computeCameraView(renderer);
   glLoadMatrixf(renderer.viewMatrix);
   frameProfile().mark(FramePhase::Scene);
-  if (t < 43.0f) return;
+  if (!config.cars() || t < static_cast<float>(config.cars_from())) return;
   drawCars(t);
   if (renderer.controlgrid) drawControlGrid();
   frameProfile().mark(FramePhase::Cars);

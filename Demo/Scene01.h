@@ -13,6 +13,7 @@
 
 #include "Effect.h"
 #include "resources/KestrelLibDynamic.h"
+#include "resources/Production.pb.h"
 #include "resources/MmfMesh.h"
 #include "resources/Shader.h"
 #include "resources/Texture.h"
@@ -61,13 +62,18 @@ struct CarBatch {
 
 class Scene01 : public Effect {
  public:
+  // Veltro 12's city; a production's `city` part gives its own members and car start.
+  Scene01() = default;
+  explicit Scene01(const Pylon::CityPart& city) : config(city) {}
   int init() override;
+  void release() override;
   void draw(float localTime) override;
-  // --watch: loads the car mesh `name` ("objects/veltro.mmf", "objects/veltro-far.mmf" or
-  // "objects/veltro-distant.mmf") again and puts it in place of the old one, whose buffers are deleted. 0 when replaced,
+  // --watch: loads the car mesh `name` (the part's car_mesh, car_far_mesh or
+  // car_distant_mesh) again and puts it in place of the old one, whose buffers are deleted. 0 when replaced,
   // 1 when it did not load (the old one stays), 2 when the part has no mesh of that name.
   int reloadCarMesh(const std::string& name);
 
+  Pylon::CityPart config;  // the members and the cars' start (the defaults are Veltro 12's)
   Texture carTexture;
   Shader carEffect;
   std::array<CarRecord, 200> streamA{};

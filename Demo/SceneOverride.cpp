@@ -1,22 +1,58 @@
 #include "SceneOverride.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "import/GltfImport.h"
 #include "resources/Loader.h"
 #include "resources/SceneValidator.h"
 
-int overlayScene(Loader& loader, const std::string& path, std::string& error) {
-  gltf_import::ImportedScene imported;
-  if (gltf_import::importGltf(path, {}, imported, error) != 0) return 1;
+namespace {
+
+int layOver(Loader& loader, gltf_import::ImportedScene& imported, const std::string& name, std::string& error,
+            const std::string& sceneMember, OverlaidScene* result) {
   const std::string problem = validateScene(imported.scene);
   if (!problem.empty()) {
-    error = path + ": the converted scene is inconsistent: " + problem;
+    error = name + ": the converted scene is inconsistent: " + problem;
     return 1;
   }
   for (const std::string& line : imported.notCarried) std::fprintf(stderr, "veltro12: not carried: %s\n", line.c_str());
+  if (result) {
+    result->animationLength = 0.0;
+    for (const auto& [channel, curve] : imported.curves)
+      if (!curve.times.empty()) result->animationLength = std::max(result->animationLength, double(curve.times.back()));
+    result->cameras = imported.scene.camera_size();
+  }
   const std::string scene = imported.scene.SerializeAsString();
-  loader.overlay("city-03.pb", std::vector<uint8_t>(scene.begin(), scene.end()));
-  for (auto& [name, bytes] : imported.members) loader.overlay(name, std::move(bytes));
+  loader.overlay(sceneMember, std::vector<uint8_t>(scene.begin(), scene.end()));
+  for (auto& [member, bytes] : imported.members) loader.overlay(member, std::move(bytes));
   return 0;
+}
+
+}  // namespace
+
+int overlayScene(Loader& loader, const std::string& path, std::string& error, const std::string& sceneMember,
+                 OverlaidScene* result, const std::string& cameraName) {
+  gltf_import::ImportedScene imported;
+  gltf_import::ImportOptions options;
+  options.cameraName = cameraName;
+  if (gltf_import::importGltf(path, options, imported, error) != 0) return 1;
+  return layOver(loader, imported, path, error, sceneMember, result);
+}
+
+int overlaySceneMember(Loader& loader, const std::string& member, std::string& error, const std::string& sceneMember,
+                       OverlaidScene* result) {
+  // A data directory's file is imported from where it lies, so that a .gltf finds its
+  // buffers and images beside it.
+  const std::string loose = loader.looseFilePath(member);
+  if (!loose.empty()) return overlayScene(loader, loose, error, sceneMember, result);
+  const uint32_t size = loader.getSize(member);
+  std::vector<uint8_t> bytes(size);
+  if (size == 0 || loader.read(member, bytes.data()) != 0) {
+    error = member + ": not found in " + loader.archivePath;
+    return 1;
+  }
+  gltf_import::ImportedScene imported;
+  if (gltf_import::importGltfMemory(bytes.data(), bytes.size(), member, {}, imported, error) != 0) return 1;
+  return layOver(loader, imported, member, error, sceneMember, result);
 }

@@ -1,13 +1,27 @@
-// SceneOverride: the player's --scene: a glTF 2.0 file imported at start (with the rules of
-// pylon import) and laid over the data archive, so the production plays it in place of the
-// archive's scene. The scene goes in under "city-03.pb", its images and effects under their
-// imported names; what the file holds that the engine does not carry is listed on standard
-// error. Called before the production loads its parts; not a general archive writer.
+// SceneOverride: glTF 2.0 scenes imported at start (with the rules of pylon import) and
+// laid over the data archive, so that the production plays them as if the archive held
+// them. The player's --scene and a production's `scene` part with a `gltf` source use it.
+// The scene goes in under the member name the caller gives, its images and effects under
+// their imported names; what the file holds that the engine does not carry is listed on
+// standard error. Called before the parts that draw the scene load; not a general archive
+// writer.
 #pragma once
 
 #include <string>
 
 class Loader;
 
-// 0 on success; 1 with `error` naming the file and the problem (the loader is untouched).
-int overlayScene(Loader& loader, const std::string& path, std::string& error);
+// What an import laid over the archive.
+struct OverlaidScene {
+  double animationLength = 0.0;  // the last key time of any animated channel, seconds
+  int cameras = 0;
+};
+
+// Imports the glTF file `path` and lays it over `loader` as `sceneMember`. 0 on success; 1
+// with `error` naming the file and the problem (the loader is untouched).
+int overlayScene(Loader& loader, const std::string& path, std::string& error, const std::string& sceneMember = "city-03.pb",
+                 OverlaidScene* result = nullptr, const std::string& cameraName = "");
+// The same for a glTF member of the loader's own data (a .glb, or a .gltf whose files lie
+// beside it in a data directory).
+int overlaySceneMember(Loader& loader, const std::string& member, std::string& error, const std::string& sceneMember,
+                       OverlaidScene* result = nullptr);

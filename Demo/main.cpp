@@ -7,7 +7,7 @@
 #include "DemoPlayer.h"
 #include "LiveEdit.h"
 #include "Scene01.h"
-#include "SceneOverride.h"
+#include "ProductionSource.h"
 #include "capture/AviCapture.h"
 #include "capture/CaptureOptions.h"
 #include "platform/MessageBox.h"
@@ -15,6 +15,7 @@
 #include "resources/Loader.h"
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
+#include "sound/Sound.h"
 
 namespace {
 LiveEdit liveEdit;  // --watch
@@ -51,14 +52,21 @@ int main(int argc, char** argv) {
   if (options.noDialog) platform::setUnattended(true);
 
   DemoHooks hooks;
-  hooks.init = [&options] {
-    if (!options.sceneFile.empty()) {
-      std::string failure;
-      if (overlayScene(*Runtime::instance()->loader, options.sceneFile, failure) != 0) {
-        platform::showMessageBox(failure, "Scene01::init", platform::MessageIcon::Error);
-        return 1;
-      }
+  hooks.prepare = [&options] {
+    Runtime* runtime = Runtime::instance();
+    ProductionFile production;
+    std::vector<ProductionError> errors;
+    if (loadPlayerProduction(*runtime->loader, options, production, errors) != 0) {
+      std::string text;
+      for (const ProductionError& e : errors) text += (text.empty() ? "" : "\n") + e.text();
+      platform::showMessageBox(text, "Production::load", platform::MessageIcon::Error);
+      return 1;
     }
+    demoPlayer().setProduction(production);
+    runtime->sound->musicMember = production.message.has_music() ? production.message.music().member() : "";
+    return 0;
+  };
+  hooks.init = [&options] {
     if (demoPlayer().init() != 0) return 1;
     if (!options.watch) return 0;
     Scene01* scene = nullptr;

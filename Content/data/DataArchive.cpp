@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "BuiltinProduction.h"
 #include "car/VeltroCar.h"
 #include "city/CityLayout.h"
 #include "data/EffectSources.h"
@@ -27,6 +28,10 @@ int buildDataMembers(ZipWriter& zip, const std::string& version, DataReport& rep
     }
     return 0;
   };
+
+  // The production file first: what plays, in what order, with which music.
+  const std::string_view production = veltro12ProductionText();
+  if (add("production.txtpb", std::vector<uint8_t>(production.begin(), production.end()))) return 1;
 
   Kestrel::KestrelLib scene;
   CityLayout layout = makeCityLayout();

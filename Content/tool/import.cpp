@@ -1,10 +1,14 @@
 // pylon import SCENE.gltf|SCENE.glb OUT.zip [--base ARCHIVE] [--music FILE.ogg] [--name NAME]
-// [--camera NAME]: a glTF 2.0 scene converted (docs/importing.md) and written as an archive
-// the player plays as it is: the scene under the name the production loads, its images and
-// effects, and every other member of the base archive (the production's own by default).
+// [--camera NAME] [--length S]: a glTF 2.0 scene converted (docs/importing.md) and written
+// as an archive the player plays as it is: the scene under NAME, its images and effects, a
+// production file that plays the scene over its animation (or S seconds) with the music
+// given or none, and every other member of the base archive (the production's own by
+// default; its production file is replaced).
 // What the file holds that the engine does not carry is listed once on standard error.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -14,8 +18,9 @@
 #include "import/GltfImport.h"
 #include "platform/MessageBox.h"
 #include "resources/Loader.h"
+#include "resources/ProductionFile.h"
 #include "resources/SceneValidator.h"
-#include "sound/Sound.h"
+#include "runtime/Options.h"
 #include "tool/Command.h"
 
 namespace {
@@ -23,7 +28,7 @@ namespace {
 int usage(const std::string& problem) {
   std::fprintf(stderr,
                "pylon import: %s\nUsage: pylon import SCENE.gltf|SCENE.glb OUT.zip [--base ARCHIVE] [--music FILE.ogg] "
-               "[--name city-03.pb] [--camera NAME]\n",
+               "[--name city-03.pb] [--camera NAME] [--length S]\n",
                problem.c_str());
   return 1;
 }
@@ -36,6 +41,7 @@ std::string folded(std::string name) {
 int runImport(int argc, char** argv) {
   platform::setUnattended(true);
   std::string scenePath, outPath, basePath, musicPath, sceneName = "city-03.pb";
+  double length = 0;  // --length; 0: the scene's animation
   gltf_import::ImportOptions options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -52,6 +58,12 @@ int runImport(int argc, char** argv) {
       if (!value(sceneName) || sceneName.empty()) return usage("--name needs a member name");
     } else if (arg == "--camera") {
       if (!value(options.cameraName)) return usage("--camera needs a name");
+    } else if (arg == "--length") {
+      std::string text;
+      double seconds = 0;
+      if (!value(text) || !parseFiniteNumber(text.c_str(), seconds) || seconds <= 0 || seconds > 86400)
+        return usage("--length needs a number of seconds above 0");
+      length = seconds;
     } else if (!arg.empty() && arg[0] == '-') {
       return usage("unknown option " + arg);
     } else if (scenePath.empty()) {
@@ -82,6 +94,7 @@ int runImport(int argc, char** argv) {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> fresh = imported.members;
   const std::string sceneBytes = imported.scene.SerializeAsString();
   fresh.insert(fresh.begin(), {sceneName, std::vector<uint8_t>(sceneBytes.begin(), sceneBytes.end())});
+  std::string musicMember;
   if (!musicPath.empty()) {
     std::ifstream in(musicPath, std::ios::binary);
     std::vector<uint8_t> music((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -90,8 +103,23 @@ int runImport(int argc, char** argv) {
       std::fprintf(stderr, "pylon import: %s: not an Ogg file\n", musicPath.c_str());
       return 1;
     }
-    fresh.push_back({Sound::kMusicPath, std::move(music)});
+    musicMember = "music/" + std::filesystem::path(musicPath).filename().string();
+    fresh.push_back({musicMember, std::move(music)});
   }
+  // The production that plays the scene: over its whole animation (or --length), fading
+  // in and out, with the music given or none.
+  if (length == 0) {
+    for (const auto& [channel, curve] : imported.curves)
+      if (!curve.times.empty()) length = std::max(length, double(curve.times.back()));
+    if (length == 0) length = 10.0;
+  }
+  SceneProduction production;
+  production.title = std::filesystem::path(scenePath).stem().string();
+  production.member = sceneName;
+  production.length = length;
+  production.music = musicMember;
+  const std::string productionText = sceneProductionText(production);
+  fresh.push_back({kProductionMember, std::vector<uint8_t>(productionText.begin(), productionText.end())});
   std::set<std::string> freshNames;
   for (const auto& member : fresh) freshNames.insert(folded(member.first));
 
@@ -118,15 +146,15 @@ int runImport(int argc, char** argv) {
     std::fprintf(stderr, "pylon import: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s: %d objects, %d materials, %d textures, camera '%s'; %zu members\n", outPath.c_str(),
+  std::printf("%s: %d objects, %d materials, %d textures, camera '%s'; %.6g s; %zu members\n", outPath.c_str(),
               imported.scene.object_size(), imported.scene.material_size(), imported.scene.texture_size(),
-              imported.scene.camera(0).name().c_str(), zip.members().size());
+              imported.scene.camera(0).name().c_str(), length, zip.members().size());
   return 0;
 }
 
 CommandRegistrar import("import",
                         "import SCENE.gltf|.glb OUT.zip [--base ARCHIVE] [--music FILE.ogg] [--name city-03.pb] "
-                        "[--camera NAME]\n"
+                        "[--camera NAME] [--length S]\n"
                         "                          convert a glTF 2.0 scene into a playable archive",
                         runImport);
 

@@ -188,8 +188,9 @@ int AviCapture::init() {
 
 void AviCapture::attachSoundtrack() {
   // The music rides along unless the caller brings sound of its own.
-  if (audioChannels == 0 && engine->loader && engine->loader->opened &&
-      soundtrack.open(*engine->loader, Sound::kMusicPath, *engine->logger) == 0)
+  if (audioChannels == 0 && engine->loader && engine->loader->opened && engine->sound &&
+      !engine->sound->musicMember.empty() &&
+      soundtrack.open(*engine->loader, engine->sound->musicMember, *engine->logger) == 0)
     soundtrack.attach(*this);
 }
 

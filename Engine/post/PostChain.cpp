@@ -138,7 +138,8 @@ void PostChain::run(float t, float mixFactor, float wipeFactor, float flash) {
   bloom.bind();
   glViewport(0, 0, static_cast<GLsizei>(bloom.width), static_cast<GLsizei>(bloom.height));
   setSampler(brightPass, "RT", scene.texture);
-  setFloat(brightPass, "BloomThreshold", 0.5f + 0.02f * std::sin(static_cast<float>(24.0f * t)));
+  setFloat(brightPass, "BloomThreshold",
+           thresholdBase + thresholdAmplitude * std::sin(static_cast<float>(thresholdRate * t)));
   apply(brightPass);
 
   bloomTemp.bind();

@@ -36,6 +36,9 @@ struct PostChain {
   bool depthAttached = false;
   bool windowMultisampled = false;
   bool drawingIntoScene = false;  // between beginScene() and run()
+  // The bright pass's threshold at demo time t: base + amplitude x sin(rate x t), the
+  // production's values (Veltro 12's breathe between 0.48 and 0.52; amplitude 0 holds it).
+  float thresholdBase = 0.5f, thresholdAmplitude = 0.02f, thresholdRate = 24.0f;
 
   // The scene and bloom targets for a view of w x h (bloom at w/4 x h/4) and the depth
   // renderbuffer on the scene target; the two transition targets (w x h) are made by their

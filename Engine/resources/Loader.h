@@ -98,10 +98,11 @@ class Loader {
   int parseBinMmf(const std::string& name, const uint8_t* data, size_t size, MmfMesh& mesh);
   int parseMmf(const char* data, size_t size, MmfMesh& mesh, const std::string& name = "objects/quad.mmf");
 
-  // Imports "city-03.pb" into `scene` (empty, owned by the caller): read, parse, check
-  // every reference, then upload, textures, material texture names and effects. 0 when
-  // the scene is ready to draw, 1 on any failure.
-  int loadScene(KestrelLibDynamic& scene);
+  // Imports the scene file `member` (Veltro 12's "city-03.pb" by default) into `scene`
+  // (empty, owned by the caller): read, parse, check every reference, then upload,
+  // textures, material texture names and effects. 0 when the scene is ready to draw, 1 on
+  // any failure.
+  int loadScene(KestrelLibDynamic& scene, const std::string& member = "city-03.pb");
   // Parses scene file bytes into `scene` (what was parsed before any damage stays) and logs
   // the creator line. False when the bytes could not be parsed to their end.
   bool parseScene(const uint8_t* data, size_t size, KestrelLibDynamic& scene);

@@ -17,8 +17,8 @@ bool Loader::parseScene(const uint8_t* data, size_t size, KestrelLibDynamic& sce
   return complete;
 }
 
-int Loader::loadScene(KestrelLibDynamic& scene) {
-  const char* name = "city-03.pb";
+int Loader::loadScene(KestrelLibDynamic& scene, const std::string& member) {
+  const char* name = member.c_str();
   log() << "\nload pb: " << name << "\n";
   const uint32_t size = getSize(name);
   if (size == 0) {

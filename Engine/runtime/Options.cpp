@@ -40,12 +40,15 @@ const std::vector<OptionSpec>& optionTable() {
       {"--quality", "N", "capture quality for MP4, MOV and MKV: H.264's rate factor 0-51 (default 20, lower is better)"},
       {"--audio-codec", "NAME", "capture sound codec for MP4, MOV and MKV: aac, flac or pcm"},
       {"--from", "SECONDS", "start the demo at this time"},
-      {"--to", "SECONDS", "end the demo after this time (default 125)"},
+      {"--to", "SECONDS", "end the demo after this time (default: the production's length)"},
       {"--shot", "SECONDS FILE.png", "render the frame at that demo time to a PNG file and exit"},
       {"--sound-output", "NAME", "sound output method (auto, nosound, pulseaudio, alsa, pipewire)"},
       {"--data", "FILE|DIR", "data archive (or a directory of its files) to play instead of data.zip"},
-      {"--scene", "FILE.gltf|FILE.glb", "play this glTF 2.0 scene in place of the archive's"},
-      {"--watch", nullptr, "reload effects, images, meshes and the scene when their files are saved"},
+      {"--production", "FILE", "play this production file instead of the archive's production.txtpb"},
+      {"--scene", "FILE.gltf|FILE.glb",
+       "play this glTF 2.0 scene as a production of its own (with --production: in place of the scene member "
+       "city-03.pb)"},
+      {"--watch", nullptr, "reload the production file, effects, images, meshes and scenes when their files are saved"},
       {"--loop", "FROM TO", "play the stretch from FROM to TO seconds over and over"},
       {"--list-codecs", nullptr, "list the capture video codecs, with the containers each fits, and exit"},
       {"--help", nullptr, "show this help and exit"},
@@ -183,6 +186,10 @@ int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::stri
       const char* v = value("FILE");
       if (!v) return 1;
       o.dataFile = v;
+    } else if (arg == "--production") {
+      const char* v = value("FILE");
+      if (!v) return 1;
+      o.productionFile = v;
     } else if (arg == "--scene") {
       const char* v = value("FILE.gltf|FILE.glb");
       if (!v) return 1;

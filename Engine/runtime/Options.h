@@ -32,6 +32,7 @@ struct ProgramOptions {
   std::string shotFile;
   std::string soundOutput;           // --sound-output NAME
   std::string dataFile;              // --data FILE|DIR
+  std::string productionFile;        // --production FILE
   std::string sceneFile;             // --scene FILE.gltf|FILE.glb
   bool watch = false;                // --watch
   std::optional<double> loopFrom, loopTo;  // --loop FROM TO

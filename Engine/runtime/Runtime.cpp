@@ -85,6 +85,7 @@ int runEngine(const DemoHooks& demo) {
 
   if (!runtime->loader->opened) return 1;
   *runtime->logger << "loader init ok.\n";
+  if (demo.prepare && demo.prepare() != 0) return 1;
 
   bool started = false;
   if (runtime->screen->init() != 0) {

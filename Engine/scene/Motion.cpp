@@ -156,11 +156,12 @@ float sceneFieldOfView(const Kestrel::Camera& camera, float time, const Renderer
 int updateSceneCamera(const Kestrel::KestrelLib& scene, float time, Renderer& renderer, int viewWidth, int viewHeight,
                       bool timerPaused) {
   const bool hasCamera = scene.camera_size() > 0;
-  const Kestrel::Camera& camera = hasCamera ? scene.camera(0) : Kestrel::Camera::default_instance();
+  const int chosen = renderer.sceneCamera >= 0 && renderer.sceneCamera < scene.camera_size() ? renderer.sceneCamera : 0;
+  const Kestrel::Camera& camera = hasCamera ? scene.camera(chosen) : Kestrel::Camera::default_instance();
 
   const float fovY = sceneFieldOfView(camera, time, renderer);
   const float aspect = static_cast<float>(viewWidth) / static_cast<float>(viewHeight);
-  MathUtil::perspective(fovY, aspect, 4.0, 530.0, renderer.projectionMatrix);
+  MathUtil::perspective(fovY, aspect, renderer.sceneNear, renderer.sceneFar, renderer.projectionMatrix);
   MathUtil::transpose(renderer.projectionMatrix);
 
   if (camera.target().type() == 0) {

@@ -29,7 +29,7 @@ int objectMatrix(const Kestrel::KestrelLib& scene, int objectIndex, float time, 
 // Vertical field of view in degrees from the camera's zoom factor at `time`.
 float sceneFieldOfView(const Kestrel::Camera& camera, float time, const Renderer& renderer);
 
-// The scene camera (the scene's first camera) at `time`: renderer.projectionMatrix (in GL
+// The scene camera (renderer.sceneCamera, else the first) at `time`: renderer.projectionMatrix (in GL
 // order) for a view of viewWidth x viewHeight pixels, and renderer.viewMatrix (row-major).
 // While `timerPaused`, the camera record is not animated, so camX … camB drive the view.
 // A camera target or parent of an unknown type is reported once per renderer. Returns 0;

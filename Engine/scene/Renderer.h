@@ -36,6 +36,11 @@ class Renderer {
   bool controlgrid = false;
   bool spectrum = false;
   int fftControl = 2;  // flash bin, 0 to 512; 0 disables the beat flash
+  float flashGain = 0.1f;  // the flash's opacity per unit of that bin's magnitude
+  // The scene camera a scene is drawn through (its index in the scene) and the planes of
+  // its projection: the part being drawn sets them (the city's are 0, 4 and 530).
+  int sceneCamera = 0;
+  double sceneNear = 4.0, sceneFar = 530.0;
   const float* spectrumData = nullptr;
   // Set by the demo frame when the post chain's final pass whitens the picture by the beat
   // flash itself, which saves blending a full-view quad over it afterwards.

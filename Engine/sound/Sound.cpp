@@ -44,7 +44,7 @@ std::string Sound::musicError(audio::Result result) const {
   // What is wrong with the music's data names the file it came from.
   if (result == audio::Result::NotVorbis || result == audio::Result::DamagedStream ||
       result == audio::Result::UnsupportedStream)
-    text += std::string("\n\n") + kMusicPath + " in " + engine->loader->archivePath;
+    text += "\n\n" + musicMember + " in " + engine->loader->archivePath;
   return text;
 }
 
@@ -179,7 +179,11 @@ int Sound::init() {
   }
   *engine->logger << "sound output: " << system->outputDetail() << "\n";
 
-  const uint32_t size = engine->loader->getSize(kMusicPath);
+  if (musicMember.empty()) {
+    *engine->logger << "sound init: the production has no music\n";
+    return 0;
+  }
+  const uint32_t size = engine->loader->getSize(musicMember);
   if (size == 0) {
     *engine->logger << " sound init: no data.\n";
     // The loader's line says whether the music is missing, empty or too large.
@@ -189,7 +193,7 @@ int Sound::init() {
     return 1;
   }
   musicData.reset(new char[size]);
-  if (engine->loader->read(kMusicPath, musicData.get()) != 0) return 1;
+  if (engine->loader->read(musicMember, musicData.get()) != 0) return 1;
 
   createInfo = audio::CreateSoundExInfo{};
   createInfo.cbsize = sizeof(createInfo);

@@ -30,7 +30,11 @@ class Sound {
   static constexpr int kBands = 512;
   static constexpr int kWaveValues = 256;
   static constexpr int kArrayLength = 8192;
+  // Veltro 12's music, which its production file names.
   static constexpr const char* kMusicPath = "music/ambient_adventure_by_tessar.ogg";
+  // The member init() plays, set from the production before it; "" for a silent
+  // production, which init() accepts without loading anything (the clock alone drives it).
+  std::string musicMember = kMusicPath;
 
   explicit Sound(Runtime* runtime);
   ~Sound();

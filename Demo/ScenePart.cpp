@@ -1,0 +1,51 @@
+#include "ScenePart.h"
+
+#include "LiveEdit.h"
+#include "SceneOverride.h"
+#include "platform/MessageBox.h"
+#include "resources/Loader.h"
+#include "runtime/Logger.h"
+#include "runtime/Runtime.h"
+#include "scene/Renderer.h"
+#include "scene/SceneRenderer.h"
+
+std::string ScenePart::sceneMember() const {
+  return config.has_gltf() ? "imported/parts/" + id + ".pb" : config.member();
+}
+
+int ScenePart::init() {
+  Runtime* runtime = Runtime::instance();
+  Loader& loader = *runtime->loader;
+  if (config.has_gltf()) {
+    std::string error;
+    if (overlaySceneMember(loader, config.gltf(), error, sceneMember()) != 0) {
+      *runtime->logger << "scene part " << id << ": " << error << "\n";
+      return 1;
+    }
+  }
+  if (loader.loadScene(scene, sceneMember()) != 0) return 1;
+  camera = 0;
+  if (config.has_camera_index() || config.has_camera_name()) {
+    camera = -1;
+    for (int i = 0; i < scene.camera_size() && camera < 0; ++i)
+      if (config.has_camera_index() ? i == static_cast<int>(config.camera_index()) : scene.camera(i).name() == config.camera_name())
+        camera = i;
+    if (camera < 0) {
+      *runtime->logger << "scene part " << id << ": " << sceneMember() << " has no camera "
+                       << (config.has_camera_index() ? std::to_string(config.camera_index()) : "\"" + config.camera_name() + "\"")
+                       << " (it has " << scene.camera_size() << ")\n";
+      return 1;
+    }
+  }
+  return 0;
+}
+
+void ScenePart::draw(float localTime) {
+  Renderer& renderer = *Runtime::instance()->renderer;
+  renderer.sceneCamera = camera;
+  renderer.sceneNear = config.near();
+  renderer.sceneFar = config.far();
+  drawScene(renderer, scene, localTime);
+}
+
+void ScenePart::release() { LiveEdit::release(scene); }
