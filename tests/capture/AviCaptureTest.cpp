@@ -206,9 +206,7 @@ TEST_F(AviCaptureTest, WriterFailuresAreLoggedFrameByFrameAndTheFileIsReportedIn
   const std::string text = log();
   const std::string line =
       "avi stream write error: unknown: " + std::to_string(platform::video::AVIERR_FILEWRITE) + "\n";
-  size_t lines = 0;
-  for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++lines;
-  EXPECT_EQ(lines, 5u) << text;
+  EXPECT_EQ(occurrences(text, line), 5u) << text;
   EXPECT_EQ(text.find("avi audio write error"), std::string::npos) << text;
   EXPECT_NE(text.find("avi file close error: a disk error occurred while writing the file.\n"), std::string::npos);
   EXPECT_NE(progressText.find("capture: " + dir.file("capture.avi") +

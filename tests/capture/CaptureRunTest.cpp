@@ -97,10 +97,7 @@ TEST(CaptureRun, FullDiskNamedOnTheCommandLineLogsEveryFrameAndFailsTheRun) {
   // 1/30 ... 7/30 s: seven frames, none of which reaches the disk.
   ASSERT_EQ(runPlayer(dir, "--capture /dev/full --fps 30 --to 0.2 --log", errors), 1) << errors;
   const std::string log = readFile(dir.file("Pylon.txt"));
-  const std::string line = "avi stream write error: unknown: -2147205010\n";
-  size_t lines = 0;
-  for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++lines;
-  EXPECT_EQ(lines, 7u) << log;
+  EXPECT_EQ(occurrences(log, "avi stream write error: unknown: -2147205010\n"), 7u) << log;
   EXPECT_NE(log.find("avi file close error: a disk error occurred while writing the file.\n"), std::string::npos);
   EXPECT_NE(errors.find("capture: /dev/full is incomplete: 7 of 7 frames could not be written, "), std::string::npos)
       << errors;
