@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "capture/CaptureOptions.h"
+#include "platform/Faults.h"
 #include "platform/video/Compressors.h"
 #include "resources/Loader.h"
 #include "runtime/Logger.h"
@@ -242,6 +243,7 @@ int AviCapture::initMedia() {
   }
   pixels.assign(static_cast<size_t>(imageBytes), 0);
   frameIndex = 0;
+  failedFrames = failedSoundWrites = 0;
   audioPosition = 0;
   initialised = true;
   progress.started(fileName, media->encodedWidth(), media->encodedHeight(), frameRate, media->description());
@@ -250,11 +252,14 @@ int AviCapture::initMedia() {
 
 void AviCapture::handOver(unsigned buffer) {
   glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-  if (const void* mapped = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY)) {
+  const void* mapped =
+      platform::failNow(platform::Fault::PixelBufferRead) ? nullptr : glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+  if (mapped) {
     media->writeFrame(static_cast<const uint8_t*>(mapped));
     glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
   } else {
     *engine->logger << "capture: a frame's pixel buffer could not be read\n";
+    ++failedFrames;  // the file misses this frame: it is incomplete
   }
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
 }
@@ -355,7 +360,10 @@ void AviCapture::writeAudio(const int16_t* interleaved, int frames) {
 int AviCapture::close() {
   if (!initialised) return 0;
   if (media) {
-    const std::string problem = closeMedia();
+    std::string problem = closeMedia();
+    if (failedFrames > 0)
+      problem = std::to_string(failedFrames) + " of " + std::to_string(frameIndex) + " frames could not be read" +
+                (problem.empty() ? "" : ", " + problem);
     pixels.clear();
     initialised = false;
     progress.finished(fileName, frameIndex, problem);

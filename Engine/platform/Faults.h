@@ -23,6 +23,7 @@ enum class Fault {
   SoundWrite,          // an AVI file's writer cannot store a run of sound samples
   VideoFileClose,      // finishing an AVI file (last frames, index, header) cannot be written
   FramebufferStatus,   // a render target's completeness check reports incomplete_attachment
+  PixelBufferRead,     // a captured frame's pixel buffer cannot be mapped for reading
   Count
 };
 

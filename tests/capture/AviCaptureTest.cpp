@@ -216,6 +216,25 @@ TEST_F(AviCaptureTest, WriterFailuresAreLoggedFrameByFrameAndTheFileIsReportedIn
   EXPECT_EQ(decodeFrames(dir.file("capture.avi"), w, h).size(), 5u);
 }
 
+// A publishing file hands each frame over through a pixel buffer; one that cannot be read
+// leaves the frame out of the file, and the file is reported incomplete for it.
+TEST_F(AviCaptureTest, PixelBufferThatCannotBeReadMakesAPublishingFileIncomplete) {
+  const int w = 32, h = 32;
+  GLWindow window(w, h);
+  REQUIRE_GL(window);
+  useSize(w, h);
+  runtime->screen->config.captureFileName = dir.file("capture.mkv");
+  ASSERT_EQ(capture->init(), 0);
+  if (!capture->readBuffers[0]) GTEST_SKIP() << "no pixel buffers";
+  platform::setFault(platform::Fault::PixelBufferRead, true, 2);  // frames 2, 3 and 4
+  for (int k = 0; k < 5; ++k) drawAndCapture(k, w, h);
+  EXPECT_EQ(capture->close(), 1);
+  platform::clearFaults();
+  EXPECT_EQ(occurrences(log(), "capture: a frame's pixel buffer could not be read\n"), 3u) << log();
+  EXPECT_NE(progressText.find(" is incomplete: 3 of 5 frames could not be read ("), std::string::npos) << progressText;
+  EXPECT_EQ(decodeFrames(dir.file("capture.mkv"), w, h).size(), 2u);
+}
+
 TEST_F(AviCaptureTest, OtherInitFailuresLogTheirTexts) {
   runtime->screen->config.captureFileName = dir.file("capture.webm");
   EXPECT_EQ(capture->init(), 1);
