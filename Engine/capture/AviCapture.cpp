@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "capture/CaptureOptions.h"
+#include "platform/Faults.h"
 #include "platform/video/Compressors.h"
 #include "resources/Loader.h"
 #include "runtime/Logger.h"
@@ -26,6 +27,15 @@ std::string toMultiByte(const wchar_t* wide) {
   for (const wchar_t* c = wide; *c && text.size() < sizeof buffer - 1; ++c)
     text += (*c > 0 && *c < 0x80) ? static_cast<char>(*c) : '?';
   return text;
+}
+
+// The reason after "avi stream write error: ".
+std::string writeErrorText(HRESULT result) {
+  if (result == AVIERR_UNSUPPORTED) return "unsupported";
+  if (result == AVIERR_BADFORMAT) return "bad format";
+  if (result == AVIERR_MEMORY) return "memory";
+  if (result == AVIERR_INTERNAL) return "internal";
+  return "unknown: " + std::to_string(static_cast<int>(result));
 }
 
 }  // namespace
@@ -84,7 +94,7 @@ int AviCapture::init() {
   std::string reason;  // the logged failure, for the person at the terminal
   auto fail = [&](const std::string& text) {
     *engine->logger << text;
-    progress.failed(fileName, reason.empty() ? text : reason);
+    progress.failed(fileName, reason.empty() ? text : reason, fromCommandLine);
     // Whatever was created stays valid for release: undo it now, so nothing is left open.
     if (compressedStream) AVIStreamRelease(compressedStream);
     if (stream) AVIStreamRelease(stream);
@@ -181,6 +191,7 @@ int AviCapture::init() {
   pixels.assign(static_cast<size_t>(imageBytes), 0);
   frameIndex = 0;
   audioPosition = 0;
+  failedFrames = failedSoundWrites = 0;
   initialised = true;
   progress.started(fileName, width, height, frameRate, codecName);
   return 0;
@@ -211,7 +222,7 @@ int AviCapture::initMedia() {
   std::string error;
   if (media->open(settings, error) != 0) {
     *engine->logger << "capture failed to initialize: " << error << "\n";
-    progress.failed(fileName, error);
+    progress.failed(fileName, error, fromCommandLine);
     media.reset();
     return 1;
   }
@@ -233,6 +244,7 @@ int AviCapture::initMedia() {
   }
   pixels.assign(static_cast<size_t>(imageBytes), 0);
   frameIndex = 0;
+  failedFrames = failedSoundWrites = 0;
   audioPosition = 0;
   initialised = true;
   progress.started(fileName, media->encodedWidth(), media->encodedHeight(), frameRate, media->description());
@@ -241,11 +253,14 @@ int AviCapture::initMedia() {
 
 void AviCapture::handOver(unsigned buffer) {
   glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-  if (const void* mapped = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY)) {
+  const void* mapped =
+      platform::failNow(platform::Fault::PixelBufferRead) ? nullptr : glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
+  if (mapped) {
     media->writeFrame(static_cast<const uint8_t*>(mapped));
     glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
   } else {
     *engine->logger << "capture: a frame's pixel buffer could not be read\n";
+    ++failedFrames;  // the file misses this frame: it is incomplete
   }
   glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
 }
@@ -269,18 +284,16 @@ void AviCapture::readBackMedia() {
   glPopClientAttrib();
 }
 
-void AviCapture::closeMedia() {
+std::string AviCapture::closeMedia() {
   if (readBuffers[0]) {
     if (frameIndex > 0) handOver(readBuffers[(frameIndex - 1) % 2]);
     glDeleteBuffers(2, readBuffers);
     readBuffers[0] = readBuffers[1] = 0;
   }
   std::string error;
-  if (media->close(error) != 0) {
-    *engine->logger << "capture: " << fileName << " is incomplete: " << error << "\n";
-    progress.sink("capture: " + fileName + " is incomplete: " + error + "\n");
-  }
+  if (media->close(error) != 0) *engine->logger << "capture: " << fileName << " is incomplete: " << error << "\n";
   media.reset();
+  return error;
 }
 
 void AviCapture::writeFrame() {
@@ -308,18 +321,21 @@ void AviCapture::writeAviFrame() {
   glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
   glPopClientAttrib();
 
+  // A frame is compressed while the next one draws: a failure the writer meets on it is
+  // returned by this stream's next write, or at close().
   lastResult = AVIStreamWrite(compressedStream, frameIndex, 1, pixels.data(), imageBytes, AVIIF_KEYFRAME, nullptr,
                               nullptr);
-  if (lastResult != AVIERR_OK) {
-    Logger& log = *engine->logger;
-    log << "avi stream write error: ";
-    if (lastResult == AVIERR_UNSUPPORTED) log << "unsupported";
-    else if (lastResult == AVIERR_BADFORMAT) log << "bad format";
-    else if (lastResult == AVIERR_MEMORY) log << "memory";
-    else if (lastResult == AVIERR_INTERNAL) log << "internal";
-    else log << "unknown: " << static_cast<int>(lastResult);
-    log << "\n";
-  }
+  if (lastResult != AVIERR_OK) frameFailed(lastResult);
+}
+
+void AviCapture::frameFailed(HRESULT result) {
+  *engine->logger << "avi stream write error: " << writeErrorText(result) << "\n";
+  ++failedFrames;
+}
+
+void AviCapture::soundFailed(HRESULT result) {
+  *engine->logger << "avi audio write error: " << static_cast<int>(result) << "\n";
+  ++failedSoundWrites;
 }
 
 int AviCapture::setAudioFormat(int sampleRate, int channels) {
@@ -338,19 +354,28 @@ void AviCapture::writeAudio(const int16_t* interleaved, int frames) {
   if (!initialised || !audioStream || !interleaved || frames <= 0) return;
   const HRESULT r = AVIStreamWrite(audioStream, audioPosition, frames, interleaved,
                                    static_cast<long>(frames) * audioChannels * 2, 0, nullptr, nullptr);
-  if (r != AVIERR_OK) *engine->logger << "avi audio write error: " << static_cast<int>(r) << "\n";
+  if (r != AVIERR_OK) soundFailed(r);
   audioPosition += frames;  // a lost run becomes silence, the rest stays in step
 }
 
-void AviCapture::close() {
-  if (!initialised) return;
+int AviCapture::close() {
+  if (!initialised) return 0;
   if (media) {
-    closeMedia();
+    std::string problem = closeMedia();
+    if (failedFrames > 0)
+      problem = std::to_string(failedFrames) + " of " + std::to_string(frameIndex) + " frames could not be read" +
+                (problem.empty() ? "" : ", " + problem);
     pixels.clear();
     initialised = false;
-    progress.finished(fileName, frameIndex);
-    return;
+    progress.finished(fileName, frameIndex, problem);
+    return problem.empty() ? 0 : 1;
   }
+  // What the writer met after the last write of each stream, then the file's own end.
+  for (HRESULT r; (r = AVIStreamEndStreaming(compressedStream)) != AVIERR_OK;) frameFailed(r);
+  if (audioStream)
+    for (HRESULT r; (r = AVIStreamEndStreaming(audioStream)) != AVIERR_OK;) soundFailed(r);
+  const bool finished = AVIFileClose(file) == AVIERR_OK;
+  if (!finished) *engine->logger << "avi file close error: a disk error occurred while writing the file.\n";
   AVIStreamRelease(stream);
   stream = nullptr;
   AVIStreamRelease(compressedStream);
@@ -363,5 +388,13 @@ void AviCapture::close() {
   pixels.clear();
   pixels.shrink_to_fit();
   initialised = false;
-  progress.finished(fileName, frameIndex);
+  std::string problem;
+  if (failedFrames > 0)
+    problem = std::to_string(failedFrames) + " of " + std::to_string(frameIndex) + " frames could not be written";
+  if (failedSoundWrites > 0)
+    problem += std::string(problem.empty() ? "" : ", ") + std::to_string(failedSoundWrites) +
+               " runs of sound could not be written";
+  if (!finished) problem += std::string(problem.empty() ? "" : ", ") + "the file could not be finished";
+  progress.finished(fileName, frameIndex, problem);
+  return problem.empty() ? 0 : 1;
 }

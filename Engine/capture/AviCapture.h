@@ -12,7 +12,12 @@
 // 2/rate, … without a plan). Callers with sound of their own use setAudioFormat() before
 // init() and writeAudio() instead. A failed
 // init() is logged and leaves the service writing nothing; a failed write is logged and the
-// next frame keeps its own number. Main thread only, with the GL context current.
+// next frame keeps its own number. Failures the file's writer thread meets are logged as
+// they come back (a frame's with the next frame, the last ones at close()), each with the
+// stream it hit; close() returns 1 when the file is incomplete, and the summary on standard
+// error says so. A capture asked for on the command line (fromCommandLine) ends the run with
+// exit code 1 then; one chosen in the dialog only logs it. Main thread only, with the GL
+// context current.
 //
 // A file named .mp4, .mov or .mkv is written for publishing instead (platform/video/
 // MediaFile.h): H.264 by default with AAC (Matroska: FLAC) sound, encoded on threads of its
@@ -43,7 +48,9 @@ class AviCapture {
   int enumerateCodecs(std::vector<CodecInfo>& list);
   int init();
   void writeFrame();
-  void close();
+  // 0 when every frame and the file's end reached the file (or capture never started); 1 when
+  // it is incomplete.
+  int close();
 
   // 0 on success; 1 for a format that cannot be stored, or once init() has run.
   int setAudioFormat(int sampleRate, int channels);
@@ -66,6 +73,9 @@ class AviCapture {
   int frameIndex = 0;
   std::vector<unsigned char> pixels;
   bool initialised = false;
+  bool fromCommandLine = false;  // --capture: a capture that fails ends the run with exit code 1
+  int failedFrames = 0;          // frames the file did not take, this run
+  int failedSoundWrites = 0;     // runs of sound samples the file did not take
 
   // Bytes of one row as read back and stored: width × 3, padded to a multiple of 4.
   int rowBytes = 0;
@@ -89,10 +99,12 @@ class AviCapture {
 
  private:
   void writeAviFrame();
+  void frameFailed(platform::video::HRESULT result);
+  void soundFailed(platform::video::HRESULT result);
   int initMedia();
   void readBackMedia();
   void handOver(unsigned buffer);
-  void closeMedia();
+  std::string closeMedia();  // the reason the file is incomplete; empty when it is whole
   void attachSoundtrack();
 };
 

@@ -71,7 +71,8 @@ std::string defaultCaptureFileName(const std::string& programPath) {
 void applyCaptureOptions(const ProgramOptions& options, UserConfig& config, std::vector<CodecInfo>& codecs,
                          AviCapture& capture) {
   if (config.captureFileName.empty()) config.captureFileName = defaultCaptureFileName();
-  if (!options.captureFile.empty()) {
+  capture.fromCommandLine = !options.captureFile.empty();
+  if (capture.fromCommandLine) {
     config.captureEnabled = true;
     config.captureFileName = options.captureFile;
   }

@@ -33,7 +33,8 @@ bool isPublishingFile(const std::string& path);
 
 // Sets captureEnabled and captureFileName from --capture, captureFrameRateIndex from --fps
 // and codecIndex from --codec (H.264 for a publishing container without --codec), the
-// capture's quality and sound codec from --quality and --audio-codec; fills `codecs` through `capture` when capturing and the list
+// capture's quality and sound codec from --quality and --audio-codec, and the capture's
+// fromCommandLine from --capture; fills `codecs` through `capture` when capturing and the list
 // is still empty. An empty captureFileName gets the default beside the program.
 void applyCaptureOptions(const ProgramOptions& options, UserConfig& config, std::vector<CodecInfo>& codecs,
                          AviCapture& capture);

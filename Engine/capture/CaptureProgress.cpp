@@ -45,10 +45,10 @@ void CaptureProgress::started(const std::string& file, int width, int height, in
   sink(format("capture: writing %s (%dx%d, %d fps, %s)\n", file.c_str(), width, height, frameRate, codec.c_str()));
 }
 
-void CaptureProgress::failed(const std::string& file, const std::string& reason) {
+void CaptureProgress::failed(const std::string& file, const std::string& reason, bool runEnds) {
   std::string text = "capture: cannot capture to " + file + ": " + reason;
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  sink(text + "; the demo runs without capture\n");
+  sink(text + (runEnds ? "; the run ends\n" : "; the demo runs without capture\n"));
 }
 
 std::string CaptureProgress::progressLine(int done) const {
@@ -82,7 +82,7 @@ void CaptureProgress::frameWritten(int frameIndex) {
   }
 }
 
-void CaptureProgress::finished(const std::string& file, int frames) {
+void CaptureProgress::finished(const std::string& file, int frames, const std::string& problem) {
   std::string text = lineOpen ? "\n" : "";
   lineOpen = false;
   std::error_code error;
@@ -91,6 +91,10 @@ void CaptureProgress::finished(const std::string& file, int frames) {
   std::string size = error ? std::string("size unknown")
                            : bytes >= 1024 * 1024 ? format("%.1f MB", bytes / (1024.0 * 1024.0))
                                                   : format("%.1f KB", bytes / 1024.0);
+  if (!problem.empty()) {
+    sink(text + "capture: " + file + " is incomplete: " + problem + " (" + size + ")\n");
+    return;
+  }
   text += format("capture: %s, %s, %d frames, %.1f s wall time", file.c_str(), size.c_str(), frames, wall);
   if (wall > 0) text += format(" (%.1f fps)", frames / wall);
   sink(text + "\n");

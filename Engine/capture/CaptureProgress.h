@@ -20,9 +20,12 @@ class CaptureProgress {
   double plannedFirstTime() const { return firstTime; }
   double plannedStep() const { return step; }
   void started(const std::string& file, int width, int height, int frameRate, const std::string& codec);
-  void failed(const std::string& file, const std::string& reason);
+  // `runEnds`: the run stops for it (a capture asked for on the command line); otherwise the
+  // demo plays on without capture.
+  void failed(const std::string& file, const std::string& reason, bool runEnds = false);
   void frameWritten(int frameIndex);
-  void finished(const std::string& file, int frames);
+  // `problem`: why the file is incomplete (empty when it is whole).
+  void finished(const std::string& file, int frames, const std::string& problem = "");
 
   // Replaceable for tests: where the text goes, whether it is a terminal, and the wall clock
   // in seconds.

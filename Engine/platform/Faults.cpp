@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <mutex>
 
 namespace platform {
 namespace {
@@ -10,13 +11,16 @@ struct State {
   int succeedFirst = 0;
 };
 std::array<State, static_cast<std::size_t>(Fault::Count)> g_faults{};
+std::mutex g_lock;
 }  // namespace
 
 void setFault(Fault fault, bool armed, int succeedFirst) {
+  std::lock_guard<std::mutex> guard(g_lock);
   g_faults[static_cast<std::size_t>(fault)] = {armed, succeedFirst};
 }
 
 bool failNow(Fault fault) {
+  std::lock_guard<std::mutex> guard(g_lock);
   State& state = g_faults[static_cast<std::size_t>(fault)];
   if (!state.armed) return false;
   if (state.succeedFirst > 0) {
@@ -26,6 +30,9 @@ bool failNow(Fault fault) {
   return true;
 }
 
-void clearFaults() { g_faults.fill(State{}); }
+void clearFaults() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_faults.fill(State{});
+}
 
 }  // namespace platform

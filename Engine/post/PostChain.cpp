@@ -8,6 +8,7 @@
 #include "cg/Cg.h"
 #include "cg/CgGL.h"
 #include "resources/Loader.h"
+#include "runtime/Logger.h"
 #include "runtime/Runtime.h"
 #include "scene/SceneRenderer.h"
 #include "screen/Screen.h"
@@ -39,20 +40,27 @@ void clearLetterboxBars(const UserConfig& config) {
   }
   glPopAttrib();
 }
+
+// Makes `target` and checks it, which logs its "fbo N status" line: 0 when it is complete.
+int makeTarget(RenderTarget& target, uint32_t width, uint32_t height) {
+  target.create(width, height);
+  return target.checkStatus() != 0 ? 1 : 0;
+}
 }  // namespace
 
-int PostChain::createTargets(int w, int h) {
+int PostChain::createTargets(int w, int h, bool transitions) {
   const uint32_t width = static_cast<uint32_t>(std::max(w, 1)), height = static_cast<uint32_t>(std::max(h, 1));
-  scene.create(width, height);
-  if (scene.checkStatus() != 0) return 1;
-  // The transition targets are made by the first copy into them: a production without
-  // cross-fades or wipes never pays for two more view-sized images (16 MB at 1080p).
+  if (makeTarget(scene, width, height) != 0) return 1;
   transitionWidth = width;
   transitionHeight = height;
-  for (RenderTarget* target : {&bloom, &bloomTemp}) {
-    target->create(std::max(width >> 2, 1u), std::max(height >> 2, 1u));
-    if (target->checkStatus() != 0) return 1;
+  if (transitions) {
+    for (RenderTarget* target : {&transitionA, &transitionB})
+      if (makeTarget(*target, transitionWidth, transitionHeight) != 0) return 1;
+  } else {
+    *Runtime::instance()->logger << "transition targets left out: the timeline has no cross-fade or wipe\n";
   }
+  for (RenderTarget* target : {&bloom, &bloomTemp})
+    if (makeTarget(*target, std::max(width >> 2, 1u), std::max(height >> 2, 1u)) != 0) return 1;
   depthAttached = false;
   if (createDepthRenderbuffer(scene.width, scene.height, depthRenderbuffer) == 0) {
     scene.attachDepth(depthRenderbuffer);
@@ -95,10 +103,11 @@ void PostChain::apply(const Shader& shader) const {
 
 void PostChain::copyViewBand(RenderTarget& target) {
   if (target.texture == 0) {
-    // Made in the middle of a frame: the framebuffer being drawn stays bound.
+    // A transition target left out at start-up, made in the middle of a frame: checked and
+    // logged like the others, and the framebuffer being drawn stays bound.
     GLint drawing = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &drawing);
-    target.create(transitionWidth, transitionHeight);
+    makeTarget(target, transitionWidth, transitionHeight);
     glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, static_cast<GLuint>(drawing));
   }
   const UserConfig& config = Runtime::instance()->screen->config;

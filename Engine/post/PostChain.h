@@ -6,8 +6,7 @@
 // Owned by the demo. createTargets() and load() run once during the demo's initialisation,
 // with the GL and effect contexts current; run() once per frame after the parts are drawn.
 // The frame copies the outgoing and incoming parts into transitionA and transitionB with
-// copyViewBand(), which makes each of them at its first use. Nothing here allocates per
-// frame after that.
+// copyViewBand(). Nothing here allocates per frame.
 //
 // Where the window is not multisampled and the scene target has its depth renderbuffer, the
 // frame may draw its parts straight into the scene target (beginScene() before them, run()
@@ -40,11 +39,14 @@ struct PostChain {
   // production's values (Veltro 12's breathe between 0.48 and 0.52; amplitude 0 holds it).
   float thresholdBase = 0.5f, thresholdAmplitude = 0.02f, thresholdRate = 24.0f;
 
-  // The scene and bloom targets for a view of w x h (bloom at w/4 x h/4) and the depth
-  // renderbuffer on the scene target; the two transition targets (w x h) are made by their
-  // first copyViewBand(). 0, or 1 when a target is incomplete. A renderbuffer that cannot be
-  // made is logged and does not fail.
-  int createTargets(int w, int h);
+  // The render targets for a view of w x h, in this order: scene, transition A, transition B
+  // (w x h), bloom and bloom temp (w/4 x h/4), each checked as it is made (its "fbo N
+  // status" line logged); then the depth renderbuffer on the scene target. 0, or 1 at the
+  // first incomplete target. A renderbuffer that cannot be made is logged and does not fail.
+  // `transitions` false (a timeline without cross-fades or wipes) leaves the two transition
+  // targets out, 16 MB less at 1080p, and logs that; copyViewBand() would then make one at
+  // its first use.
+  int createTargets(int w, int h, bool transitions = true);
   // The quad and cube meshes, the gradient texture and the seven effects. 0, or 1 at the
   // first one that fails to load.
   int load(Loader& loader);

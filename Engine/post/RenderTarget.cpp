@@ -2,6 +2,7 @@
 
 #include <GL/glew.h>
 
+#include "platform/Faults.h"
 #include "runtime/Logger.h"
 #include "runtime/Runtime.h"
 
@@ -85,7 +86,8 @@ int reportFramebufferStatus(uint32_t framebuffer, uint32_t status) {
 
 int RenderTarget::checkStatus() {
   bind();
-  const GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
+  GLenum status = glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT);
+  if (platform::failNow(platform::Fault::FramebufferStatus)) status = GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT;
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
   return reportFramebufferStatus(framebuffer, status);
 }

@@ -114,7 +114,10 @@ int runEngine(const DemoHooks& demo) {
   }
 
   if (runtime->sound->loaded) runtime->sound->stop();
-  if (runtime->screen->config.captureEnabled) runtime->capture->close();
+  // A capture asked for on the command line whose file is incomplete is a failed run; the
+  // dialog's capture has logged its failures and the run stands.
+  if (runtime->screen->config.captureEnabled && runtime->capture->close() != 0 && runtime->capture->fromCommandLine)
+    exitCode = 1;
   runtime->screen->shutdown();
   return exitCode;
 }

@@ -244,8 +244,9 @@ int Screen::init() {
   if (caption.size() > 63) caption.resize(63);
 
   // A log asked for on the command line opens at once, so that it also holds the
-  // enumeration's lines.
-  if (programOptions().log) runtime->logger->create();
+  // enumeration's lines. It is tried once: a file that cannot be created has shown its box.
+  const bool logTried = programOptions().log;
+  if (logTried) runtime->logger->create();
 
   // The class's procedure and icon serve every window opened below.
   platform::setWindowProc(&Screen::windowProc);
@@ -262,7 +263,7 @@ int Screen::init() {
   config_selection::applyOptions(config, devices, programOptions());
   applyCaptureOptions(programOptions(), config, codecs, *runtime->capture);
 
-  if (config.createLog && !runtime->logger->created) runtime->logger->create();
+  if (config.createLog && !logTried) runtime->logger->create();
 
   // The full-screen mode: the chosen one; for a size given on the command line that the
   // adapter does not list, a record of that size, which the switch then refuses. Without any

@@ -7,6 +7,7 @@
 
 #include "AviProbe.h"
 #include "capture/AviCapture.h"
+#include "platform/Faults.h"
 #include "platform/video/Avi.h"
 #include "runtime/Logger.h"
 #include "runtime/Runtime.h"
@@ -103,7 +104,7 @@ TEST_F(AviCaptureTest, LosslessCaptureOfAnOddWidthMatchesEveryDrawnFrame) {
   EXPECT_EQ(capture->format.biSizeImage, 184u * 45);
   EXPECT_EQ(capture->streamInfo.dwSuggestedBufferSize, 184u * 45);
   for (int k = 0; k < 12; ++k) drawAndCapture(k, w, h);
-  capture->close();
+  EXPECT_EQ(capture->close(), 0);
   const std::string file = dir.file("capture.avi");
   auto probe = probeStream(file, "v:0");
   EXPECT_EQ(probe["codec_name"], "ffv1");
@@ -175,6 +176,63 @@ TEST_F(AviCaptureTest, OutputThatCannotBeCreatedIsLoggedAndNothingIsWritten) {
                               ": a disk error occurred while opening the file.; the demo runs without capture\n"),
             std::string::npos)
       << progressText;
+  // Asked for on the command line, the failure ends the run, and the line says that instead.
+  progressText.clear();
+  capture->fromCommandLine = true;
+  EXPECT_EQ(capture->init(), 1);
+  EXPECT_EQ(progressText, "capture: cannot capture to " + dir.file("no/such/folder/capture.avi") +
+                              ": a disk error occurred while opening the file.; the run ends\n");
+}
+
+// Frames fail on the file's writer thread while the next one draws: each is logged with the
+// video stream's text (the last one at close), none as the sound's, and the end is a failure.
+TEST_F(AviCaptureTest, WriterFailuresAreLoggedFrameByFrameAndTheFileIsReportedIncomplete) {
+  const int w = 48, h = 32;
+  GLWindow window(w, h);
+  REQUIRE_GL(window);
+  useSize(w, h);
+  runtime->screen->config.codecIndex = kLossless;
+  ASSERT_EQ(capture->setAudioFormat(48000, 2), 0);
+  ASSERT_EQ(capture->init(), 0);
+  std::vector<int16_t> run(2 * 1600, 3);
+  platform::setFault(platform::Fault::VideoWrite, true, 5);  // frames 5 to 9 are lost
+  platform::setFault(platform::Fault::VideoFileClose, true);
+  for (int k = 0; k < 10; ++k) {
+    drawAndCapture(k, w, h);
+    capture->writeAudio(run.data(), 1600);
+  }
+  EXPECT_EQ(capture->close(), 1);
+  platform::clearFaults();
+  const std::string text = log();
+  const std::string line =
+      "avi stream write error: unknown: " + std::to_string(platform::video::AVIERR_FILEWRITE) + "\n";
+  EXPECT_EQ(occurrences(text, line), 5u) << text;
+  EXPECT_EQ(text.find("avi audio write error"), std::string::npos) << text;
+  EXPECT_NE(text.find("avi file close error: a disk error occurred while writing the file.\n"), std::string::npos);
+  EXPECT_NE(progressText.find("capture: " + dir.file("capture.avi") +
+                              " is incomplete: 5 of 10 frames could not be written, the file could not be finished ("),
+            std::string::npos)
+      << progressText;
+  EXPECT_EQ(decodeFrames(dir.file("capture.avi"), w, h).size(), 5u);
+}
+
+// A publishing file hands each frame over through a pixel buffer; one that cannot be read
+// leaves the frame out of the file, and the file is reported incomplete for it.
+TEST_F(AviCaptureTest, PixelBufferThatCannotBeReadMakesAPublishingFileIncomplete) {
+  const int w = 32, h = 32;
+  GLWindow window(w, h);
+  REQUIRE_GL(window);
+  useSize(w, h);
+  runtime->screen->config.captureFileName = dir.file("capture.mkv");
+  ASSERT_EQ(capture->init(), 0);
+  if (!capture->readBuffers[0]) GTEST_SKIP() << "no pixel buffers";
+  platform::setFault(platform::Fault::PixelBufferRead, true, 2);  // frames 2, 3 and 4
+  for (int k = 0; k < 5; ++k) drawAndCapture(k, w, h);
+  EXPECT_EQ(capture->close(), 1);
+  platform::clearFaults();
+  EXPECT_EQ(occurrences(log(), "capture: a frame's pixel buffer could not be read\n"), 3u) << log();
+  EXPECT_NE(progressText.find(" is incomplete: 3 of 5 frames could not be read ("), std::string::npos) << progressText;
+  EXPECT_EQ(decodeFrames(dir.file("capture.mkv"), w, h).size(), 2u);
 }
 
 TEST_F(AviCaptureTest, OtherInitFailuresLogTheirTexts) {

@@ -82,6 +82,25 @@ TEST(CaptureRun, UnwritableOutputNamedOnTheCommandLineEndsTheRunWithAMessage) {
       << errors;
   EXPECT_NE(readFile(dir.file("Pylon.txt")).find("avi engine failed to initialize: a disk error occurred while opening the file.\n"),
             std::string::npos);
+  EXPECT_NE(errors.find("capture: cannot capture to missing/out.avi: a disk error occurred while opening the file.; "
+                        "the run ends\n"),
+            std::string::npos)
+      << errors;
+  EXPECT_EQ(errors.find("the demo runs without capture"), std::string::npos) << errors;
+}
+
+TEST(CaptureRun, FullDiskNamedOnTheCommandLineLogsEveryFrameAndFailsTheRun) {
+  if (!platform::hasDisplay()) GTEST_SKIP() << "no display";
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  ScratchDir dir;
+  std::string errors;
+  // 1/30 ... 7/30 s: seven frames, none of which reaches the disk.
+  ASSERT_EQ(runPlayer(dir, "--capture /dev/full --fps 30 --to 0.2 --log", errors), 1) << errors;
+  const std::string log = readFile(dir.file("Pylon.txt"));
+  EXPECT_EQ(occurrences(log, "avi stream write error: unknown: -2147205010\n"), 7u) << log;
+  EXPECT_NE(log.find("avi file close error: a disk error occurred while writing the file.\n"), std::string::npos);
+  EXPECT_NE(errors.find("capture: /dev/full is incomplete: 7 of 7 frames could not be written, "), std::string::npos)
+      << errors;
 }
 
 TEST(CaptureRun, UnknownCodecIsRefusedBeforeAnythingOpens) {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "AviProbe.h"
+#include "platform/Faults.h"
 #include "platform/video/Avi.h"
 #include "platform/video/Compressors.h"
 #include "support/TestSupport.h"
@@ -303,8 +304,44 @@ TEST(AviFile, DiskFullWritesFailWithoutCrashing) {
       ++failures;
   }
   EXPECT_GT(failures, 0);
+  // The last frame, compressed after the last write returned, failed too, and so does the end.
+  EXPECT_EQ(AVIStreamEndStreaming(compressed), AVIERR_FILEWRITE);
+  EXPECT_EQ(AVIFileClose(file), AVIERR_FILEWRITE);
   AVIStreamRelease(compressed);
   AVIStreamRelease(stream);
   AVIFileRelease(file);
   AVIFileExit();
+}
+
+// The writer thread's failures come back from the stream they hit, each once: the frames'
+// from the video stream's writes and its end, none from the sound beside it.
+TEST(AviFile, WriterFailuresComeBackOnceEachFromTheirOwnStream) {
+  ScratchDir dir;
+  const std::string path = dir.file("x.avi");
+  {
+    VideoFile video(path, kFfv1, 16, 16);
+    video.addAudio(48000, 2);
+    std::vector<int16_t> sound(2 * 1600, 7);
+    platform::setFault(platform::Fault::VideoWrite, true, 3);  // frames 3, 4 and 5 are not stored
+    int frameFailures = 0;
+    for (int k = 0; k < 6; ++k) {
+      const HRESULT r = video.write(k);
+      if (r != AVIERR_OK) ++frameFailures;
+      EXPECT_TRUE(r == AVIERR_OK || r == AVIERR_FILEWRITE) << r;
+      EXPECT_EQ(AVIStreamWrite(video.audio, 1600L * k, 1600, sound.data(), 2 * 2 * 1600, 0, nullptr, nullptr),
+                AVIERR_OK);
+    }
+    for (HRESULT r; (r = AVIStreamEndStreaming(video.compressed)) != AVIERR_OK; ++frameFailures)
+      EXPECT_EQ(r, AVIERR_FILEWRITE);
+    EXPECT_EQ(frameFailures, 3);
+    EXPECT_EQ(AVIStreamEndStreaming(video.audio), AVIERR_OK);
+    platform::clearFaults();
+
+    platform::setFault(platform::Fault::VideoFileClose, true);
+    EXPECT_EQ(AVIFileClose(video.file), AVIERR_FILEWRITE);
+    platform::clearFaults();
+    EXPECT_EQ(video.write(6), AVIERR_UNSUPPORTED);  // finished: no more writing
+  }
+  EXPECT_EQ(probeStream(path, "v:0")["nb_frames"], "3");
+  EXPECT_EQ(decodeAudio(path).size(), 2u * 1600 * 6);
 }

@@ -77,9 +77,9 @@ TEST_F(DemoFrame, PostChainKeepsDarkPicturesAndBloomsBrightLights) {
   EXPECT_EQ(odd.bloom.height, 35u);
   EXPECT_EQ(odd.bloomTemp.height, 35u);
   EXPECT_EQ(odd.scene.height, 142u);
-  // Without a cross-fade or wipe the transition images are never made.
-  EXPECT_EQ(spot.post.transitionA.texture, 0u);
-  EXPECT_EQ(spot.post.transitionB.texture, 0u);
+  // The transition targets are made at start-up, at the view's size, whatever the timeline.
+  EXPECT_EQ(spot.post.transitionA.width, 256u);
+  EXPECT_EQ(spot.post.transitionB.height, 144u);
 }
 
 TEST_F(DemoFrame, PartsDrawnIntoTheSceneTargetMatchTheCopyAndTheFlashRidesInTheFinalPass) {

@@ -1,7 +1,8 @@
+#include <GL/glew.h>
 #include <gtest/gtest.h>
 
-#include <GL/glew.h>
-
+#include "platform/Faults.h"
+#include "post/PostChain.h"
 #include "post/RenderTarget.h"
 #include "runtime/Logger.h"
 #include "runtime/Runtime.h"
@@ -105,3 +106,34 @@ TEST_F(RenderTargetTest, RenderbufferAtTheMaximumSizeIsMadeAndOneAboveFails) {
 }
 
 }  // namespace
+
+// The chain's targets at start-up: scene, transition A, transition B, bloom and bloom temp,
+// each checked and logged in that order; an incomplete one stops the start-up where it is.
+TEST_F(RenderTargetTest, ChainTargetsAreMadeCheckedAndLoggedInOrder) {
+  GLWindow gl(64, 64);
+  REQUIRE_GL(gl);
+  PostChain chain;
+  ASSERT_EQ(chain.createTargets(64, 36), 0) << logText();
+  std::string lines;
+  for (const RenderTarget* t : {&chain.scene, &chain.transitionA, &chain.transitionB, &chain.bloom, &chain.bloomTemp})
+    lines += "fbo " + std::to_string(t->framebuffer) + " status: complete\n";
+  EXPECT_NE(logText().find(lines), std::string::npos) << logText();
+  EXPECT_EQ(chain.transitionB.width, 64u);
+  EXPECT_EQ(chain.transitionB.height, 36u);
+  EXPECT_EQ(chain.bloomTemp.width, 16u);
+
+  platform::setFault(platform::Fault::FramebufferStatus, true, 1);  // the scene target passes, transition A not
+  PostChain broken;
+  EXPECT_EQ(broken.createTargets(64, 36), 1);
+  platform::clearFaults();
+  EXPECT_NE(
+      logText().find("fbo " + std::to_string(broken.transitionA.framebuffer) + " status: incomplete_attachment\n"),
+      std::string::npos);
+  EXPECT_EQ(broken.bloom.framebuffer, 0u);
+
+  // A timeline without transitions may leave them out; the log says so.
+  PostChain lean;
+  ASSERT_EQ(lean.createTargets(64, 36, false), 0);
+  EXPECT_EQ(lean.transitionA.framebuffer, 0u);
+  EXPECT_NE(logText().find("transition targets left out: the timeline has no cross-fade or wipe\n"), std::string::npos);
+}

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/Displays.h"
@@ -206,6 +207,16 @@ TEST_F(ScreenTest, RefusedFullScreenSwitchShowsTheBoxOnceAndOpensACentredWindow)
   EXPECT_EQ(h, 768);
   expectCentred(1024, 768);
   expectWorkingContext();
+}
+
+TEST_F(ScreenTest, LogFileThatCannotBeCreatedShowsItsBoxOnceAndTheStartGoesOn) {
+  std::filesystem::create_directory(dir.file("Pylon.txt"));  // a folder is in the way
+  windowed(320, 240);
+  ASSERT_EQ(screen->init(), 0);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, "Error creating log file.");
+  EXPECT_EQ(boxes.boxes[0].caption, "Logger::init");
+  EXPECT_FALSE(runtime->logger->enabled);
 }
 
 TEST_F(ScreenTest, SwitchRefusedByTheLayerFallsBackToAWindowOfTheModeSize) {

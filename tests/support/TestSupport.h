@@ -59,6 +59,8 @@ class GLWindow {
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
+// How many times `piece` occurs in `text` (overlaps counted).
+size_t occurrences(const std::string& text, const std::string& piece);
 
 }  // namespace testing_support
 

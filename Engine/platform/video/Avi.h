@@ -18,8 +18,11 @@
 //
 // A file compresses and writes on a writer thread of its own, in the order of the calls: a
 // video write returns once the frame is converted for the encoder (at most one frame is in
-// flight), so the caller draws the next frame while this one is compressed; a failure the
-// writer meets is returned by the next write, and releasing the last handle waits for it.
+// flight), so the caller draws the next frame while this one is compressed. A failure the
+// writer meets is kept with the stream it was writing and returned by that stream's next
+// write; AVIStreamEndStreaming hands over what is left after the last write, and
+// AVIFileClose finishes the file with a result (releasing the last handle finishes it too,
+// silently). Every failure is returned exactly once, oldest first.
 //
 // Not for reading AVI files, and not thread safe: one thread drives a file and its streams.
 #pragma once
@@ -164,6 +167,17 @@ HRESULT AVIStreamSetFormat(PAVISTREAM stream, long position, const void* format,
 // end leaves a gap (an empty frame, silence); a start before it is AVIERR_BADPARAM.
 HRESULT AVIStreamWrite(PAVISTREAM stream, long start, long samples, const void* buffer, long bytes, unsigned flags,
                        long* samplesWritten, long* bytesWritten);
+
+// Waits until the writer has stored everything written so far, then returns the oldest
+// failure met on `stream` that no call has returned yet: AVIERR_OK once none is left, so a
+// caller that wants every failure calls it until it returns AVIERR_OK.
+HRESULT AVIStreamEndStreaming(PAVISTREAM stream);
+
+// Finishes the file now: the encoders' last frames, the index and the header are written
+// and the file is closed. AVIERR_FILEWRITE when any of that did not reach the file (it is
+// then incomplete). The handles stay valid for release; a later write returns
+// AVIERR_UNSUPPORTED.
+HRESULT AVIFileClose(PAVIFILE file);
 
 // Each returns the references left on the object.
 unsigned long AVIStreamRelease(PAVISTREAM stream);

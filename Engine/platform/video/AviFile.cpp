@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -19,6 +20,7 @@ extern "C" {
 }
 
 #include "platform/Clock.h"
+#include "platform/Faults.h"
 #include "platform/video/Avi.h"
 #include "platform/video/EncoderTable.h"
 #include "platform/video/MediaFile.h"
@@ -40,6 +42,9 @@ struct StreamState {
   bool formatSet = false;
   AVStream* avStream = nullptr;
   int64_t nextPosition = 0;  // first sample not yet written
+  // Failures the writer met on this stream that no call has returned yet, oldest first
+  // (guarded by the file's lock).
+  std::deque<HRESULT> failures;
   // Video
   const EncoderEntry* encoder = nullptr;
   AVICOMPRESSOPTIONS options;
@@ -64,12 +69,13 @@ struct StreamState {
 }  // namespace
 
 // One piece of work for the file's writer thread: encode the video stream's converted frame,
-// or store a run of PCM samples (none: silence).
+// or store a run of PCM samples after `gap` sample frames of silence. One job per write
+// call, so a call has at most one failure of its own.
 struct WriteJob {
   StreamState* stream = nullptr;
-  int64_t start = 0;
+  int64_t start = 0;  // the first sample frame of the gap, or of the samples
+  int64_t gap = 0;
   long samples = 0;
-  bool silence = false;
   std::vector<uint8_t> bytes;  // the samples; kept between uses, so steady writing allocates nothing
 };
 
@@ -78,8 +84,8 @@ struct WriteJob {
 // Encoding and muxing run on a writer thread of the file's own, in the order of the calls, so
 // the caller goes on (drawing the next frame) while a frame is compressed. The caller converts
 // a frame into the stream's encoder frame only once the writer is idle, so at most one frame
-// is in flight and no extra frame memory is held. A failure met by the writer is returned by
-// the next write call.
+// is in flight and no extra frame memory is held. A failure met by the writer is kept with
+// its stream and returned by that stream's next write call (or AVIStreamEndStreaming).
 struct FileState {
   AVFormatContext* format = nullptr;
   std::vector<std::unique_ptr<StreamState>> streams;
@@ -92,7 +98,6 @@ struct FileState {
   size_t first = 0, queued = 0;
   bool writing = false;  // the writer holds a job
   bool stopping = false;
-  HRESULT deferred = AVIERR_OK;  // the writer's first failure since the caller last looked
   std::thread writer;
   std::mutex lock;
   std::condition_variable wake, done;
@@ -121,23 +126,20 @@ struct FileState {
     wake.notify_one();
   }
 
-  // Waits until the writer has done everything posted; its failure, if any, is handed over.
-  HRESULT waitIdle() {
+  // Waits until the writer has done everything posted.
+  void waitIdle() {
     std::unique_lock<std::mutex> guard(lock);
     done.wait(guard, [&] { return queued == 0 && !writing; });
-    return handOverDeferred();
   }
 
-  // The writer's failure since the last look, if any, without waiting.
-  HRESULT takeDeferred() {
+  // What a call on stream `s` returns: its oldest failure not yet returned. The call's own
+  // failure `now`, if any, queues behind it, so every failure is returned once, in order.
+  HRESULT report(StreamState& s, HRESULT now) {
     std::lock_guard<std::mutex> guard(lock);
-    return handOverDeferred();
-  }
-
-  // With `lock` held: the writer's failure since the last look, cleared for the next.
-  HRESULT handOverDeferred() {
-    const HRESULT r = deferred;
-    deferred = AVIERR_OK;
+    if (now != AVIERR_OK) s.failures.push_back(now);
+    if (s.failures.empty()) return AVIERR_OK;
+    const HRESULT r = s.failures.front();
+    s.failures.pop_front();
     return r;
   }
 
@@ -168,7 +170,7 @@ struct FileState {
     return true;
   }
 
-  // The muxer buffers its output, so a disk error shows up on the I/O context, later.
+  // A disk error shows on the I/O context, once its buffer is written out.
   HRESULT ioResult() const { return format->pb && format->pb->error < 0 ? AVIERR_FILEWRITE : AVIERR_OK; }
 
   // Moves every packet the encoder has ready into the file.
@@ -179,27 +181,36 @@ struct FileState {
       if (r < 0) return r;
       av_packet_rescale_ts(packet, s.codec->time_base, s.avStream->time_base);
       packet->stream_index = s.avStream->index;
-      r = av_interleaved_write_frame(format, packet);
+      r = av_write_frame(format, packet);
+      av_packet_unref(packet);
       if (r < 0) return r;
     }
   }
 
-  void finish() {
-    if (!format) return;
+  // Drains the encoders, writes the index and header and closes the file: AVIERR_FILEWRITE
+  // when any of it did not reach the file, so the file is incomplete. Once only.
+  HRESULT finish() {
+    if (!format) return AVIERR_OK;
     stopWriter();
+    HRESULT result = AVIERR_OK;
     bool anyStream = false;
     for (auto& s : streams) anyStream = anyStream || s->avStream;
     if (anyStream && ensureHeader()) {
       for (auto& s : streams) {
         if (!s->codec || !s->avStream) continue;
-        if (avcodec_send_frame(s->codec, nullptr) == 0) drain(*s);
+        if (avcodec_send_frame(s->codec, nullptr) == 0 && drain(*s) < 0) result = AVIERR_FILEWRITE;
       }
-      av_interleaved_write_frame(format, nullptr);
-      av_write_trailer(format);
+      if (av_write_trailer(format) < 0) result = AVIERR_FILEWRITE;
+    } else if (anyStream) {
+      result = AVIERR_FILEWRITE;  // not even the header was written
     }
-    avio_closep(&format->pb);
+    if (format->pb) avio_flush(format->pb);
+    if (ioResult() != AVIERR_OK) result = AVIERR_FILEWRITE;
+    if (avio_closep(&format->pb) < 0) result = AVIERR_FILEWRITE;
     avformat_free_context(format);
     format = nullptr;
+    if (platform::failNow(platform::Fault::VideoFileClose)) result = AVIERR_FILEWRITE;
+    return result;
   }
 };
 
@@ -313,7 +324,7 @@ HRESULT writeVideo(FileState& file, StreamState& s, long start, long samples, co
   if (start < s.nextPosition) return AVIERR_BADPARAM;
   if (!file.ensureHeader()) return AVIERR_FILEWRITE;
   // The encoder frame stays the writer's until it has sent the one before.
-  const HRESULT earlier = file.waitIdle();
+  file.waitIdle();
   int r = av_frame_make_writable(s.frame);
   if (r < 0) return fromAvError(r, AVIERR_INTERNAL);
   const uint8_t* rows = static_cast<const uint8_t*>(buffer);
@@ -332,7 +343,7 @@ HRESULT writeVideo(FileState& file, StreamState& s, long start, long samples, co
   job.start = start;
   job.samples = 1;
   file.post();
-  return earlier;
+  return AVIERR_OK;
 }
 
 HRESULT writeAudioPacket(FileState& file, StreamState& s, int64_t start, long samples, const void* buffer) {
@@ -345,23 +356,10 @@ HRESULT writeAudioPacket(FileState& file, StreamState& s, int64_t start, long sa
   file.packet->duration = samples;
   file.packet->stream_index = s.avStream->index;
   av_packet_rescale_ts(file.packet, AVRational{1, s.sampleRate}, s.avStream->time_base);
-  r = av_interleaved_write_frame(file.format, file.packet);
+  r = av_write_frame(file.format, file.packet);
+  av_packet_unref(file.packet);
   if (r < 0) return fromAvError(r, AVIERR_FILEWRITE);
   return AVIERR_OK;
-}
-
-// Hands `samples` sample frames from `start` on (silence when `buffer` is null) to the writer.
-void postAudio(FileState& file, StreamState& s, int64_t start, long samples, const void* buffer) {
-  WriteJob& job = file.nextJob();
-  job.stream = &s;
-  job.start = start;
-  job.samples = samples;
-  job.silence = buffer == nullptr;
-  if (buffer) {
-    const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
-    job.bytes.assign(bytes, bytes + static_cast<size_t>(samples) * static_cast<size_t>(s.blockAlign));
-  }
-  file.post();
 }
 
 HRESULT writeAudio(FileState& file, StreamState& s, long start, long samples, const void* buffer, long bytes) {
@@ -370,14 +368,29 @@ HRESULT writeAudio(FileState& file, StreamState& s, long start, long samples, co
   if (samples > (1L << 24) || bytes < samples * s.blockAlign) return AVIERR_BADSIZE;
   if (!file.ensureHeader()) return AVIERR_FILEWRITE;
   // Audio is stored back to back, so a gap is filled with silence to keep the timing.
-  while (s.nextPosition < start) {
-    const long gap = static_cast<long>(std::min<int64_t>(start - s.nextPosition, s.sampleRate));
-    postAudio(file, s, s.nextPosition, gap, nullptr);
-    s.nextPosition += gap;
-  }
-  postAudio(file, s, start, samples, buffer);
+  WriteJob& job = file.nextJob();
+  job.stream = &s;
+  job.start = s.nextPosition;
+  job.gap = start - s.nextPosition;
+  job.samples = samples;
+  const uint8_t* data = static_cast<const uint8_t*>(buffer);
+  job.bytes.assign(data, data + static_cast<size_t>(samples) * static_cast<size_t>(s.blockAlign));
+  file.post();
   s.nextPosition = start + samples;
-  return file.takeDeferred();
+  return AVIERR_OK;
+}
+
+// The writer's half of a sound write: the gap's silence a second at a time, then the samples.
+HRESULT storeAudio(FileState& file, StreamState& s, const WriteJob& job) {
+  int64_t at = job.start;
+  for (int64_t left = job.gap; left > 0;) {
+    const long run = static_cast<long>(std::min<int64_t>(left, s.sampleRate));
+    const HRESULT r = writeAudioPacket(file, s, at, run, nullptr);
+    if (r != AVIERR_OK) return r;
+    at += run;
+    left -= run;
+  }
+  return writeAudioPacket(file, s, at, job.samples, job.bytes.data());
 }
 
 }  // namespace
@@ -394,17 +407,23 @@ void FileState::run() {
     }
     StreamState& s = *job->stream;
     HRESULT result = AVIERR_OK;
-    if (s.isVideo) {
+    if (platform::failNow(s.isVideo ? platform::Fault::VideoWrite : platform::Fault::SoundWrite)) {
+      result = AVIERR_FILEWRITE;
+    } else if (s.isVideo) {
       int r = avcodec_send_frame(s.codec, s.frame);
       if (r < 0) result = fromAvError(r, AVIERR_INTERNAL);
       else if ((r = drain(s)) < 0) result = fromAvError(r, AVIERR_FILEWRITE);
     } else {
-      result = writeAudioPacket(*this, s, job->start, job->samples, job->silence ? nullptr : job->bytes.data());
+      result = storeAudio(*this, s, *job);
     }
+    // Each job's packets go to the file in its own turn (the calls come in time order, so the
+    // muxer need not interleave them) and out of the I/O buffer before the next job: a full
+    // disk fails the frame or run of samples whose bytes it refused, and every one after it.
+    if (format->pb) avio_flush(format->pb);
     if (result == AVIERR_OK) result = ioResult();
     {
       std::lock_guard<std::mutex> guard(lock);
-      if (deferred == AVIERR_OK) deferred = result;
+      if (result != AVIERR_OK) s.failures.push_back(result);
       first = (first + 1) % kJobs;
       --queued;
       writing = false;
@@ -448,7 +467,7 @@ HRESULT AVIFileCreateStreamA(PAVIFILE file, PAVISTREAM* stream, const AVISTREAMI
   if (!info) return AVIERR_BADPARAM;
   if (info->fccType != streamtypeVIDEO && info->fccType != streamtypeAUDIO) return AVIERR_UNSUPPORTED;
   FileState& state = *file->state;
-  if (state.headerWritten || state.headerFailed) return AVIERR_UNSUPPORTED;
+  if (!state.format || state.headerWritten || state.headerFailed) return AVIERR_UNSUPPORTED;
   auto s = std::make_unique<StreamState>();
   s->info = *info;
   s->isVideo = info->fccType == streamtypeVIDEO;
@@ -484,7 +503,7 @@ HRESULT AVIStreamSetFormat(PAVISTREAM stream, long position, const void* format,
   if (!format || formatSize <= 0 || position != 0) return AVIERR_BADPARAM;
   FileState& file = *stream->file;
   StreamState& s = *stream->stream;
-  if (s.formatSet || file.headerWritten || file.headerFailed) return AVIERR_UNSUPPORTED;
+  if (!file.format || s.formatSet || file.headerWritten || file.headerFailed) return AVIERR_UNSUPPORTED;
   // Video frames are stored only through a compressor.
   if (s.isVideo && !stream->compressed) return AVIERR_UNSUPPORTED;
   HRESULT r = s.isVideo ? setVideoFormat(file, s, format, formatSize) : setAudioFormat(file, s, format, formatSize);
@@ -506,14 +525,25 @@ HRESULT AVIStreamWrite(PAVISTREAM stream, long start, long samples, const void* 
   FileState& file = *stream->file;
   StreamState& s = *stream->stream;
   if (!s.formatSet) return AVIERR_BADFORMAT;
-  if (s.isVideo && !stream->compressed) return AVIERR_UNSUPPORTED;
+  if (!file.format || (s.isVideo && !stream->compressed)) return AVIERR_UNSUPPORTED;
   HRESULT r = s.isVideo ? writeVideo(file, s, start, samples, buffer, bytes)
                         : writeAudio(file, s, start, samples, buffer, bytes);
   if (r == AVIERR_OK) {
     if (samplesWritten) *samplesWritten = samples;
     if (bytesWritten) *bytesWritten = s.isVideo ? s.imageBytes : samples * s.blockAlign;
   }
-  return r;
+  return file.report(s, r);
+}
+
+HRESULT AVIStreamEndStreaming(PAVISTREAM stream) {
+  if (!stream || !stream->stream) return AVIERR_BADHANDLE;
+  stream->file->waitIdle();
+  return stream->file->report(*stream->stream, AVIERR_OK);
+}
+
+HRESULT AVIFileClose(PAVIFILE file) {
+  if (!file || !file->state) return AVIERR_BADHANDLE;
+  return file->state->finish();
 }
 
 unsigned long AVIStreamRelease(PAVISTREAM stream) {
