@@ -73,8 +73,10 @@ Socket::ConnectState Socket::connectState(std::string* error) {
   if (ready == 0) return ConnectState::kPending;
   int failure = 0;
   socklen_t length = sizeof failure;
-  if (ready < 0) failure = errno;
-  else if (getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &failure, &length) != 0) failure = errno;
+  if (ready < 0)
+    failure = errno;
+  else if (getsockopt(descriptor, SOL_SOCKET, SO_ERROR, &failure, &length) != 0)
+    failure = errno;
   if (failure != 0) {
     if (error) *error = std::strerror(failure);
     close();

@@ -130,8 +130,7 @@ int syncTrackFilePath(const std::string& prefix, const std::string& name, std::s
 // Reads a track file's bytes (`label` names it in messages) into `track`'s keys (its name is
 // left alone). 1 with a message naming `label` when the size is not 4 + 9 x count, a key's
 // type is not 0..3, its value is not finite, or rows do not increase.
-int parseSyncTrackFile(const std::string& label, const void* bytes, size_t size, SyncTrack* track,
-                       std::string* error);
+int parseSyncTrackFile(const std::string& label, const void* bytes, size_t size, SyncTrack* track, std::string* error);
 int readSyncTrackFile(const std::string& path, SyncTrack* track, std::string* error);
 // Reads the file of every track of the set found in `directory`; the names of tracks without
 // a file go to `missing` (when given) and keep their keys. Stops at the first bad file.

@@ -27,12 +27,18 @@ void appendBigEndian(std::vector<unsigned char>& out, uint32_t v) {
 // The length of a whole command starting with `code`, or 0 for a code the editor never sends.
 size_t commandLength(unsigned char code) {
   switch (code) {
-    case kSetKey: return 14;
-    case kDeleteKey: return 9;
-    case kSetRow: return 5;
-    case kPause: return 2;
-    case kSaveTracks: return 1;
-    default: return 0;
+    case kSetKey:
+      return 14;
+    case kDeleteKey:
+      return 9;
+    case kSetRow:
+      return 5;
+    case kPause:
+      return 2;
+    case kSaveTracks:
+      return 1;
+    default:
+      return 0;
   }
 }
 
@@ -144,7 +150,8 @@ void SyncClient::poll(double now, double row, bool playing) {
       break;
     }
     case State::kGreeting:
-    case State::kReady: break;
+    case State::kReady:
+      break;
   }
 
   // Where the demo is, while it plays: sent before the editor's commands are read, so that a
@@ -179,7 +186,8 @@ void SyncClient::receive(double now) {
 
   if (state == State::kGreeting) {
     if (incoming.size() < kEditorGreetingLength) {
-      if (closed) drop("the editor at " + address.text + " closed the link before its greeting (" + error + ")");
+      if (closed)
+        drop("the editor at " + address.text + " closed the link before its greeting (" + error + ")");
       else if (now - waitingSince > answerSeconds)
         drop("the editor at " + address.text + " did not greet within " + seconds(answerSeconds));
       return;
@@ -203,17 +211,19 @@ void SyncClient::receive(double now) {
   const size_t before = incoming.size();
   if (handleCommands()) return;
   if (closed) {
-    if (incoming.empty()) drop("lost the link to the editor at " + address.text + " (" + error + ")");
+    if (incoming.empty())
+      drop("lost the link to the editor at " + address.text + " (" + error + ")");
     else
       drop("the editor at " + address.text + " closed the link in the middle of a command (" +
            std::to_string(incoming.size()) + " of " + std::to_string(commandLength(incoming[0])) + " bytes)");
     return;
   }
   // A command cut short waits for the rest, but not for ever.
-  if (incoming.empty() || incoming.size() != before) waitingSince = now;
+  if (incoming.empty() || incoming.size() != before)
+    waitingSince = now;
   else if (now - waitingSince > answerSeconds)
-    drop("a command from the editor at " + address.text + " stayed incomplete for " + seconds(answerSeconds) +
-         " (" + std::to_string(incoming.size()) + " of " + std::to_string(commandLength(incoming[0])) + " bytes)");
+    drop("a command from the editor at " + address.text + " stayed incomplete for " + seconds(answerSeconds) + " (" +
+         std::to_string(incoming.size()) + " of " + std::to_string(commandLength(incoming[0])) + " bytes)");
 }
 
 int SyncClient::handleCommands() {

@@ -5,10 +5,14 @@
 
 const char* syncKeyTypeName(SyncKeyType type) {
   switch (type) {
-    case SyncKeyType::STEP: return "STEP";
-    case SyncKeyType::LINEAR: return "LINEAR";
-    case SyncKeyType::SMOOTH: return "SMOOTH";
-    case SyncKeyType::RAMP: return "RAMP";
+    case SyncKeyType::STEP:
+      return "STEP";
+    case SyncKeyType::LINEAR:
+      return "LINEAR";
+    case SyncKeyType::SMOOTH:
+      return "SMOOTH";
+    case SyncKeyType::RAMP:
+      return "RAMP";
   }
   return "STEP";
 }
@@ -25,8 +29,10 @@ void SyncTrack::setKey(const SyncKey& key) {
     return;
   }
   const auto at = keys.begin() + (firstAtOrAfter(keys, key.row) - keys.cbegin());
-  if (at != keys.end() && at->row == key.row) *at = key;
-  else keys.insert(at, key);
+  if (at != keys.end() && at->row == key.row)
+    *at = key;
+  else
+    keys.insert(at, key);
 }
 
 int SyncTrack::deleteKey(uint32_t row) {
@@ -45,8 +51,8 @@ double SyncTrack::value(double row) const {
   if (keys.empty()) return 0.0;
   if (!(row >= keys.front().row)) return keys.front().value;  // before the first key (or NaN)
   // The first key past `row`; the one before it is the key in force.
-  const auto next = std::upper_bound(keys.begin(), keys.end(), row,
-                                     [](double r, const SyncKey& key) { return r < key.row; });
+  const auto next =
+      std::upper_bound(keys.begin(), keys.end(), row, [](double r, const SyncKey& key) { return r < key.row; });
   const SyncKey& k0 = *(next - 1);
   if (next == keys.end()) return k0.value;
   const SyncKey& k1 = *next;
@@ -54,10 +60,17 @@ double SyncTrack::value(double row) const {
   const float d = k1.value - k0.value;  // in float, as the editor's players take it
   double f = 0.0;
   switch (k0.type) {
-    case SyncKeyType::STEP: return k0.value;
-    case SyncKeyType::LINEAR: f = u; break;
-    case SyncKeyType::SMOOTH: f = u * u * (3.0 - 2.0 * u); break;
-    case SyncKeyType::RAMP: f = u * u; break;
+    case SyncKeyType::STEP:
+      return k0.value;
+    case SyncKeyType::LINEAR:
+      f = u;
+      break;
+    case SyncKeyType::SMOOTH:
+      f = u * u * (3.0 - 2.0 * u);
+      break;
+    case SyncKeyType::RAMP:
+      f = u * u;
+      break;
   }
   return k0.value + d * f;
 }

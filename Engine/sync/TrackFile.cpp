@@ -68,8 +68,8 @@ std::string syncTrackFileName(const std::string& prefix, const std::string& name
   static const char* const kHex = "0123456789ABCDEF";
   std::string out = prefix + "_";
   for (const unsigned char c : name) {
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
-                       c == '_' || c == '/';
+    const bool plain =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '/';
     if (plain) {
       out += static_cast<char>(c);
     } else {
@@ -81,8 +81,7 @@ std::string syncTrackFileName(const std::string& prefix, const std::string& name
   return out + ".track";
 }
 
-int parseSyncTrackFile(const std::string& label, const void* bytes, size_t size, SyncTrack* track,
-                       std::string* error) {
+int parseSyncTrackFile(const std::string& label, const void* bytes, size_t size, SyncTrack* track, std::string* error) {
   const auto* data = static_cast<const unsigned char*>(bytes);
   auto fail = [&](const std::string& why) {
     if (error) *error = label + ": " + why;

@@ -197,7 +197,7 @@ TEST(SyncClient, GarbageTruncatedOrSilentEditorsCloseTheLinkAndSaySo) {
     if (c.thenClose) link.editor.dropPlayer();
     EXPECT_TRUE(link.until([&] { return !link.client.connected(); })) << c.message;
     EXPECT_TRUE(link.said(c.message)) << c.message << "\nlast: " << link.messages.back();
-    EXPECT_EQ(link.tracks[0].value(0.0), 1.0);  // keeps playing with what it has
+    EXPECT_EQ(link.tracks[0].value(0.0), 1.0);         // keeps playing with what it has
     EXPECT_TRUE(link.upWithAllTracks()) << c.message;  // and comes back
   }
 
@@ -208,7 +208,8 @@ TEST(SyncClient, GarbageTruncatedOrSilentEditorsCloseTheLinkAndSaySo) {
     ASSERT_EQ(link.start(), 0);
     ASSERT_TRUE(link.until([&] { return link.editor.received.size() >= 19; }));
     if (answers) link.editor.send("hello, worl!");
-    const std::string expected = answers ? "did not greet as a sync editor (\"hello, demo!\")" : "did not greet within 1 s";
+    const std::string expected =
+        answers ? "did not greet as a sync editor (\"hello, demo!\")" : "did not greet within 1 s";
     EXPECT_TRUE(link.until([&] { return link.said(expected); })) << expected;
     EXPECT_FALSE(link.client.connected());
     EXPECT_TRUE(link.editor.requested.empty());

@@ -117,7 +117,9 @@ void TestEditor::setKey(uint32_t track, const SyncKey& key) {
        std::string(1, static_cast<char>(key.type)));
 }
 
-void TestEditor::deleteKey(uint32_t track, uint32_t row) { send(std::string(1, '\1') + bigEndian(track) + bigEndian(row)); }
+void TestEditor::deleteKey(uint32_t track, uint32_t row) {
+  send(std::string(1, '\1') + bigEndian(track) + bigEndian(row));
+}
 void TestEditor::setRow(uint32_t row) { send(std::string(1, '\3') + bigEndian(row)); }
 void TestEditor::pause(bool on) { send(std::string(1, '\4') + std::string(1, on ? '\1' : '\0')); }
 void TestEditor::save() { send(std::string(1, '\5')); }

@@ -34,10 +34,10 @@ class TestEditor {
   std::map<std::string, std::vector<SyncKey>> keys;  // what GET_TRACK answers with
 
   // What the player sent over the current link.
-  std::string received;  // every byte, greeting included
+  std::string received;                // every byte, greeting included
   std::vector<std::string> requested;  // GET_TRACK names in order; index = track index
-  std::vector<uint32_t> rows;  // SET_ROW rows
-  bool malformed = false;      // the player sent something that is not a command
+  std::vector<uint32_t> rows;          // SET_ROW rows
+  bool malformed = false;              // the player sent something that is not a command
   int accepted = 0;
 
  private:

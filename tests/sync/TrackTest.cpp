@@ -110,10 +110,15 @@ TEST(SyncTrackFile, NamesEncodeEveryOtherByteAsHex) {
 TEST(SyncTrackFile, HandMadeBytesReadBackAndBadSizesAreRefusedByName) {
   testing_support::ScratchDir dir;
   // Two keys: row 0, 1.0f (0x3F800000), LINEAR; row 16, -2.5f (0xC0200000), SMOOTH.
-  const std::string bytes("\x02\x00\x00\x00"
-                          "\x00\x00\x00\x00" "\x00\x00\x80\x3F" "\x01"
-                          "\x10\x00\x00\x00" "\x00\x00\x20\xC0" "\x02",
-                          22);
+  const std::string bytes(
+      "\x02\x00\x00\x00"
+      "\x00\x00\x00\x00"
+      "\x00\x00\x80\x3F"
+      "\x01"
+      "\x10\x00\x00\x00"
+      "\x00\x00\x20\xC0"
+      "\x02",
+      22);
   writeFile(dir.file("sync_a-3Ab.track"), bytes);
   SyncTrack track;
   std::string error;
@@ -135,7 +140,11 @@ TEST(SyncTrackFile, HandMadeBytesReadBackAndBadSizesAreRefusedByName) {
       {std::string("\xFF\xFF\xFF\xFF", 4), "the count says 4294967295 keys"},
       {bytes + "x", "19 bytes after the count are not 9 bytes for each of its 2 keys"},
       {bytes.substr(0, 21) + "\x04", "key 1 (row 16) has the unknown type 4"},
-      {bytes.substr(0, 13) + std::string("\x00\x00\x00\x00" "\x00\x00\xC0\x7F" "\x01", 9), "not a finite number"},
+      {bytes.substr(0, 13) + std::string("\x00\x00\x00\x00"
+                                         "\x00\x00\xC0\x7F"
+                                         "\x01",
+                                         9),
+       "not a finite number"},
       {bytes.substr(0, 13) + bytes.substr(4, 9), "key 1 (row 0) does not come after"},
   };
   for (const Bad& b : bad) {
@@ -193,7 +202,7 @@ TEST(SyncMusicValues, BandLevelFollowsWithAttackAndReleaseAndTheBeatRamps) {
   band.gain = 2.0f;
   band.release = 0.1;
   EXPECT_EQ(band.update(spectrum, 1.0 / 60), 1.25);  // no attack time: at once
-  EXPECT_EQ(band.update(spectrum, 0.0), 1.25);        // paused: held
+  EXPECT_EQ(band.update(spectrum, 0.0), 1.25);       // paused: held
   EXPECT_DOUBLE_EQ(band.update(nullptr, 0.1), 1.25 * std::exp(-1.0));
   band.attack = 0.5;
   const double before = band.value();
