@@ -24,7 +24,8 @@
 //                          the text form: protobuf text format with the fields `tracks`,
 //                          `name`, `key`, `row`, `value`, `type`, which a production file
 //                          (or a file merged into one) reads with its own schema.
-//   SyncClient             the link to a sync editor (GNU Rocket's protocol).
+//   SyncClient             the link to a sync editor (GNU Rocket's protocol);
+//                          parseSyncAddress reads --sync's "[HOST][:PORT]".
 //   SyncBandLevel, syncBeatRamp
 //                          values fed from the music.
 //
@@ -33,9 +34,8 @@
 //      production file or from its track files, read with readSyncTrackFile or, for an
 //      archive member, parseSyncTrackFile).
 //   2. With --sync: SyncClient client(&tracks); set its callbacks (onPause, onSetRow, onSave,
-//      onMessage); client.start(host, port) once (resolves the address: may wait on name
-//      lookup, so at start only). Tracks added to the set later are requested with
-//      client.requestTrack(index).
+//      onMessage); parseSyncAddress(--sync's text), then client.start(host, port) once (resolves the address: may wait
+//      on name lookup, so at start only). Tracks added to the set later are requested with client.requestTrack(index).
 //   3. Every frame, before the parts draw: client.poll(wallSeconds, row, playing) (never
 //      waits; reconnects now and then; sends SET_ROW when the whole row changes while
 //      playing); then tracks[i].value(row) for each bound track at the frame's row.
@@ -177,6 +177,11 @@ class SyncBandLevel {
 double syncBeatRamp(double seconds, double bpm);
 
 // ---- The editor's link --------------------------------------------------------------------
+
+// The editor's address from --sync's argument, "[HOST][:PORT]": "" is 127.0.0.1:1338,
+// "studio" is studio:1338, ":1400" is 127.0.0.1:1400; an IPv6 address goes in brackets
+// ("[::1]:1338"). 1 with a message quoting `text` when the port is not 1..65535.
+int parseSyncAddress(const std::string& text, std::string* host, uint16_t* port, std::string* error);
 
 class SyncClient {
  public:

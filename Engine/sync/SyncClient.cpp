@@ -50,6 +50,38 @@ std::string seconds(double s) {
 
 }  // namespace
 
+int parseSyncAddress(const std::string& text, std::string* host, uint16_t* port, std::string* error) {
+  std::string name = text, number;
+  bool hasPort = false;
+  if (!text.empty() && text[0] == '[') {  // [IPv6]:PORT
+    const size_t close = text.find(']');
+    if (close == std::string::npos || (close + 1 < text.size() && text[close + 1] != ':')) {
+      if (error) *error = "--sync " + text + ": expected [ADDRESS]:PORT";
+      return 1;
+    }
+    name = text.substr(1, close - 1);
+    hasPort = close + 1 < text.size();
+    if (hasPort) number = text.substr(close + 2);
+  } else if (const size_t colon = text.rfind(':'); colon != std::string::npos) {
+    name = text.substr(0, colon);
+    number = text.substr(colon + 1);
+    hasPort = true;
+  }
+  unsigned long value = SyncClient::kDefaultPort;
+  if (hasPort) {
+    const bool digits =
+        !number.empty() && number.size() <= 5 && number.find_first_not_of("0123456789") == std::string::npos;
+    value = digits ? std::stoul(number) : 0;
+    if (value == 0 || value > 65535) {
+      if (error) *error = "--sync " + text + ": the port must be a number from 1 to 65535";
+      return 1;
+    }
+  }
+  *host = name.empty() ? "127.0.0.1" : name;
+  *port = static_cast<uint16_t>(value);
+  return 0;
+}
+
 SyncClient::SyncClient(SyncTrackSet* tracks) : tracks(tracks) {}
 
 int SyncClient::start(const std::string& host, uint16_t port) {

@@ -215,3 +215,28 @@ TEST(SyncClient, GarbageTruncatedOrSilentEditorsCloseTheLinkAndSaySo) {
     EXPECT_TRUE(link.editor.requested.empty());
   }
 }
+
+TEST(SyncClient, AddressesReadAsHostAndPortWithTheEditorsDefaults) {
+  struct Case {
+    std::string text, host;
+    uint16_t port;
+  };
+  for (const Case& c : std::vector<Case>{{"", "127.0.0.1", 1338},
+                                         {"studio", "studio", 1338},
+                                         {":1400", "127.0.0.1", 1400},
+                                         {"10.0.0.2:9", "10.0.0.2", 9},
+                                         {"[::1]:1338", "::1", 1338},
+                                         {"[::1]", "::1", 1338}}) {
+    std::string host, error;
+    uint16_t port = 0;
+    ASSERT_EQ(parseSyncAddress(c.text, &host, &port, &error), 0) << c.text << ": " << error;
+    EXPECT_EQ(host, c.host);
+    EXPECT_EQ(port, c.port);
+  }
+  for (const std::string bad : {"host:", "host:0", "host:65536", "host:12ab", "[::1", "[::1]x"}) {
+    std::string host, error;
+    uint16_t port = 0;
+    EXPECT_EQ(parseSyncAddress(bad, &host, &port, &error), 1) << bad;
+    EXPECT_NE(error.find("--sync " + bad + ": "), std::string::npos) << error;
+  }
+}
