@@ -64,9 +64,9 @@ Quat lookAt(const Vec3& eye, const Vec3& target) {
   return q;
 }
 
-Framing frameBounds(const Bounds& bounds, double yfov) {
+Framing frameBounds(const Bounds& bounds, double yfov, double clearance) {
   const Vec3 centre = bounds.centre();
-  const double distance = bounds.radius() / std::sin(yfov / 2) * 1.05;
+  const double distance = std::max(bounds.radius() / std::sin(yfov / 2) * 1.05, bounds.radius() + clearance);
   // 35 degrees round from the front towards +X, 25 degrees above.
   const double azimuth = 35 * kPi / 180, elevation = 25 * kPi / 180;
   const Vec3 direction{std::sin(azimuth) * std::cos(elevation), std::sin(elevation), std::cos(azimuth) * std::cos(elevation)};

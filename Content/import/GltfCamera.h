@@ -28,8 +28,9 @@ struct Framing {
 };
 
 // A three-quarter view from the front and a little above, far enough that the sphere around
-// `bounds` fits the vertical field of view `yfov` (the narrower one of a wide view).
-Framing frameBounds(const Bounds& bounds, double yfov);
+// `bounds` fits the vertical field of view `yfov` (the narrower one of a wide view) and that no
+// part of it is nearer than `clearance`.
+Framing frameBounds(const Bounds& bounds, double yfov, double clearance);
 
 // The rotation that turns a camera at `eye` to look at `target`, +Y up.
 Quat lookAt(const Vec3& eye, const Vec3& target);

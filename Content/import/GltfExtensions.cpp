@@ -45,8 +45,8 @@ void applyUvTransform(const UvTransform& t, std::vector<float>& uv) {
   const double c = std::cos(t.rotation), s = std::sin(t.rotation);
   for (size_t i = 0; i + 1 < uv.size(); i += 2) {
     const double u = uv[i] * t.scale[0], v = uv[i + 1] * t.scale[1];
-    uv[i] = static_cast<float>(c * u - s * v + t.offset[0]);
-    uv[i + 1] = static_cast<float>(s * u + c * v + t.offset[1]);
+    uv[i] = static_cast<float>(c * u + s * v + t.offset[0]);
+    uv[i + 1] = static_cast<float>(-s * u + c * v + t.offset[1]);
   }
 }
 

@@ -26,7 +26,10 @@ struct UvTransform {
   bool present = false;
 };
 UvTransform textureTransform(const tinygltf::ExtensionMap& extensions, const std::string& what);
-// uv' = T(offset) R(rotation) S(scale) uv, on glTF's texture coordinates (v down).
+// uv' = T(offset) R(rotation) S(scale) uv, on glTF's texture coordinates (v down), R turning
+// the coordinates counter-clockwise as seen in that v-down space: u' = cos u + sin v,
+// v' = -sin u + cos v. (This is what the exporters and the extension's sample model do; the
+// GLSL listing of the extension's text has the transposed matrix.)
 void applyUvTransform(const UvTransform& transform, std::vector<float>& uv);
 
 // The attribute arrays of one primitive as the converter uses them.

@@ -572,11 +572,16 @@ class Converter {
     }
     uint32_t textureId = 0;
     bool nearest = false;  // the texture's sampler asks for unfiltered magnification
+    std::string wrapS = "Repeat", wrapT = "Repeat";
     if (source.pbrMetallicRoughness.baseColorTexture.index >= 0) {
       textureId = texture(source.pbrMetallicRoughness.baseColorTexture.index, what);
       const int sampler = model.textures[static_cast<size_t>(source.pbrMetallicRoughness.baseColorTexture.index)].sampler;
-      if (sampler >= 0 && static_cast<size_t>(sampler) < model.samplers.size())
-        nearest = model.samplers[static_cast<size_t>(sampler)].magFilter == TINYGLTF_TEXTURE_FILTER_NEAREST;
+      if (sampler >= 0 && static_cast<size_t>(sampler) < model.samplers.size()) {
+        const tinygltf::Sampler& chosen = model.samplers[static_cast<size_t>(sampler)];
+        nearest = chosen.magFilter == TINYGLTF_TEXTURE_FILTER_NEAREST;
+        wrapS = wrapMode(chosen.wrapS);
+        wrapT = wrapMode(chosen.wrapT);
+      }
     }
     if (source.normalTexture.index >= 0 || source.occlusionTexture.index >= 0 || source.emissiveTexture.index >= 0 ||
         source.pbrMetallicRoughness.metallicRoughnessTexture.index >= 0)
@@ -585,7 +590,7 @@ class Converter {
 
     const uint32_t index = static_cast<uint32_t>(scene.material_size());
     const std::string effectName = std::string(kImportedPrefix) + "effects/material-" + std::to_string(index) + ".cgfx";
-    const std::string effect = litEffect(base, emissive, textureId != 0, nearest, source.doubleSided);
+    const std::string effect = litEffect(base, emissive, textureId != 0, nearest, wrapS, wrapT, source.doubleSided);
     out.members.push_back({effectName, std::vector<uint8_t>(effect.begin(), effect.end())});
     Kestrel::Shader* shader = scene.add_shader();
     shader->set_source(effectName);
@@ -606,14 +611,19 @@ class Converter {
 
   // One small effect per material, its colours written into the source: the renderer hands an
   // effect the camera, the time and its samplers, never a material's colour.
+  static std::string wrapMode(int glTF) {
+    return glTF == TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE ? "ClampToEdge" : glTF == TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT ? "MirroredRepeat" : "Repeat";
+  }
+
   static std::string litEffect(const std::vector<double>& base, const std::vector<double>& emissive, bool textured,
-                               bool nearest, bool doubleSided) {
+                               bool nearest, const std::string& wrapS, const std::string& wrapT, bool doubleSided) {
     std::ostringstream e;
     e << "// Written by pylon import: the base colour" << (textured ? " times its texture" : "")
       << ", lit by a light above and behind the camera, plus the emissive colour.\n\n";
     if (textured)
       e << "sampler2D baseMap = sampler_state {\n  MinFilter = " << (nearest ? "NearestMipmapLinear" : "LinearMipmapLinear")
-        << ";\n  MagFilter = " << (nearest ? "Nearest" : "Linear") << ";\n  WrapS = Repeat;\n  WrapT = Repeat;\n};\n\n";
+        << ";\n  MagFilter = " << (nearest ? "Nearest" : "Linear") << ";\n  WrapS = " << wrapS << ";\n  WrapT = " << wrapT
+        << ";\n};\n\n";
     e << "glsl_shared {\n  varying vec3 normal;\n  varying vec2 uv;\n}\n\n"
          "glsl_vertex litVS {\n  void main() {\n    normal = gl_NormalMatrix * gl_Normal;\n"
          "    uv = gl_MultiTexCoord0.xy;\n    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;\n  }\n}\n\n"
@@ -723,10 +733,14 @@ class Converter {
   // A file without a camera: one of the importer's own, the whole scene in its view.
   void addFramingCamera(const Bounds& bounds) {
     constexpr double kYfov = 0.8;
-    const Framing framing = frameBounds(bounds, kYfov);
+    // Nothing of the scene nearer than the player's default near plane (4 units, with a margin),
+    // so the whole model shows whether or not the scene part is given the planes recorded here.
+    constexpr double kClearance = 4.4;
+    const Framing framing = frameBounds(bounds, kYfov, kClearance);
     Kestrel::Camera* camera = newCamera("pylon import", kYfov);
     placeStill(camera, framing.position, framing.rotation);
     const auto [nearPlane, farPlane] = fittedPlanes(bounds, framing.position);
+    if (!(farPlane < 1e30)) refuse("the file has no camera, and its scene is too large to frame (" + number(bounds.radius()) + " units across)");
     out.cameraMade = true;
     out.cameraNear = static_cast<float>(nearPlane);
     out.cameraFar = static_cast<float>(farPlane);
@@ -778,6 +792,7 @@ class Converter {
     if (fitted) farPlane = std::max(fittedPlanes(bounds, eye).second, nearPlane * 2);
     if (!(std::isfinite(farPlane) && farPlane > nearPlane))
       refuse("camera '" + name + "' has a far plane of " + number(farPlane) + ", not beyond its near plane");
+    if (farPlane > 1e30) refuse("camera '" + name + "' has a far plane of " + number(farPlane) + ", beyond what the player can draw");
     out.cameraNear = static_cast<float>(std::max(nearPlane, farPlane * 1e-6));
     out.cameraFar = static_cast<float>(farPlane);
     out.messages.push_back("camera '" + name + "': near plane " + number(out.cameraNear) + ", far plane " + number(farPlane) +

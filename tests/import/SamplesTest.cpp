@@ -281,13 +281,18 @@ TEST(GltfSamples, CamerasAreListedWithTheirPlanesAndAFileWithoutOneIsFramed) {
   EXPECT_GT(renderer.camX, 0.0f);
   EXPECT_GT(renderer.camY, 0.0f);
   EXPECT_GT(renderer.camZ, 0.0f);
-  for (int corner = 0; corner < 8; ++corner) {
-    const float p[4] = {corner & 1 ? 0.5f : -0.5f, corner & 2 ? 0.5f : -0.5f, corner & 4 ? 0.5f : -0.5f, 1};
+  for (int corner = 0; corner < 9; ++corner) {
+    const float h = corner == 8 ? 0.0f : 0.5f;  // the eight corners, then the centre
+    const float p[4] = {corner & 1 ? h : -h, corner & 2 ? h : -h, corner & 4 ? h : -h, 1};
     float view[4] = {0, 0, 0, 0}, clip[4] = {0, 0, 0, 0};
     for (int r = 0; r < 4; ++r)
       for (int k = 0; k < 4; ++k) view[r] += renderer.viewMatrix[4 * r + k] * p[k];
     for (int r = 0; r < 4; ++r)
       for (int k = 0; k < 4; ++k) clip[r] += projection[4 * r + k] * view[k];
+    if (corner == 8) {
+      EXPECT_NEAR(clip[0] / clip[3], 0.0f, 1e-3) << "looked at";
+      EXPECT_NEAR(clip[1] / clip[3], 0.0f, 1e-3) << "looked at";
+    }
     EXPECT_LT(std::fabs(clip[0] / clip[3]), 1.0f) << corner;
     EXPECT_LT(std::fabs(clip[1] / clip[3]), 1.0f) << corner;
     EXPECT_GT(-view[2], s.cameraNear) << corner;
