@@ -81,7 +81,8 @@ if samples:
                         item["uri"] = "data:%s;base64,%s" % (kind, base64.b64encode(open(local, "rb").read()).decode())
                 text = json.dumps(doc).encode()
                 if len(text) < (1 << 18):
-                    open(os.path.join(seeds, "sample-" + name.encode("ascii", "replace").decode().replace(" ", "_").replace("?", "_")), "wb").write(text)
+                    seed = os.path.basename(root) + "-" + name
+                    open(os.path.join(seeds, "sample-" + seed.encode("ascii", "replace").decode().replace(" ", "_").replace("?", "_")), "wb").write(text)
 PY
 
 # Leaks inside system libraries (DevIL's on damaged files) are theirs, not findings.

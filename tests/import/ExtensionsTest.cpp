@@ -73,7 +73,7 @@ const std::string kPng =
 
 }  // namespace
 
-TEST(GltfExtensions, TextureTransformMovesTheCoordinatesAsTheSpecificationSaysFromTheSetItNames) {
+TEST(GltfExtensions, TextureTransformMovesTheCoordinatesFromTheSetItNames) {
   Buffer buffer;
   buffer.add(kPositions);
   buffer.add(std::vector<float>{9, 9, 9, 9, 9, 9});  // TEXCOORD_0, not the one used
@@ -95,7 +95,7 @@ TEST(GltfExtensions, TextureTransformMovesTheCoordinatesAsTheSpecificationSaysFr
   for (const std::string& line : s.notCarried) EXPECT_EQ(line.find("TEXCOORD_1"), std::string::npos) << line;
 }
 
-TEST(GltfExtensions, EmissiveStrengthScalesTheEmissiveColourAndUnknownRequiredExtensionsAreNamed) {
+TEST(GltfExtensions, EmissiveStrengthScalesTheEmissiveColour) {
   Buffer buffer;
   buffer.add(kPositions);
   const std::string accessors = R"({"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3"})";
