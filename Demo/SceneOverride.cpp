@@ -16,6 +16,7 @@ int layOver(Loader& loader, gltf_import::ImportedScene& imported, const std::str
     error = name + ": the converted scene is inconsistent: " + problem;
     return 1;
   }
+  for (const std::string& line : imported.messages) std::fprintf(stderr, "veltro12: %s: %s\n", path.c_str(), line.c_str());
   for (const std::string& line : imported.notCarried) std::fprintf(stderr, "veltro12: not carried: %s\n", line.c_str());
   if (result) {
     result->animationLength = 0.0;

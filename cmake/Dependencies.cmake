@@ -14,6 +14,7 @@ pkg_check_modules(KISSFFT REQUIRED IMPORTED_TARGET kissfft-float)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil libswresample)
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
 pkg_check_modules(TINYGLTF REQUIRED IMPORTED_TARGET tinygltf)
+pkg_check_modules(DRACO REQUIRED IMPORTED_TARGET draco)
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 
 find_program(PROTOC_EXECUTABLE protoc REQUIRED)

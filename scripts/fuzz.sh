@@ -53,14 +53,47 @@ cp tests/data/resources/*.pb "$DIR/seeds/scene/"
 cp tests/data/resources/mesh-*.bmmf "$DIR/seeds/bin_mmf/"
 cp tests/data/resources/mesh-*.mmf "$DIR/seeds/text_mmf/"
 cp tests/data/gltf/*.glb tests/data/gltf/*.gltf "$DIR/seeds/gltf/"
+# The hostile battery, and the Khronos samples (where a shared/gltf-samples folder is found
+# above the checkout) with their external buffers and images made data URIs, so each seed
+# carries what it reads: sparse accessors, quantized and Draco meshes, texture transforms.
+python3 tests/data/gltf/make_hostile.py "$DIR/hostile" > /dev/null 2>&1 || true
+find "$DIR/hostile/files" -maxdepth 1 -type f \( -name '*.gltf' -o -name '*.glb' \) -size -64k -exec cp {} "$DIR/seeds/gltf/" \; 2>/dev/null || true
+rm -rf "$DIR/hostile"
+python3 - "$DIR/seeds/gltf" <<'PY'
+import base64, json, os, sys
+seeds, here = sys.argv[1], os.path.abspath(".")
+above = [os.path.abspath(os.path.join(here, *[".."] * n)) for n in range(0, 4)]
+samples = next((os.path.join(d, "shared", "gltf-samples") for d in above if os.path.isdir(os.path.join(d, "shared", "gltf-samples"))), None)
+if samples:
+    for root, _, names in os.walk(samples):
+        for name in names:
+            path = os.path.join(root, name)
+            if name.endswith(".glb") and os.path.getsize(path) < (1 << 18):
+                with open(path, "rb") as f, open(os.path.join(seeds, "sample-" + name.replace(" ", "_")), "wb") as out:
+                    out.write(f.read())
+            elif name.endswith(".gltf"):
+                doc = json.load(open(path, encoding="utf-8"))
+                for item in doc.get("buffers", []) + doc.get("images", []):
+                    uri = item.get("uri", "")
+                    local = os.path.join(root, uri.replace("%20", " "))
+                    if uri and not uri.startswith("data:") and os.path.isfile(local):
+                        kind = "image/png" if uri.endswith(".png") else "image/jpeg" if uri.endswith(".jpg") else "application/octet-stream"
+                        item["uri"] = "data:%s;base64,%s" % (kind, base64.b64encode(open(local, "rb").read()).decode())
+                text = json.dumps(doc).encode()
+                if len(text) < (1 << 18):
+                    seed = os.path.basename(root) + "-" + name
+                    open(os.path.join(seeds, "sample-" + seed.encode("ascii", "replace").decode().replace(" ", "_").replace("?", "_")), "wb").write(text)
+PY
 
 # Leaks inside system libraries (DevIL's on damaged files) are theirs, not findings.
 export LSAN_OPTIONS="suppressions=$(pwd)/scripts/lsan.supp:print_suppressions=0"
 for target in "${TARGETS[@]}"; do
   mkdir -p "$DIR/corpus/$target"
   log="$DIR/fuzz_$target.log"
+  dict=()
+  [ -f "fuzz/$target.dict" ] && dict=(-dict="fuzz/$target.dict")
   if ! "$DIR/fuzz/fuzz_$target" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 -max_len=262144 \
-       -print_final_stats=1 -artifact_prefix="$DIR/artifacts/$target-" \
+       "${dict[@]}" -print_final_stats=1 -artifact_prefix="$DIR/artifacts/$target-" \
        "$DIR/corpus/$target" "$DIR/seeds/$target" > "$log" 2>&1; then
     tail -n 40 "$log"
     echo "fuzz: $target found a problem (see $log and $DIR/artifacts/)" >&2

@@ -13,7 +13,7 @@ PACKAGES=(
   # GL and its extension loader
   libglew-dev libgl-dev libgl1-mesa-dri libglu1-mesa-dev libegl-dev libegl-mesa0
   # scene file, and glTF scenes from 3D tools
-  libprotobuf-dev protobuf-compiler libtinygltf-dev
+  libprotobuf-dev protobuf-compiler libtinygltf-dev nlohmann-json3-dev libdraco-dev libmeshoptimizer-dev
   # images
   libdevil-dev
   # data archive

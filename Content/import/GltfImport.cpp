@@ -12,7 +12,14 @@
 #include <set>
 #include <sstream>
 
+#include "import/GltfAccessors.h"
+#include "import/GltfCamera.h"
 #include "import/GltfCurves.h"
+#include "import/GltfExtensions.h"
+#include "import/GltfSafety.h"
+#include "platform/ConfinedFile.h"
+#include "resources/ImageDecode.h"
+#include "runtime/Logger.h"
 
 namespace gltf_import {
 
@@ -22,16 +29,9 @@ namespace {
 
 using tinygltf::Model;
 
-// The importer stops at the first problem by throwing one of these; importGltf turns it into
-// the error text. Nothing leaves this file as an exception.
-struct Refusal {
-  std::string what;
-};
-[[noreturn]] void refuse(const std::string& what) { throw Refusal{what}; }
-
-// Far beyond any scene the player can draw, small enough that no size computation overflows.
-constexpr size_t kMaxElements = size_t{1} << 24;
 constexpr double kRotationToleranceDegrees = 0.05;
+// Deeper hierarchies are refused: the engine walks an object's parents for every frame.
+constexpr size_t kMaxDepth = 1000;
 
 std::string quotedName(const std::string& kind, int index, const std::string& name) {
   return kind + " " + std::to_string(index) + (name.empty() ? "" : " '" + name + "'");
@@ -45,99 +45,6 @@ bool keepImageBytes(tinygltf::Image* image, const int, std::string*, std::string
   return true;
 }
 
-// ---- checked accessor reads ----
-
-struct ElementSource {
-  const uint8_t* base = nullptr;  // first element, nullptr when the accessor has no buffer view
-  size_t stride = 0;
-  size_t count = 0;
-  int components = 0;
-  int componentType = 0;
-  bool normalized = false;
-};
-
-ElementSource locate(const Model& model, int index, const std::string& what) {
-  if (index < 0 || static_cast<size_t>(index) >= model.accessors.size())
-    refuse(what + ": accessor " + std::to_string(index) + " does not exist");
-  const tinygltf::Accessor& a = model.accessors[static_cast<size_t>(index)];
-  const std::string name = what + ": accessor " + std::to_string(index);
-  if (a.sparse.isSparse) refuse(name + " is sparse, which is not supported");
-  if (a.count > kMaxElements) refuse(name + " has " + std::to_string(a.count) + " elements, more than the importer takes");
-  ElementSource source;
-  source.count = a.count;
-  source.components = tinygltf::GetNumComponentsInType(static_cast<uint32_t>(a.type));
-  source.componentType = a.componentType;
-  source.normalized = a.normalized;
-  const int componentSize = tinygltf::GetComponentSizeInBytes(static_cast<uint32_t>(a.componentType));
-  if (source.components <= 0 || componentSize <= 0) refuse(name + " has an unknown element type");
-  if (a.bufferView < 0) return source;  // all zeros
-  if (static_cast<size_t>(a.bufferView) >= model.bufferViews.size())
-    refuse(name + " names buffer view " + std::to_string(a.bufferView) + ", which does not exist");
-  const tinygltf::BufferView& view = model.bufferViews[static_cast<size_t>(a.bufferView)];
-  if (view.buffer < 0 || static_cast<size_t>(view.buffer) >= model.buffers.size())
-    refuse(name + ": buffer view " + std::to_string(a.bufferView) + " names a buffer that does not exist");
-  const tinygltf::Buffer& buffer = model.buffers[static_cast<size_t>(view.buffer)];
-  if (view.byteOffset > buffer.data.size() || view.byteLength > buffer.data.size() - view.byteOffset)
-    refuse(name + ": buffer view " + std::to_string(a.bufferView) + " reaches past the end of buffer " +
-           std::to_string(view.buffer) + (buffer.data.empty() ? " (the buffer is missing or empty)" : ""));
-  const size_t element = static_cast<size_t>(componentSize) * static_cast<size_t>(source.components);
-  source.stride = view.byteStride != 0 ? view.byteStride : element;
-  if (source.stride < element || source.stride > 1024) refuse(name + " has a byte stride of " + std::to_string(source.stride));
-  if (a.count > 0 && (a.byteOffset > view.byteLength || (a.count - 1) * source.stride + element > view.byteLength - a.byteOffset))
-    refuse(name + " reads past the end of buffer view " + std::to_string(a.bufferView));
-  source.base = buffer.data.data() + view.byteOffset + a.byteOffset;
-  return source;
-}
-
-double component(const ElementSource& s, size_t element, int c) {
-  if (!s.base) return 0.0;
-  const uint8_t* at = s.base + element * s.stride;
-  auto load = [&](auto sample) {
-    std::memcpy(&sample, at + static_cast<size_t>(c) * sizeof(sample), sizeof(sample));
-    return sample;
-  };
-  switch (s.componentType) {
-    case TINYGLTF_COMPONENT_TYPE_FLOAT: return load(float{});
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return s.normalized ? load(uint8_t{}) / 255.0 : load(uint8_t{});
-    case TINYGLTF_COMPONENT_TYPE_BYTE: return s.normalized ? std::max(load(int8_t{}) / 127.0, -1.0) : load(int8_t{});
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: return s.normalized ? load(uint16_t{}) / 65535.0 : load(uint16_t{});
-    case TINYGLTF_COMPONENT_TYPE_SHORT: return s.normalized ? std::max(load(int16_t{}) / 32767.0, -1.0) : load(int16_t{});
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT: return load(uint32_t{});
-    default: return 0.0;
-  }
-}
-
-// `components` floats per element (fewer in the file are refused, more are dropped).
-std::vector<float> readFloats(const Model& model, int index, int components, const std::string& what) {
-  const ElementSource s = locate(model, index, what);
-  if (s.components < components)
-    refuse(what + ": accessor " + std::to_string(index) + " has " + std::to_string(s.components) +
-           " components per element, " + std::to_string(components) + " needed");
-  if (s.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT || s.componentType == TINYGLTF_COMPONENT_TYPE_DOUBLE)
-    refuse(what + ": accessor " + std::to_string(index) + " has a component type vertex data cannot have");
-  std::vector<float> out;
-  out.reserve(s.count * static_cast<size_t>(components));
-  for (size_t e = 0; e < s.count; ++e) {
-    for (int c = 0; c < components; ++c) {
-      const double v = component(s, e, c);
-      if (!std::isfinite(v)) refuse(what + ": accessor " + std::to_string(index) + " holds a value that is not a finite number");
-      out.push_back(static_cast<float>(v));
-    }
-  }
-  return out;
-}
-
-std::vector<uint32_t> readIndices(const Model& model, int index, const std::string& what) {
-  const ElementSource s = locate(model, index, what);
-  if (s.components != 1 || (s.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE &&
-                            s.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT &&
-                            s.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT))
-    refuse(what + ": index accessor " + std::to_string(index) + " is not a list of unsigned integers");
-  std::vector<uint32_t> out(s.count);
-  for (size_t e = 0; e < s.count; ++e) out[e] = static_cast<uint32_t>(component(s, e, 0));
-  return out;
-}
-
 // ---- the conversion ----
 
 struct NodeTrs {
@@ -147,8 +54,8 @@ struct NodeTrs {
 
 class Converter {
  public:
-  Converter(const Model& model, const ImportOptions& options, ImportedScene& out)
-      : model(model), options(options), out(out), scene(out.scene) {}
+  Converter(const Model& model, const SafeSource& source, const ImportOptions& options, ImportedScene& out)
+      : model(model), prepared(source), options(options), out(out), scene(out.scene) {}
 
   void run() {
     readAnimations();
@@ -159,7 +66,7 @@ class Converter {
     for (const auto& [key, c] : curves) out.curves[{model.nodes[static_cast<size_t>(key.first)].name, key.second}] = c;
     addLights();
     for (const std::string& extension : model.extensionsUsed)
-      if (extension != "KHR_lights_punctual" && extension != "KHR_materials_emissive_strength")
+      if (!implementedExtension(extension))
         note("extension " + extension + " is not carried");
     if (!model.skins.empty()) note("skins (" + std::to_string(model.skins.size()) + ") are not carried: meshes stay in their rest pose");
     Kestrel::Info* info = scene.mutable_info();
@@ -170,6 +77,7 @@ class Converter {
 
  private:
   const Model& model;
+  const SafeSource& prepared;
   const ImportOptions& options;
   ImportedScene& out;
   Kestrel::KestrelLib& scene;
@@ -177,6 +85,8 @@ class Converter {
   std::vector<int> order;             // object i is node order[i]
   std::map<int, int> objectOfNode;    // node -> object index
   std::map<int, int> parentOfNode;    // node -> parent node
+  std::map<int, size_t> depthOfNode;  // node -> number of nodes above it
+  std::map<int, float> scaleFromParents;  // node -> inheritedScale(node), once worked out
   std::map<std::pair<int, std::string>, Curve> curves;  // (node, path) -> curve
   std::map<int, std::array<uint32_t, 5>> meshStreams;  // mesh -> points, normals, tangents, uvs, polygons IDs
   std::map<int, std::vector<Kestrel::Surface>> meshSurfaces;
@@ -327,6 +237,9 @@ class Converter {
       if (objectOfNode.count(n)) refuse(nodeName(n) + " appears more than once in the hierarchy");
       objectOfNode[n] = static_cast<int>(order.size());
       order.push_back(n);
+      depthOfNode[n] = parent >= 0 ? depthOfNode[parent] + 1 : 0;
+      if (depthOfNode[n] >= kMaxDepth)
+        refuse("the hierarchy is more than " + std::to_string(kMaxDepth) + " nodes deep (at " + nodeName(n) + ")");
       if (parent >= 0) parentOfNode[n] = parent;
       const std::vector<int>& children = model.nodes[static_cast<size_t>(n)].children;
       for (auto it = children.rbegin(); it != children.rend(); ++it) stack.push_back({*it, n});
@@ -335,18 +248,18 @@ class Converter {
 
   // The engine applies no parent's scale to its children. A uniform, unanimated scale on the
   // parents is folded into the child's own translation and scale instead.
+  // Worked out once per node from its parent's (parents come first in object order), so a deep
+  // hierarchy costs one step per node.
   float inheritedScale(int n) {
-    double factor = 1.0;
-    for (auto p = parentOfNode.find(n); p != parentOfNode.end(); p = parentOfNode.find(p->second)) {
-      const NodeTrs trs = staticTrs(p->second);
-      const bool uniform = std::fabs(trs.s[0] - trs.s[1]) < 1e-6 && std::fabs(trs.s[0] - trs.s[2]) < 1e-6;
-      if (curve(p->second, "scale") || !uniform) {
-        note(nodeName(p->second) + ": a non-uniform or animated scale does not reach its children");
-        continue;
-      }
-      factor *= trs.s[0];
-    }
-    return static_cast<float>(factor);
+    const auto p = parentOfNode.find(n);
+    if (p == parentOfNode.end()) return scaleFromParents[n] = 1.0f;
+    const auto known = scaleFromParents.find(p->second);
+    double factor = known != scaleFromParents.end() ? known->second : inheritedScale(p->second);
+    const NodeTrs trs = staticTrs(p->second);
+    const bool uniform = std::fabs(trs.s[0] - trs.s[1]) < 1e-6 && std::fabs(trs.s[0] - trs.s[2]) < 1e-6;
+    if (curve(p->second, "scale") || !uniform) note(nodeName(p->second) + ": a non-uniform or animated scale does not reach its children");
+    else factor *= trs.s[0];
+    return scaleFromParents[n] = static_cast<float>(factor);
   }
 
   void addObject(size_t index) {
@@ -423,29 +336,27 @@ class Converter {
         continue;
       }
       if (!primitive.targets.empty()) note(meshName + ": morph targets are not carried");
+      int uvSet = 0;
+      const UvTransform transform = baseColorTransform(primitive.material, uvSet);
+      const std::string uvName = "TEXCOORD_" + std::to_string(uvSet);
       for (const auto& [attribute, accessor] : primitive.attributes) {
         (void)accessor;
-        if (attribute != "POSITION" && attribute != "NORMAL" && attribute != "TANGENT" && attribute != "TEXCOORD_0")
+        if (attribute != "POSITION" && attribute != "NORMAL" && attribute != "TANGENT" && attribute != uvName)
           note(meshName + ": vertex attribute " + attribute + " is not carried");
       }
-      const auto position = primitive.attributes.find("POSITION");
-      if (position == primitive.attributes.end()) refuse(what + " has no POSITION attribute");
-      const std::vector<float> p3 = readFloats(model, position->second, 3, what + " POSITION");
+      PrimitiveArrays arrays = readPrimitive(primitive, uvName, what);
+      const std::vector<float>& p3 = arrays.positions;
       const size_t count = p3.size() / 3;
       if (points.size() / 3 + count > kMaxElements) refuse(meshName + " has more vertices than the importer takes");
-      auto optional = [&](const char* name, int components) {
-        const auto found = primitive.attributes.find(name);
-        if (found == primitive.attributes.end()) return std::vector<float>();
-        std::vector<float> v = readFloats(model, found->second, components, what + " " + name);
-        if (v.size() / static_cast<size_t>(components) != count)
-          refuse(what + ": " + name + " has " + std::to_string(v.size() / static_cast<size_t>(components)) +
-                 " elements for " + std::to_string(count) + " positions");
-        return v;
-      };
-      std::vector<float> n3 = optional("NORMAL", 3), t4 = optional("TANGENT", 4), uv = optional("TEXCOORD_0", 2);
-      std::vector<uint32_t> list;
-      if (primitive.indices >= 0) {
-        list = readIndices(model, primitive.indices, what + " indices");
+      for (const auto& [name, v, components] : {std::tuple<const char*, const std::vector<float>*, size_t>{"NORMAL", &arrays.normals, 3},
+                                                 {"TANGENT", &arrays.tangents, 4}, {uvName.c_str(), &arrays.uvs, 2}})
+        if (!v->empty() && v->size() / components != count)
+          refuse(what + ": " + name + " has " + std::to_string(v->size() / components) + " elements for " + std::to_string(count) +
+                 " positions");
+      std::vector<float> n3 = std::move(arrays.normals), t4 = std::move(arrays.tangents), uv = std::move(arrays.uvs);
+      applyUvTransform(transform, uv);
+      std::vector<uint32_t> list = std::move(arrays.indices);
+      if (arrays.indexed) {
         for (uint32_t i : list)
           if (i >= count)
             refuse(what + ": index " + std::to_string(i) + " is out of range (the primitive has " + std::to_string(count) + " vertices)");
@@ -502,6 +413,43 @@ class Converter {
                       addStream(scene.mutable_tangents(), tangents), addStream(scene.mutable_uvs(), uvs),
                       static_cast<uint32_t>(scene.polygons_size())};
     return true;
+  }
+
+  // A primitive's attributes, from its accessors or its Draco data.
+  PrimitiveArrays readPrimitive(const tinygltf::Primitive& primitive, const std::string& uvName, const std::string& what) {
+    PrimitiveArrays a;
+    if (primitive.extensions.count("KHR_draco_mesh_compression")) {
+      decodeDracoPrimitive(model, primitive, uvName, a, what);
+      return a;
+    }
+    const auto position = primitive.attributes.find("POSITION");
+    if (position == primitive.attributes.end()) refuse(what + " has no POSITION attribute");
+    a.positions = readFloats(model, position->second, 3, what + " POSITION");
+    auto optional = [&](const std::string& name, int components) {
+      const auto found = primitive.attributes.find(name);
+      return found == primitive.attributes.end() ? std::vector<float>() : readFloats(model, found->second, components, what + " " + name);
+    };
+    a.normals = optional("NORMAL", 3);
+    a.tangents = optional("TANGENT", 4);
+    a.uvs = optional(uvName, 2);
+    if (primitive.indices >= 0) {
+      a.indices = readIndices(model, primitive.indices, what + " indices");
+      a.indexed = true;
+    }
+    return a;
+  }
+
+  // The texture coordinate set and KHR_texture_transform of material m's base colour texture.
+  UvTransform baseColorTransform(int m, int& uvSet) const {
+    uvSet = 0;
+    if (m < 0 || static_cast<size_t>(m) >= model.materials.size()) return {};
+    const tinygltf::TextureInfo& info = model.materials[static_cast<size_t>(m)].pbrMetallicRoughness.baseColorTexture;
+    if (info.index < 0) return {};
+    const std::string what = quotedName("material", m, model.materials[static_cast<size_t>(m)].name);
+    const UvTransform transform = textureTransform(info.extensions, what);
+    uvSet = transform.texCoord >= 0 ? transform.texCoord : info.texCoord;
+    if (uvSet < 0 || uvSet > 7) refuse(what + ": its base colour texture names texture coordinate set " + std::to_string(uvSet));
+    return transform;
   }
 
   static std::vector<uint32_t> triangles(const std::vector<uint32_t>& list, int mode) {
@@ -588,12 +536,15 @@ class Converter {
       refuse(what + ": texture " + std::to_string(gltfTexture) + " has no image the importer can read");
     if (const auto found = textureEntry.find(source); found != textureEntry.end()) return found->second;
     const tinygltf::Image& image = model.images[static_cast<size_t>(source)];
-    const std::string imageName = quotedName("image", source, image.name.empty() ? image.uri : image.name);
+    const std::string& uri = static_cast<size_t>(source) < prepared.imageUris.size() ? prepared.imageUris[static_cast<size_t>(source)] : image.uri;
+    const std::string imageName = quotedName("image", source, image.name.empty() ? uri : image.name);
     if (image.image.empty()) refuse(imageName + " could not be read (a missing file or buffer view)");
+    if (const std::string problem = imageProblem(image.image); !problem.empty())
+      refuse(imageName + " is not an image the player can load: " + problem);
     std::string extension = image.mimeType == "image/jpeg" ? "jpg" : image.mimeType == "image/png" ? "png" : "";
     if (extension.empty()) {
-      const size_t dot = image.uri.rfind('.');
-      extension = dot == std::string::npos ? "png" : image.uri.substr(dot + 1);
+      const size_t dot = uri.rfind('.');
+      extension = dot == std::string::npos ? "png" : uri.substr(dot + 1);
       for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
       if (extension.empty() || extension.size() > 4 || extension.find('/') != std::string::npos) extension = "png";
     }
@@ -621,12 +572,16 @@ class Converter {
     }
     uint32_t textureId = 0;
     bool nearest = false;  // the texture's sampler asks for unfiltered magnification
+    std::string wrapS = "Repeat", wrapT = "Repeat";
     if (source.pbrMetallicRoughness.baseColorTexture.index >= 0) {
       textureId = texture(source.pbrMetallicRoughness.baseColorTexture.index, what);
       const int sampler = model.textures[static_cast<size_t>(source.pbrMetallicRoughness.baseColorTexture.index)].sampler;
-      if (sampler >= 0 && static_cast<size_t>(sampler) < model.samplers.size())
-        nearest = model.samplers[static_cast<size_t>(sampler)].magFilter == TINYGLTF_TEXTURE_FILTER_NEAREST;
-      if (source.pbrMetallicRoughness.baseColorTexture.texCoord != 0) note(what + ": only the first texture coordinate set is carried");
+      if (sampler >= 0 && static_cast<size_t>(sampler) < model.samplers.size()) {
+        const tinygltf::Sampler& chosen = model.samplers[static_cast<size_t>(sampler)];
+        nearest = chosen.magFilter == TINYGLTF_TEXTURE_FILTER_NEAREST;
+        wrapS = wrapMode(chosen.wrapS);
+        wrapT = wrapMode(chosen.wrapT);
+      }
     }
     if (source.normalTexture.index >= 0 || source.occlusionTexture.index >= 0 || source.emissiveTexture.index >= 0 ||
         source.pbrMetallicRoughness.metallicRoughnessTexture.index >= 0)
@@ -635,7 +590,7 @@ class Converter {
 
     const uint32_t index = static_cast<uint32_t>(scene.material_size());
     const std::string effectName = std::string(kImportedPrefix) + "effects/material-" + std::to_string(index) + ".cgfx";
-    const std::string effect = litEffect(base, emissive, textureId != 0, nearest, source.doubleSided);
+    const std::string effect = litEffect(base, emissive, textureId != 0, nearest, wrapS, wrapT, source.doubleSided);
     out.members.push_back({effectName, std::vector<uint8_t>(effect.begin(), effect.end())});
     Kestrel::Shader* shader = scene.add_shader();
     shader->set_source(effectName);
@@ -656,14 +611,19 @@ class Converter {
 
   // One small effect per material, its colours written into the source: the renderer hands an
   // effect the camera, the time and its samplers, never a material's colour.
+  static std::string wrapMode(int glTF) {
+    return glTF == TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE ? "ClampToEdge" : glTF == TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT ? "MirroredRepeat" : "Repeat";
+  }
+
   static std::string litEffect(const std::vector<double>& base, const std::vector<double>& emissive, bool textured,
-                               bool nearest, bool doubleSided) {
+                               bool nearest, const std::string& wrapS, const std::string& wrapT, bool doubleSided) {
     std::ostringstream e;
     e << "// Written by pylon import: the base colour" << (textured ? " times its texture" : "")
       << ", lit by a light above and behind the camera, plus the emissive colour.\n\n";
     if (textured)
       e << "sampler2D baseMap = sampler_state {\n  MinFilter = " << (nearest ? "NearestMipmapLinear" : "LinearMipmapLinear")
-        << ";\n  MagFilter = " << (nearest ? "Nearest" : "Linear") << ";\n  WrapS = Repeat;\n  WrapT = Repeat;\n};\n\n";
+        << ";\n  MagFilter = " << (nearest ? "Nearest" : "Linear") << ";\n  WrapS = " << wrapS << ";\n  WrapT = " << wrapT
+        << ";\n};\n\n";
     e << "glsl_shared {\n  varying vec3 normal;\n  varying vec2 uv;\n}\n\n"
          "glsl_vertex litVS {\n  void main() {\n    normal = gl_NormalMatrix * gl_Normal;\n"
          "    uv = gl_MultiTexCoord0.xy;\n    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;\n  }\n}\n\n"
@@ -708,6 +668,86 @@ class Converter {
     return {position, rotation};
   }
 
+  // Node n's full transform in the world at `time` (column-major, every parent's scale in it).
+  std::array<double, 16> worldMatrix(int n, float time) const {
+    std::vector<int> chain{n};
+    for (auto p = parentOfNode.find(n); p != parentOfNode.end(); p = parentOfNode.find(p->second)) chain.push_back(p->second);
+    std::array<double, 16> world{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      const NodeTrs trs = trsAt(*it, time);
+      const auto [x, y, z, w] = trs.r;
+      const double r[9] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),
+                           2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),
+                           2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y)};
+      std::array<double, 16> local{};
+      for (int c = 0; c < 3; ++c)
+        for (int row = 0; row < 3; ++row) local[static_cast<size_t>(4 * c + row)] = r[3 * c + row] * trs.s[static_cast<size_t>(c)];
+      local[12] = trs.t[0], local[13] = trs.t[1], local[14] = trs.t[2], local[15] = 1;
+      std::array<double, 16> product{};
+      for (int c = 0; c < 4; ++c)
+        for (int row = 0; row < 4; ++row)
+          for (int k = 0; k < 4; ++k)
+            product[static_cast<size_t>(4 * c + row)] += world[static_cast<size_t>(4 * k + row)] * local[static_cast<size_t>(4 * c + k)];
+      world = product;
+    }
+    return world;
+  }
+
+  // The world-space box around every mesh at the first frame (the node origins when there is
+  // no mesh).
+  Bounds sceneBounds() const {
+    Bounds bounds;
+    for (int pass = 0; pass < 2 && bounds.empty(); ++pass) {
+      for (int n : order) {
+        const int mesh = model.nodes[static_cast<size_t>(n)].mesh;
+        const auto box = meshBounds.find(mesh);
+        if (pass == 0 && (mesh < 0 || box == meshBounds.end())) continue;
+        const std::array<double, 16> m = worldMatrix(n, 0.0f);
+        for (int corner = 0; corner < (pass == 0 ? 8 : 1); ++corner) {
+          const Vec3 p = pass == 1 ? Vec3{0, 0, 0}
+                                   : Vec3{corner & 1 ? box->second.maxx() : box->second.minx(), corner & 2 ? box->second.maxy() : box->second.miny(),
+                                          corner & 4 ? box->second.maxz() : box->second.minz()};
+          bounds.add({m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12], m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13],
+                      m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14]});
+        }
+      }
+    }
+    return bounds;
+  }
+
+  Kestrel::Camera* newCamera(const std::string& name, double yfov) {
+    Kestrel::Camera* camera = scene.add_camera();
+    camera->set_name(name);
+    if (!(yfov > 1e-4 && yfov < 3.14)) refuse("camera '" + name + "' has a field of view of " + number(yfov) + " radians");
+    constantEnvelope(static_cast<float>(1.0 / std::tan(yfov / 2)), *camera->mutable_zoomfactor());
+    for (int i = 0; i < 6; ++i) camera->add_motion();
+    return camera;
+  }
+
+  void placeStill(Kestrel::Camera* camera, const Vec3& position, const Quat& rotation) {
+    for (int i = 0; i < 3; ++i) constantEnvelope(static_cast<float>(position[static_cast<size_t>(i)]), *camera->mutable_motion(i));
+    const Euler e = quatToEuler(rotation, EulerOrder::Camera, {0, 0, 0});
+    for (int i = 0; i < 3; ++i) constantEnvelope(static_cast<float>(e[static_cast<size_t>(i)]), *camera->mutable_motion(3 + i));
+  }
+
+  // A file without a camera: one of the importer's own, the whole scene in its view.
+  void addFramingCamera(const Bounds& bounds) {
+    constexpr double kYfov = 0.8;
+    // Nothing of the scene nearer than the player's default near plane (4 units, with a margin),
+    // so the whole model shows whether or not the scene part is given the planes recorded here.
+    constexpr double kClearance = 4.4;
+    const Framing framing = frameBounds(bounds, kYfov, kClearance);
+    Kestrel::Camera* camera = newCamera("pylon import", kYfov);
+    placeStill(camera, framing.position, framing.rotation);
+    const auto [nearPlane, farPlane] = fittedPlanes(bounds, framing.position);
+    if (!(farPlane < 1e30)) refuse("the file has no camera, and its scene is too large to frame (" + number(bounds.radius()) + " units across)");
+    out.cameraMade = true;
+    out.cameraNear = static_cast<float>(nearPlane);
+    out.cameraFar = static_cast<float>(farPlane);
+    out.messages.push_back("the file has no camera: the importer's own camera frames the scene's bounds at its first frame (a "
+                           "three-quarter view from the front; near plane " + number(nearPlane) + ", far plane " + number(farPlane) + ")");
+  }
+
   void addCamera() {
     int chosen = -1;
     for (int n : order) {
@@ -715,30 +755,49 @@ class Converter {
       if (node.camera < 0) continue;
       if (static_cast<size_t>(node.camera) >= model.cameras.size())
         refuse(nodeName(n) + " names camera " + std::to_string(node.camera) + ", which does not exist");
-      const std::string& cameraName = model.cameras[static_cast<size_t>(node.camera)].name;
-      if (options.cameraName.empty() || options.cameraName == node.name || options.cameraName == cameraName) {
-        if (chosen < 0) chosen = n;
-      } else {
-        note(nodeName(n) + ": a camera that is not the scene camera is not carried");
+      const tinygltf::Camera& listed = model.cameras[static_cast<size_t>(node.camera)];
+      if (chosen < 0 && (options.cameraName.empty() || options.cameraName == node.name || options.cameraName == listed.name)) {
+        chosen = n;
+        continue;
       }
+      note("camera '" + (listed.name.empty() ? node.name : listed.name) + "' (" + listed.type + ", " + nodeName(n) +
+           ") is not the scene camera");
     }
-    if (chosen < 0)
-      refuse(options.cameraName.empty() ? "the scene has no camera (add one in the 3D tool)"
-                                        : "the scene has no camera named '" + options.cameraName + "'");
+    const Bounds bounds = sceneBounds();
+    if (chosen < 0) {
+      if (!options.cameraName.empty()) refuse("the scene has no camera named '" + options.cameraName + "'");
+      addFramingCamera(bounds);
+      return;
+    }
     const tinygltf::Node& node = model.nodes[static_cast<size_t>(chosen)];
     out.cameraNode = node.name;
     const tinygltf::Camera& source = model.cameras[static_cast<size_t>(node.camera)];
-    Kestrel::Camera* camera = scene.add_camera();
-    camera->set_name(source.name.empty() ? node.name : source.name);
+    const std::string name = !source.name.empty() ? source.name : !node.name.empty() ? node.name : "camera " + std::to_string(node.camera);
+    const Vec3 eye = worldAt(chosen, 0.0f).first;
+    const bool orthographic = source.type == "orthographic";
     double yfov = source.perspective.yfov;
-    if (source.type != "perspective") {
-      note("camera '" + camera->name() + "': an orthographic camera is drawn in perspective");
-      yfov = 0.8;
+    if (orthographic) {
+      // The perspective view that shows the orthographic height (2 ymag) at the scene's centre.
+      const Vec3 c = bounds.centre();
+      const double distance = std::sqrt((c[0] - eye[0]) * (c[0] - eye[0]) + (c[1] - eye[1]) * (c[1] - eye[1]) + (c[2] - eye[2]) * (c[2] - eye[2]));
+      yfov = distance > 1e-6 && source.orthographic.ymag > 0 ? 2 * std::atan(source.orthographic.ymag / distance) : 0.8;
+      note("camera '" + name + "': an orthographic camera is drawn in perspective (the field of view that shows its ymag at the scene's centre)");
     }
-    if (!(yfov > 1e-4 && yfov < 3.14)) refuse("camera '" + camera->name() + "' has a field of view of " + number(yfov) + " radians");
-    constantEnvelope(static_cast<float>(1.0 / std::tan(yfov / 2)), *camera->mutable_zoomfactor());
-    note("camera '" + camera->name() + "': its clipping planes and aspect ratio are the player's own (near 4, far 530, the view's 16:9)");
-    for (int i = 0; i < 6; ++i) camera->add_motion();
+    Kestrel::Camera* camera = newCamera(name, yfov);
+    double nearPlane = orthographic ? source.orthographic.znear : source.perspective.znear;
+    double farPlane = orthographic ? source.orthographic.zfar : source.perspective.zfar;
+    if (!(std::isfinite(nearPlane) && nearPlane > 0) && !(orthographic && nearPlane == 0))
+      refuse("camera '" + name + "' has a near plane of " + number(nearPlane) + " (it must be above 0)");
+    const bool fitted = farPlane == 0;
+    if (fitted) farPlane = std::max(fittedPlanes(bounds, eye).second, nearPlane * 2);
+    if (!(std::isfinite(farPlane) && farPlane > nearPlane))
+      refuse("camera '" + name + "' has a far plane of " + number(farPlane) + ", not beyond its near plane");
+    if (farPlane > 1e30) refuse("camera '" + name + "' has a far plane of " + number(farPlane) + ", beyond what the player can draw");
+    out.cameraNear = static_cast<float>(std::max(nearPlane, farPlane * 1e-6));
+    out.cameraFar = static_cast<float>(farPlane);
+    out.messages.push_back("camera '" + name + "': near plane " + number(out.cameraNear) + ", far plane " + number(farPlane) +
+                           (fitted ? " (the file gives no far plane: fitted to the scene's bounds)" : " (the file's)"));
+    if (!orthographic && source.perspective.aspectRatio > 0) note("camera '" + name + "': its aspect ratio is the view's own (16:9)");
     auto envelope = [&](int i) { return camera->mutable_motion(i); };
 
     const bool hasParent = parentOfNode.count(chosen) != 0;
@@ -747,16 +806,10 @@ class Converter {
     if (!hasParent) {
       // A root camera: its own channels, key for key.
       const NodeTrs trs = staticTrs(chosen);
-      for (int i = 0; i < 3; ++i) {
+      placeStill(camera, trs.t, trs.r);
+      for (int i = 0; i < 3; ++i)
         if (translation) componentEnvelope(*translation, i, 1.0f, *envelope(i));
-        else constantEnvelope(static_cast<float>(trs.t[static_cast<size_t>(i)]), *envelope(i));
-      }
-      if (rotation) {
-        rotationEnvelopes(*rotation, EulerOrder::Camera, kRotationToleranceDegrees, {envelope(3), envelope(4), envelope(5)});
-      } else {
-        const Euler e = quatToEuler(trs.r, EulerOrder::Camera, {0, 0, 0});
-        for (int i = 0; i < 3; ++i) constantEnvelope(static_cast<float>(e[static_cast<size_t>(i)]), *envelope(3 + i));
-      }
+      if (rotation) rotationEnvelopes(*rotation, EulerOrder::Camera, kRotationToleranceDegrees, {envelope(3), envelope(4), envelope(5)});
       return;
     }
     // Under parents: the engine's camera follows no parent, so the world motion is sampled at
@@ -809,7 +862,7 @@ class Converter {
 
 std::string directoryOf(const std::string& path) {
   const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "." : path.substr(0, slash);
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -817,16 +870,21 @@ std::string directoryOf(const std::string& path) {
 int importGltfMemory(const uint8_t* data, size_t size, const std::string& name, const ImportOptions& options,
                      ImportedScene& out, std::string& error) {
   out = ImportedScene{};
+  SafeSource source;
+  std::string problem;
+  if (prepareSource(data, size, directoryOf(name), source, problem) != 0) {
+    error = name + ": " + problem;
+    return 1;
+  }
   tinygltf::Model model;
   tinygltf::TinyGLTF reader;
   reader.SetImageLoader(keepImageBytes, nullptr);
+  tinygltf::FsCallbacks files = fileCallbacks(source);
+  reader.SetFsCallbacks(files);
   std::string readError, warning;
-  const bool binary = size >= 4 && std::memcmp(data, "glTF", 4) == 0;
   bool ok = false;
   try {
-    ok = binary ? reader.LoadBinaryFromMemory(&model, &readError, &warning, data, static_cast<unsigned>(size), directoryOf(name))
-                : reader.LoadASCIIFromString(&model, &readError, &warning, reinterpret_cast<const char*>(data),
-                                             static_cast<unsigned>(size), directoryOf(name));
+    ok = reader.LoadASCIIFromString(&model, &readError, &warning, source.json.data(), static_cast<unsigned>(source.json.size()), "");
   } catch (const std::exception& e) {
     readError = e.what();
   }
@@ -836,7 +894,7 @@ int importGltfMemory(const uint8_t* data, size_t size, const std::string& name, 
     return 1;
   }
   try {
-    Converter(model, options, out).run();
+    Converter(model, source, options, out).run();
   } catch (const Refusal& r) {
     error = name + ": " + r.what;
     return 1;
@@ -848,12 +906,12 @@ int importGltfMemory(const uint8_t* data, size_t size, const std::string& name, 
 }
 
 int importGltf(const std::string& path, const ImportOptions& options, ImportedScene& out, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = path + ": cannot open the file";
+  std::vector<uint8_t> bytes;
+  std::string reason;
+  if (platform::readRegularFile(path, kMaxGltfFileBytes, bytes, reason) != 0) {
+    error = path + ": the file " + reason;
     return 1;
   }
-  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.empty()) {
     error = path + ": the file is empty";
     return 1;

@@ -1,7 +1,8 @@
 // GltfImport: a glTF 2.0 scene (.gltf with its files, or .glb) converted to the engine's
 // scene file and the archive members it needs.
 //
-// importGltf() reads the file with tinygltf, checks every accessor, index and reference it
+// importGltf() reads the file (GltfSafety: every buffer and image confined to the file's folder,
+// the parser opening no file itself), checks every accessor, index, image and reference it
 // follows, and fills an ImportedScene: the scene message, the images and the importer's lit
 // effects as archive members, and the list of what the scene holds that the engine does not
 // carry. The rules it follows are in docs/importing.md. The result is plain data: `pylon
@@ -35,6 +36,13 @@ struct ImportedScene {
   // name, "translation" | "rotation" | "scale").
   std::vector<std::string> objectNodes;
   std::string cameraNode;
+  // The scene camera's clipping planes, for the scene part that shows it: the glTF camera's
+  // znear and zfar, or planes fitted to the scene's bounds at its first frame where the file
+  // gives no zfar or the importer made the camera (cameraMade: the file has none).
+  float cameraNear = 0, cameraFar = 0;
+  bool cameraMade = false;
+  // What the importer did on the file's behalf, one line each (the camera it made, the planes).
+  std::vector<std::string> messages;
   std::map<std::pair<std::string, std::string>, Curve> curves;
 };
 

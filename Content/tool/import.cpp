@@ -87,6 +87,7 @@ int runImport(int argc, char** argv) {
     std::fprintf(stderr, "pylon import: %s: the converted scene is inconsistent: %s\n", scenePath.c_str(), problem.c_str());
     return 1;
   }
+  for (const std::string& line : imported.messages) std::fprintf(stderr, "pylon import: %s: %s\n", scenePath.c_str(), line.c_str());
   for (const std::string& line : imported.notCarried) std::fprintf(stderr, "pylon import: not carried: %s\n", line.c_str());
 
   // New members first in a lookup table; the base's members keep their order, replaced in

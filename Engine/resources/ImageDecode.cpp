@@ -32,6 +32,14 @@ ILenum devilType(ImageFormat format) {
 
 }  // namespace
 
+void ensureImageDecoder() {
+  static const bool initialised = [] {
+    ilInit();
+    return true;
+  }();
+  (void)initialised;
+}
+
 int decodeImage(Logger& log, const uint8_t* data, size_t size, DecodedImage& image, uint64_t maxPixels) {
   // The header is read before DevIL allocates anything for the file.
   const ImageHeader header = readImageHeader(data, size);

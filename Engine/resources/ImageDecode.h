@@ -22,6 +22,9 @@ struct DecodedImage {
   std::vector<unsigned char> pixels;  // width x height x 4 bytes per face
 };
 
+// Initialises DevIL once for a program that has no Runtime (the tools, the importer's checks).
+void ensureImageDecoder();
+
 // 0 with `image` filled; 1 after logging why not. `maxPixels` bounds all layers together
 // (the engine's limit unless a caller wants a smaller one).
 int decodeImage(Logger& log, const uint8_t* data, size_t size, DecodedImage& image,
