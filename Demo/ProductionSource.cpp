@@ -73,6 +73,8 @@ int loadPlayerProduction(Loader& loader, const ProgramOptions& options, Producti
       made.title = baseName(options.sceneFile);
       made.member = "city-03.pb";
       made.length = scene.animationLength > 0.0 ? scene.animationLength : 10.0;
+      made.near = scene.cameraNear;
+      made.far = scene.cameraFar;
       return readAndCheck(sceneProductionText(made), options.sceneFile + " (its production)", loader, production, errors);
     }
   }

@@ -16,13 +16,15 @@ int layOver(Loader& loader, gltf_import::ImportedScene& imported, const std::str
     error = name + ": the converted scene is inconsistent: " + problem;
     return 1;
   }
-  for (const std::string& line : imported.messages) std::fprintf(stderr, "veltro12: %s: %s\n", path.c_str(), line.c_str());
+  for (const std::string& line : imported.messages) std::fprintf(stderr, "veltro12: %s: %s\n", name.c_str(), line.c_str());
   for (const std::string& line : imported.notCarried) std::fprintf(stderr, "veltro12: not carried: %s\n", line.c_str());
   if (result) {
     result->animationLength = 0.0;
     for (const auto& [channel, curve] : imported.curves)
       if (!curve.times.empty()) result->animationLength = std::max(result->animationLength, double(curve.times.back()));
     result->cameras = imported.scene.camera_size();
+    result->cameraNear = imported.cameraNear;
+    result->cameraFar = imported.cameraFar;
   }
   const std::string scene = imported.scene.SerializeAsString();
   loader.overlay(sceneMember, std::vector<uint8_t>(scene.begin(), scene.end()));

@@ -15,6 +15,7 @@ class Loader;
 struct OverlaidScene {
   double animationLength = 0.0;  // the last key time of any animated channel, seconds
   int cameras = 0;
+  float cameraNear = 0, cameraFar = 0;  // the scene camera's planes (0 when the file gives none)
 };
 
 // Imports the glTF file `path` and lays it over `loader` as `sceneMember`. 0 on success; 1

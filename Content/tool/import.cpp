@@ -119,6 +119,8 @@ int runImport(int argc, char** argv) {
   production.member = sceneName;
   production.length = length;
   production.music = musicMember;
+  production.near = imported.cameraNear;
+  production.far = imported.cameraFar;
   const std::string productionText = sceneProductionText(production);
   fresh.push_back({kProductionMember, std::vector<uint8_t>(productionText.begin(), productionText.end())});
   std::set<std::string> freshNames;
