@@ -8,7 +8,7 @@
 #include "cg/CgGL.h"
 #include "resources/Loader.h"
 #include "runtime/Runtime.h"
-#include "scene/SceneRenderer.h"
+#include "post/PostChain.h"
 #include "screen/Screen.h"
 #include "sound/Sound.h"
 
@@ -56,12 +56,7 @@ void ShaderPart::draw(float localTime) {
     glBindTexture(GL_TEXTURE_2D, 0);
     cgGLSetupSampler(cgGetNamedEffectParameter(shader.effect, "Music"), musicTexture);
   }
-  CGpass pass = cgGetFirstPass(shader.technique);
-  if (!pass) return;
-  cgSetPassState(pass);
-  drawMesh(quad.indexBuffer, quad.vertexBuffer, static_cast<uint32_t>(quad.points.size() / 3 - 1),
-           static_cast<uint32_t>(quad.polygons.size()));
-  cgResetPassState(pass);
+  applyOverView(shader, quad);
 }
 
 void ShaderPart::release() {

@@ -1,14 +1,15 @@
-// pylon new DIR: a small production that plays at once with `veltro12 --data DIR --watch`.
+// pylon new DIR [--beats N]: a small production that plays at once with `veltro12 --data DIR --watch`.
 //
 // DIR gets a production file with two parts (a glTF scene and a full-view shader) crossing
 // with a cross-fade, the shader's effect, the scene as a glTF file (a ring of cubes turning
 // under an orbiting camera, written here, so the first thing an author replaces is a file
-// Blender also writes), 32 beats of music from the content tool's synthesiser, the members
+// Blender also writes), 32 beats (or N) of music from the content tool's synthesiser, the members
 // every production's post chain needs, and a README that says what to change first. A DIR
 // that already holds a production file is left alone.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -31,7 +32,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double kBeatSeconds = 43.0 / 80.0;  // the synthesiser's tempo
-constexpr int kBeats = 32;
 
 // Standard base64, for the glTF buffer's data URI.
 std::string base64(const std::vector<uint8_t>& bytes) {
@@ -168,9 +168,36 @@ int write(const fs::path& path, const void* data, size_t size) {
 int write(const fs::path& path, std::string_view text) { return write(path, text.data(), text.size()); }
 int write(const fs::path& path, const std::vector<uint8_t>& bytes) { return write(path, bytes.data(), bytes.size()); }
 
+// The template's production is written for 32 beats; other lengths rewrite its timeline's
+// last beats in the same proportion.
+std::string productionFor(int beats) {
+  std::string text(newProductionText());
+  if (beats == 32) return text;
+  auto replace = [&](const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+  };
+  const int cross = beats * 5 / 8;  // where the scene ends (20 of 32)
+  replace("length_beats: 32  # 17.2 s", "length_beats: " + std::to_string(beats) + "  #");
+  replace("end_beat: 20", "end_beat: " + std::to_string(cross));
+  replace("start_beat: 16", "start_beat: " + std::to_string(cross - 4));
+  replace("end_beat: 32", "end_beat: " + std::to_string(beats));
+  replace("for 20 beats", "for " + std::to_string(cross) + " beats");
+  return text;
+}
+
 int runNew(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "Usage: pylon new DIR\n");
+  int beats = 32;
+  if (argc == 4 && std::string(argv[2]) == "--beats") {
+    char* end = nullptr;
+    const long asked = std::strtol(argv[3], &end, 10);
+    if (*end || asked < 16 || asked > 140) {
+      std::fprintf(stderr, "pylon new: --beats takes a whole number from 16 to 140 (the synthesiser's groove lasts 140 beats)\n");
+      return 1;
+    }
+    beats = static_cast<int>(asked);
+  } else if (argc != 2) {
+    std::fprintf(stderr, "Usage: pylon new DIR [--beats N]\n");
     return 1;
   }
   const fs::path dir = argv[1];
@@ -178,7 +205,7 @@ int runNew(int argc, char** argv) {
     std::fprintf(stderr, "pylon new: %s already holds a production.txtpb; nothing was written\n", dir.c_str());
     return 1;
   }
-  const double seconds = kBeats * kBeatSeconds;
+  const double seconds = beats * kBeatSeconds;
   // The post chain's members, which every production needs.
   if (write(dir / "objects/quad.mmf", content::encodeTextMmf(content::quadMesh(), {"textures/gradient.png"})) ||
       write(dir / "objects/cube_env100out.mmf", content::encodeBinMmf(content::cubeEnvMesh())) ||
@@ -194,7 +221,7 @@ int runNew(int argc, char** argv) {
       write(dir / "README.md", newReadmeText()))
     return 1;
 
-  // 32 beats of the synthesiser's groove, from the bar where its kick enters.
+  // The synthesiser's groove, from the bar where its kick enters.
   music::StereoBuffer mix = music::renderMix(43.0, 43.0 + seconds);
   music::master(mix);
   music::OggEncoder::Settings settings;
@@ -208,14 +235,14 @@ int runNew(int argc, char** argv) {
   if (write(dir / "music/loop.ogg", ogg.data(), ogg.size())) return 1;
   // The production file last: a folder interrupted before here holds none, and a second
   // pylon new can finish it.
-  if (write(dir / "production.txtpb", newProductionText())) return 1;
+  if (write(dir / "production.txtpb", productionFor(beats))) return 1;
   std::printf("%s: a production of %d beats (%.1f s): a glTF scene crossing into a shader part.\n"
               "Play it with: veltro12 --windowed --no-dialog --data %s --watch\n"
               "and read %s/README.md for what to change first.\n",
-              dir.c_str(), kBeats, seconds, dir.c_str(), dir.c_str());
+              dir.c_str(), beats, seconds, dir.c_str(), dir.c_str());
   return 0;
 }
 
-CommandRegistrar newCommand("new", "new DIR                 write a small production to start from into DIR", runNew);
+CommandRegistrar newCommand("new", "new DIR [--beats N]     write a small production to start from into DIR (32 beats of music)", runNew);
 
 }  // namespace

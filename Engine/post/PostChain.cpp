@@ -92,7 +92,7 @@ int PostChain::load(Loader& loader) {
   return 0;
 }
 
-void PostChain::apply(const Shader& shader) const {
+void applyOverView(const Shader& shader, const MmfMesh& quad) {
   CGpass pass = cgGetFirstPass(shader.technique);
   if (!pass) return;
   cgSetPassState(pass);
@@ -100,6 +100,8 @@ void PostChain::apply(const Shader& shader) const {
            static_cast<uint32_t>(quad.polygons.size()));
   cgResetPassState(pass);
 }
+
+void PostChain::apply(const Shader& shader) const { applyOverView(shader, quad); }
 
 void PostChain::copyViewBand(RenderTarget& target) {
   if (target.texture == 0) {

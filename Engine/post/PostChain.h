@@ -23,6 +23,11 @@
 
 class Loader;
 
+// Sets the first pass of `shader`'s technique, draws `quad` (the text-form quad mesh, whose
+// corners lie at -1 and 1) over the viewport, and resets the pass: every full-view pass,
+// the chain's and a shader part's.
+void applyOverView(const Shader& shader, const MmfMesh& quad);
+
 struct PostChain {
   // The effects, in loading order.
   Shader brightPass, gaussH, gaussV, final, overlay, mixer, wipe;

@@ -55,12 +55,12 @@ class Runtime {
 
 // What the production plugs into the engine's entry sequence.
 struct DemoHooks {
+  std::function<int()> init;    // 0 on success
+  std::function<void()> frame;  // renders one frame
   // Once the archive is open, before the screen and the sound: what the production needs
   // decided first (which music the sound loads). 0 on success; otherwise the run ends with
   // exit code 1 before any window opens.
   std::function<int()> prepare;
-  std::function<int()> init;    // 0 on success
-  std::function<void()> frame;  // renders one frame
 };
 
 int runEngine(const DemoHooks& demo);

@@ -35,6 +35,20 @@ void save(const std::string& path, const std::string& text) {
   ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0);
 }
 
+// Starts the player over dir/data with --watch, looping its first 3 s, its standard error
+// in dir/errors.txt and its log in dir/Pylon.txt.
+pid_t startWatching(const ScratchDir& dir) {
+  const pid_t player = fork();
+  if (player == 0) {
+    const std::string bin = PYLON_BINARY_DIR;
+    if (chdir(dir.path().c_str()) != 0 || !std::freopen("errors.txt", "w", stderr)) _exit(127);
+    execl((bin + "/veltro12").c_str(), "veltro12", "--no-dialog", "--windowed", "--size", "256x192", "--log", "--data",
+          "data", "--watch", "--loop", "0", "3", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return player;
+}
+
 }  // namespace
 
 TEST(LiveEditRun, ABrokenEffectSavedDuringTheRunKeepsItGoingAndTheFixComesBack) {
@@ -52,14 +66,8 @@ TEST(LiveEditRun, ABrokenEffectSavedDuringTheRunKeepsItGoingAndTheFixComesBack) 
   std::string broken = good;
   broken.replace(at, goodLine.size(), "    float luma = dot(c, vec3(0.299, 0.587, 0.114)) + undefinedThing;\n");
 
-  const pid_t player = fork();
+  const pid_t player = startWatching(dir);
   ASSERT_GE(player, 0);
-  if (player == 0) {
-    if (chdir(dir.path().c_str()) != 0 || !std::freopen("errors.txt", "w", stderr)) _exit(127);
-    execl((bin + "/veltro12").c_str(), "veltro12", "--no-dialog", "--windowed", "--size", "256x192", "--log", "--data",
-          "data", "--watch", "--loop", "0", "3", static_cast<char*>(nullptr));
-    _exit(127);
-  }
   const std::string log = dir.file("Pylon.txt"), errors = dir.file("errors.txt");
   bool watching = waitFor(log, "watching for saved files: ", player);
   bool failed = false, reloaded = false;
@@ -77,5 +85,46 @@ TEST(LiveEditRun, ABrokenEffectSavedDuringTheRunKeepsItGoingAndTheFixComesBack) 
   EXPECT_TRUE(failed) << readFile(errors);
   EXPECT_NE(readFile(errors).find("undefinedThing"), std::string::npos);
   EXPECT_TRUE(reloaded) << readFile(log);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << "\n" << readFile(errors);
+}
+
+// The production file saved during a run: a file with an error leaves the last good
+// production playing with the error named, a good one is played from the same demo time,
+// and a production that ends sooner ends the run by itself with exit code 0.
+TEST(LiveEditRun, ASavedProductionFileIsCheckedAndPlayedWithoutARestart) {
+  if (!platform::hasDisplay()) GTEST_SKIP() << "no display";
+  ScratchDir dir;
+  const std::string bin = PYLON_BINARY_DIR;
+  ASSERT_EQ(std::system(("'" + bin + "/pylon' new '" + dir.file("data") + "' >/dev/null").c_str()), 0);
+  const std::string production = dir.file("data/production.txtpb");
+  const std::string good = readFile(production);
+  const pid_t player = startWatching(dir);
+  ASSERT_GE(player, 0);
+  const std::string log = dir.file("Pylon.txt"), errors = dir.file("errors.txt");
+  const bool watching = waitFor(log, "watching for saved files: ", player);
+  bool refused = false, played = false;
+  if (watching) {
+    save(production, good + "entry { part: \"nowhere\" end: 3 }\n");
+    refused = waitFor(errors, "production.txtpb:61:9: entry 3 (part \"nowhere\"): there is no part \"nowhere\"", player);
+    // The loop ends, and so does the shorter production: the run ends by itself.
+    std::string shorter = good;
+    shorter.replace(shorter.find("length_beats: 32"), 16, "length: 1");
+    save(production, shorter);
+  }
+  int status = 0;
+  bool ended = false;
+  for (int i = 0; i < 300 && !ended; ++i) {
+    ended = waitpid(player, &status, WNOHANG) == player;
+    if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  played = readFile(log).find("reloaded: ") != std::string::npos;
+  if (!ended) {
+    kill(player, SIGKILL);
+    waitpid(player, &status, 0);
+    ADD_FAILURE() << "the run did not end at the new length";
+  }
+  EXPECT_TRUE(watching) << readFile(errors);
+  EXPECT_TRUE(refused) << readFile(errors);
+  EXPECT_TRUE(played) << readFile(log);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << "\n" << readFile(errors);
 }
