@@ -9,8 +9,11 @@
 //   - the car meshes and the post chain's quad and cube ("*.mmf"): read (and uploaded)
 //     again, the old buffers deleted;
 //   - the scene file ("city-03.pb" in the data directory, or the --scene glTF file and the
-//     files beside it): imported again; the new scene replaces the old, whose buffers,
-//     textures and effects are released.
+//     buffers and images it reads): imported again; the new scene replaces the old, whose
+//     buffers, textures and effects are released. Other files saved beside the glTF file (a
+//     screenshot, a backup) are left alone.
+// Each reload is reported in one line on standard error and in the log; the import's notes
+// (what is not carried) are printed again only when they change.
 // Created by the player once the production is loaded (start()), polled once per frame
 // (poll()). Watching needs --data DIR (loose files) and/or --scene; a ZIP archive is not
 // watched.
@@ -18,8 +21,10 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
+#include "SceneOverride.h"
 #include "platform/FileWatch.h"
 
 struct ProgramOptions;
@@ -42,6 +47,8 @@ class LiveEdit {
   // What failed to reload, one line per file, "" once every file loads again.
   std::string errorText() const;
   long reloads = 0;
+  // The --scene import's notes and files; the player's first import fills it.
+  SceneOverlayRecord sceneRecord;
 
   // Releases the GL objects and effects of an uploaded scene.
   static void release(KestrelLibDynamic& scene);
@@ -53,6 +60,8 @@ class LiveEdit {
   int reloadPostMesh(const std::string& member);
   void fail(const std::string& member, const std::string& problem);
   void succeed(const std::string& member);
+  bool readByScene(const std::string& path) const;
+  int watchSceneFolders(std::string& problem);
 
   std::map<std::string, std::string> problems;  // member -> why its last reload failed
   bool active = false;
@@ -60,5 +69,7 @@ class LiveEdit {
   PostChain* post = nullptr;
   std::string dataDirectory;  // "" unless --data names a directory
   std::string sceneFile, sceneDirectory;
+  std::string cameraName;  // --camera
+  std::set<std::string> watchedFolders;
   std::unique_ptr<platform::FileWatch> watch;
 };

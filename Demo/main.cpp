@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
   hooks.init = [&options] {
     if (!options.sceneFile.empty()) {
       std::string failure;
-      if (overlayScene(*Runtime::instance()->loader, options.sceneFile, failure) != 0) {
+      if (overlayScene(*Runtime::instance()->loader, options.sceneFile, options.cameraName, failure,
+                       &liveEdit.sceneRecord) != 0) {
         platform::showMessageBox(failure, "Scene01::init", platform::MessageIcon::Error);
         return 1;
       }

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "import/GltfCurves.h"
+#include "import/GltfWarnings.h"
 
 namespace gltf_import {
 
@@ -219,6 +220,7 @@ class Converter {
           continue;
         }
         curves[key] = readCurve(animation.samplers[static_cast<size_t>(channel.sampler)], path == "rotation" ? 4 : 3, what);
+        if (path == "rotation") warnLongTurns(curves[key], nodeName(channel.target_node), out.warnings);
       }
     }
   }
@@ -354,6 +356,7 @@ class Converter {
     const tinygltf::Node& node = model.nodes[static_cast<size_t>(n)];
     Kestrel::Object* object = scene.add_object();
     object->set_type(Kestrel::NULLOBJECT);
+    if (!node.name.empty()) object->set_name(node.name);
     for (int i = 0; i < 3; ++i) object->add_pivot(0.0f);
     if (const auto p = parentOfNode.find(n); p != parentOfNode.end()) {
       object->mutable_parent()->set_type(1);
@@ -837,6 +840,7 @@ int importGltfMemory(const uint8_t* data, size_t size, const std::string& name, 
   }
   try {
     Converter(model, options, out).run();
+    out.files = externalFiles(model, directoryOf(name));
   } catch (const Refusal& r) {
     error = name + ": " + r.what;
     return 1;

@@ -33,6 +33,7 @@ struct ProgramOptions {
   std::string soundOutput;           // --sound-output NAME
   std::string dataFile;              // --data FILE|DIR
   std::string sceneFile;             // --scene FILE.gltf|FILE.glb
+  std::string cameraName;            // --camera NAME (with --scene)
   bool watch = false;                // --watch
   std::optional<double> loopFrom, loopTo;  // --loop FROM TO
   bool listCodecs = false;
