@@ -46,7 +46,8 @@ void warnLongTurns(const Curve& rotation, const std::string& node, std::vector<s
   int more = 0;
   for (size_t k = 0; k + 1 < rotation.times.size(); ++k) {
     const double degrees = angleBetween(keyRotation(rotation, k), keyRotation(rotation, k + 1));
-    if (degrees < kLongTurnDegrees) continue;
+    // Half a degree of slack: a three-quarter turn in Blender arrives as 89.99999 degrees.
+    if (degrees + 0.5 < kLongTurnDegrees) continue;
     if (!first.empty()) {
       ++more;
       continue;
