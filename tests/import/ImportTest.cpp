@@ -97,7 +97,13 @@ TEST(GltfImport, BlenderSceneBecomesObjectsSurfacesMaterialsAndACamera) {
     EXPECT_EQ(s.members.size(), effects + 1);
     // Objects carry their node's name, for pylon scene to print.
     EXPECT_EQ(scene.object(board).name(), "Board");
-    EXPECT_TRUE(s.warnings.empty()) << s.warnings.front();
+    // The keyed Body turns 92 degrees between two keys (a long turn that glTF may play the
+    // other way); sampled, its keys are a frame apart.
+    const bool keyed = std::string(file) == "scene-keys.gltf";
+    ASSERT_EQ(s.warnings.size(), keyed ? 1u : 0u);
+    if (keyed) {
+      EXPECT_EQ(s.warnings[0].rfind("node 2 'Body': rotation keys 1 and 2 (at 0 s and 1 s) are 93 degrees", 0), 0u);
+    }
     bool lightNoted = false;
     for (const std::string& line : s.notCarried) lightNoted |= line.find("lights are recorded") != std::string::npos;
     EXPECT_TRUE(lightNoted);
