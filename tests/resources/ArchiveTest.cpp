@@ -34,7 +34,9 @@ TEST(SceneSchema, CompiledDescriptorIsTheSchemaByteForByte) {
   ASSERT_NE(file, nullptr) << "the schema is registered at start-up";
   google::protobuf::FileDescriptorProto proto;
   file->CopyTo(&proto);
-  EXPECT_EQ(proto.SerializeAsString().size(), 2550u);
+  // The schema plus the one field added since for the tools: Object.name (18).
+  EXPECT_EQ(proto.SerializeAsString().size(), 2564u);
+  EXPECT_NE(file->FindMessageTypeByName("Object")->FindFieldByNumber(18), nullptr);
   EXPECT_EQ(file->package(), "Kestrel");
   EXPECT_NE(file->FindMessageTypeByName("KestrelLib"), nullptr);
 }
