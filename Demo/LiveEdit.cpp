@@ -6,6 +6,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -78,7 +79,9 @@ int LiveEdit::start(const ProgramOptions& options, Scene01* scene, PostChain* ch
   if (!options.sceneFile.empty()) {
     sceneFile = std::filesystem::weakly_canonical(options.sceneFile).string();
     sceneDirectory = std::filesystem::path(sceneFile).parent_path().string();
-    if (watch->add(sceneDirectory, false, &problem) != 0) return 1;
+    cameraName = options.cameraName;
+    if (sceneRecord.files.empty()) sceneRecord.files = {sceneFile};
+    if (watchSceneFolders(problem) != 0) return 1;
   }
   productionFile = productionFilePath(*Runtime::instance()->loader, options);
   if (!productionFile.empty()) {
@@ -115,6 +118,26 @@ void LiveEdit::succeed(const std::string& member) {
   problems.erase(member);
   ++reloads;
   *Runtime::instance()->logger << ("reloaded: " + member + "\n");
+  std::fprintf(stderr, "veltro12: reloaded: %s\n", member.c_str());
+}
+
+// True for the --scene file and the buffers and images its last import read.
+bool LiveEdit::readByScene(const std::string& path) const {
+  const std::string changed = std::filesystem::weakly_canonical(path).string();
+  for (const std::string& file : sceneRecord.files)
+    if (std::filesystem::weakly_canonical(file).string() == changed) return true;
+  return false;
+}
+
+// The folders of the scene's files (a glTF file may keep its images in a subfolder).
+int LiveEdit::watchSceneFolders(std::string& problem) {
+  for (const std::string& file : sceneRecord.files) {
+    const std::string folder = std::filesystem::weakly_canonical(file).parent_path().string();
+    if (watchedFolders.count(folder)) continue;
+    if (watch->add(folder, false, &problem) != 0) return 1;
+    watchedFolders.insert(folder);
+  }
+  return 0;
 }
 
 int LiveEdit::poll() {
@@ -123,15 +146,11 @@ int LiveEdit::poll() {
   bool scene = false, production = false;
   std::set<std::string> members;
   for (const std::string& path : watch->changed()) {
-    const std::string extension = extensionOf(path);
     if (!productionFile.empty() && std::filesystem::weakly_canonical(path).string() == productionFile) {
       production = true;
       continue;
     }
-    if (!sceneDirectory.empty() && std::filesystem::path(path).parent_path() == sceneDirectory &&
-        (std::filesystem::weakly_canonical(path).string() == sceneFile || extension == "bin" || isImage(extension))) {
-      scene = true;
-    }
+    if (!sceneFile.empty() && readByScene(path)) scene = true;
     if (!dataDirectory.empty() && path.rfind(dataDirectory + "/", 0) == 0) {
       const std::string member = path.substr(dataDirectory.size() + 1);
       members.insert(member);
@@ -341,10 +360,13 @@ int LiveEdit::reloadScene() {
   const std::string member = sceneFile.empty() ? (part ? part->config.scene() : "city-03.pb") : sceneFile;
   if (!sceneFile.empty()) {
     std::string why;
-    if (overlayScene(loader, sceneFile, why) != 0) {
+    if (overlayScene(loader, sceneFile, why, "city-03.pb", &sceneRecord, cameraName) != 0) {
       fail(member, why + " (the last good scene stays)");
       return 1;
     }
+    // A new version may read another buffer or image, in another folder.
+    std::string problem;
+    if (watchSceneFolders(problem) != 0) *Runtime::instance()->logger << ("not watched: " + problem + "\n");
   }
   // Without a city, a scene part shows the --scene file: reloadProduction() makes it again.
   if (!part) return sceneFile.empty() ? 1 : 0;

@@ -9,13 +9,16 @@
 //   - the car meshes and the post chain's quad and cube ("*.mmf"): read (and uploaded)
 //     again, the old buffers deleted;
 //   - the city's scene file ("city-03.pb" in the data directory, or the --scene glTF file
-//     and the files beside it): imported again; the new scene replaces the old, whose
-//     buffers, textures and effects are released;
+//     and the buffers and images it reads): imported again; the new scene replaces the
+//     old, whose buffers, textures and effects are released. Other files saved beside the
+//     glTF file (a screenshot, a backup) are left alone;
 //   - the production file (the data directory's production.txtpb, or --production FILE):
 //     read and checked again; the demo plays the new one from the same demo time, new and
 //     changed parts loaded and the ones they replace released. A file that does not parse
 //     or check leaves the last good production playing, its errors on the screen;
 //   - a file a scene or shader part loads: that part is made again.
+// Each reload is reported in one line on standard error and in the log; the import's notes
+// (what is not carried) are printed again only when they change.
 // Created by the player once the production is loaded (start()), polled once per frame
 // (poll()). Watching needs --data DIR (loose files) and/or --scene; a ZIP archive is not
 // watched.
@@ -26,6 +29,7 @@
 #include <set>
 #include <string>
 
+#include "SceneOverride.h"
 #include "platform/FileWatch.h"
 
 struct ProgramOptions;
@@ -51,6 +55,8 @@ class LiveEdit {
   // What failed to reload, one line per file, "" once every file loads again.
   std::string errorText() const;
   long reloads = 0;
+  // The --scene import's notes and files; the player's first import fills it.
+  OverlaidScene sceneRecord;
 
   // Releases the GL objects and effects of an uploaded scene.
   static void release(KestrelLibDynamic& scene);
@@ -62,6 +68,8 @@ class LiveEdit {
   int reloadPostMesh(const std::string& member);
   void fail(const std::string& member, const std::string& problem);
   void succeed(const std::string& member);
+  bool readByScene(const std::string& path) const;
+  int watchSceneFolders(std::string& problem);
 
   std::map<std::string, std::string> problems;  // member -> why its last reload failed
   bool active = false;
@@ -70,5 +78,7 @@ class LiveEdit {
   std::string dataDirectory;  // "" unless --data names a directory
   std::string sceneFile, sceneDirectory;
   std::string productionFile;  // canonical path; "" when the production is not a watched file
+  std::string cameraName;      // --camera
+  std::set<std::string> watchedFolders;
   std::unique_ptr<platform::FileWatch> watch;
 };

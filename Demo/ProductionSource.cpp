@@ -60,11 +60,12 @@ std::string productionFilePath(Loader& loader, const ProgramOptions& options) {
 }
 
 int loadPlayerProduction(Loader& loader, const ProgramOptions& options, ProductionFile& production,
-                         std::vector<ProductionError>& errors) {
+                         std::vector<ProductionError>& errors, OverlaidScene* record) {
   if (!options.sceneFile.empty()) {
     std::string failure;
-    OverlaidScene scene;
-    if (overlayScene(loader, options.sceneFile, failure, "city-03.pb", &scene) != 0) {
+    OverlaidScene local;
+    OverlaidScene& scene = record ? *record : local;
+    if (overlayScene(loader, options.sceneFile, failure, "city-03.pb", &scene, options.cameraName) != 0) {
       errors.push_back({options.sceneFile, 0, 0, failure});
       return 1;
     }

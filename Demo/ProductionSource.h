@@ -14,11 +14,13 @@
 #include "resources/ProductionFile.h"
 
 class Loader;
+struct OverlaidScene;
 struct ProgramOptions;
 
 // 0 with `production` read and checked (its members found in `loader`); 1 with every error.
+// `scene` (when given) keeps what the --scene import left, for the live reload.
 int loadPlayerProduction(Loader& loader, const ProgramOptions& options, ProductionFile& production,
-                         std::vector<ProductionError>& errors);
+                         std::vector<ProductionError>& errors, OverlaidScene* scene = nullptr);
 
 // Where the production of this run is read from: the --production file, or the data
 // directory's production.txtpb; "" when it is not a file that can be watched.

@@ -16,8 +16,12 @@ int layOver(Loader& loader, gltf_import::ImportedScene& imported, const std::str
     error = name + ": the converted scene is inconsistent: " + problem;
     return 1;
   }
-  for (const std::string& line : imported.messages) std::fprintf(stderr, "veltro12: %s: %s\n", name.c_str(), line.c_str());
-  for (const std::string& line : imported.notCarried) std::fprintf(stderr, "veltro12: not carried: %s\n", line.c_str());
+  std::vector<std::string> notes;
+  for (const std::string& line : imported.messages) notes.push_back(name + ": " + line);
+  for (const std::string& line : imported.notCarried) notes.push_back("not carried: " + line);
+  for (const std::string& line : imported.warnings) notes.push_back("warning: " + line);
+  if (!result || result->notes != notes)
+    for (const std::string& line : notes) std::fprintf(stderr, "veltro12: %s\n", line.c_str());
   if (result) {
     result->animationLength = 0.0;
     for (const auto& [channel, curve] : imported.curves)
@@ -25,6 +29,9 @@ int layOver(Loader& loader, gltf_import::ImportedScene& imported, const std::str
     result->cameras = imported.scene.camera_size();
     result->cameraNear = imported.cameraNear;
     result->cameraFar = imported.cameraFar;
+    result->notes = std::move(notes);
+    result->files = {name};
+    result->files.insert(result->files.end(), imported.files.begin(), imported.files.end());
   }
   const std::string scene = imported.scene.SerializeAsString();
   loader.overlay(sceneMember, std::vector<uint8_t>(scene.begin(), scene.end()));

@@ -56,7 +56,7 @@ int main(int argc, char** argv) {
     Runtime* runtime = Runtime::instance();
     ProductionFile production;
     std::vector<ProductionError> errors;
-    if (loadPlayerProduction(*runtime->loader, options, production, errors) != 0) {
+    if (loadPlayerProduction(*runtime->loader, options, production, errors, &liveEdit.sceneRecord) != 0) {
       std::string text;
       for (const ProductionError& e : errors) text += (text.empty() ? "" : "\n") + e.text();
       platform::showMessageBox(text, "Production::load", platform::MessageIcon::Error);

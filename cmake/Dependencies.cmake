@@ -24,3 +24,12 @@ pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
 add_library(imgui_static INTERFACE)
 target_link_libraries(imgui_static INTERFACE PkgConfig::IMGUI PkgConfig::SDL2 OpenGL::GL)
 target_include_directories(imgui_static INTERFACE ${IMGUI_INCLUDEDIR}/imgui/backends /usr/include/imgui/backends)
+# Its SDL2 backend's header is imgui_impl_sdl.h up to 1.89 (Debian 12) and imgui_impl_sdl2.h
+# from 1.90 (Debian 13); the functions inside are the same.
+find_file(PYLON_IMGUI_SDL2_HEADER NAMES imgui_impl_sdl2.h imgui_impl_sdl.h
+          PATHS ${IMGUI_INCLUDEDIR}/imgui/backends /usr/include/imgui/backends NO_DEFAULT_PATH)
+if(NOT PYLON_IMGUI_SDL2_HEADER)
+  message(FATAL_ERROR "Dear ImGui's SDL2 backend header (imgui_impl_sdl2.h or imgui_impl_sdl.h) is missing: scripts/setup.sh installs libimgui-dev")
+endif()
+get_filename_component(PYLON_IMGUI_SDL2_HEADER_NAME "${PYLON_IMGUI_SDL2_HEADER}" NAME)
+target_compile_definitions(imgui_static INTERFACE PYLON_IMGUI_SDL2_HEADER=<${PYLON_IMGUI_SDL2_HEADER_NAME}>)

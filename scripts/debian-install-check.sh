@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian package into a clean Debian 12 root made with debootstrap, the way a
-# user would (apt-get install ./veltro12_*.deb, which pulls its dependencies), then runs the
+# Installs the Debian package into a clean root of this machine's Debian release (12
+# bookworm or 13 trixie: a package's dependencies are those of the release it was built on)
+# made with debootstrap, the way a user would (apt-get install ./veltro12_*.deb, which pulls its dependencies), then runs the
 # installed programs there. Needs root and a Debian mirror; slow, so not part of test.sh.
 #
 #   bash scripts/debian-install-check.sh [PACKAGE.deb]     (default: the one in build/)
 #
-# PYLON_CHROOT (default /tmp/veltro12-bookworm) is made afresh and removed afterwards
+# PYLON_CHROOT (default /tmp/veltro12-RELEASE) is made afresh and removed afterwards
 # (PYLON_KEEP_CHROOT=1 keeps it); PYLON_DEBIAN_MIRROR picks the mirror. Packages this
 # machine's apt has already downloaded are reused instead of fetched again.
 set -euo pipefail
@@ -21,7 +22,10 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 command -v debootstrap >/dev/null || bash scripts/setup.sh
 
-root="${PYLON_CHROOT:-/tmp/veltro12-bookworm}"
+release="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
+[ -n "$release" ] || { echo "debian-install-check: /etc/os-release names no release" >&2; exit 1; }
+release="${PYLON_DEBIAN_RELEASE:-$release}"
+root="${PYLON_CHROOT:-/tmp/veltro12-$release}"
 mirror="${PYLON_DEBIAN_MIRROR:-http://deb.debian.org/debian}"
 cache="${PYLON_DEBOOTSTRAP_CACHE:-/var/cache/veltro12-debootstrap}"
 
@@ -38,8 +42,8 @@ mkdir -p "$root" "$cache"
 seed() { find /var/cache/apt/archives -maxdepth 1 -name '*.deb' -exec cp -l -n {} "$1"/ \; 2>/dev/null || true; }
 seed "$cache"
 
-echo "debian-install-check: debootstrap bookworm into $root"
-debootstrap --variant=minbase --cache-dir="$cache" bookworm "$root" "$mirror" > "$root.debootstrap.log" 2>&1 ||
+echo "debian-install-check: debootstrap $release into $root"
+debootstrap --variant=minbase --cache-dir="$cache" "$release" "$root" "$mirror" > "$root.debootstrap.log" 2>&1 ||
   { tail -20 "$root.debootstrap.log"; exit 1; }
 mount -t proc proc "$root/proc"
 mkdir -p "$root/var/cache/apt/archives"

@@ -7,7 +7,7 @@ PACKAGES=(
   # toolchain
   build-essential cmake pkg-config git
   # tests, fuzzing and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
   # window, context, events, audio output
   libsdl2-dev
   # GL and its extension loader

@@ -7,7 +7,8 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$@"
 fi
 for n in $(seq 90 140); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { num=$n; break; }
+  # A server of another root (a chroot) shows no files here but answers on its abstract socket.
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 || { num=$n; break; }
 done
 Xvfb ":$num" -screen 0 "${PYLON_XVFB_SCREEN:-1280x1024x24}" +extension GLX -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!

@@ -17,6 +17,7 @@
 #include "import/GltfCurves.h"
 #include "import/GltfExtensions.h"
 #include "import/GltfSafety.h"
+#include "import/GltfWarnings.h"
 #include "platform/ConfinedFile.h"
 #include "resources/ImageDecode.h"
 #include "runtime/Logger.h"
@@ -129,6 +130,7 @@ class Converter {
           continue;
         }
         curves[key] = readCurve(animation.samplers[static_cast<size_t>(channel.sampler)], path == "rotation" ? 4 : 3, what);
+        if (path == "rotation") warnLongTurns(curves[key], nodeName(channel.target_node), out.warnings);
       }
     }
   }
@@ -267,6 +269,7 @@ class Converter {
     const tinygltf::Node& node = model.nodes[static_cast<size_t>(n)];
     Kestrel::Object* object = scene.add_object();
     object->set_type(Kestrel::NULLOBJECT);
+    if (!node.name.empty()) object->set_name(node.name);
     for (int i = 0; i < 3; ++i) object->add_pivot(0.0f);
     if (const auto p = parentOfNode.find(n); p != parentOfNode.end()) {
       object->mutable_parent()->set_type(1);
@@ -895,6 +898,7 @@ int importGltfMemory(const uint8_t* data, size_t size, const std::string& name, 
   }
   try {
     Converter(model, source, options, out).run();
+    out.files = externalFiles(model, directoryOf(name));
   } catch (const Refusal& r) {
     error = name + ": " + r.what;
     return 1;

@@ -31,6 +31,10 @@ struct ImportedScene {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> members;
   // What the file holds that the engine does not carry, one line each, without repeats.
   std::vector<std::string> notCarried;
+  // What the file holds that plays otherwise than its author may expect, one line each.
+  std::vector<std::string> warnings;
+  // The external files the scene read (buffers, images), as paths beside the scene file.
+  std::vector<std::string> files;
   // The source's own motion, for checks against the converted envelopes: each object's node
   // name (in object order), the camera's node name, and every animated channel by (node
   // name, "translation" | "rotation" | "scale").

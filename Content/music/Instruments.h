@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "music/Dsp.h"
@@ -192,13 +193,15 @@ class VoicePool {
       voices_.emplace_back(notes_[next_], static_cast<uint32_t>(0x51ed270bu * (next_ + 1)));
       ++next_;
     }
-    for (size_t i = 0; i < voices_.size();) {
-      if (voices_[i].render(frame0, frames, c, left, right)) {
-        ++i;
-      } else {
-        voices_.erase(voices_.begin() + static_cast<long>(i));
-      }
+    // Finished voices leave the pool; the others keep their order (the order they are mixed
+    // in). One tail erase instead of one per voice, which GCC 14 also misreads as an overflow.
+    size_t kept = 0;
+    for (size_t i = 0; i < voices_.size(); ++i) {
+      if (!voices_[i].render(frame0, frames, c, left, right)) continue;
+      if (kept != i) voices_[kept] = std::move(voices_[i]);
+      ++kept;
     }
+    voices_.erase(voices_.begin() + static_cast<long>(kept), voices_.end());
   }
 
  private:

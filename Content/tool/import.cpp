@@ -89,6 +89,7 @@ int runImport(int argc, char** argv) {
   }
   for (const std::string& line : imported.messages) std::fprintf(stderr, "pylon import: %s: %s\n", scenePath.c_str(), line.c_str());
   for (const std::string& line : imported.notCarried) std::fprintf(stderr, "pylon import: not carried: %s\n", line.c_str());
+  for (const std::string& line : imported.warnings) std::fprintf(stderr, "pylon import: warning: %s\n", line.c_str());
 
   // New members first in a lookup table; the base's members keep their order, replaced in
   // place where the import writes the same name.

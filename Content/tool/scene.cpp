@@ -1,8 +1,9 @@
 // pylon scene ARCHIVE [--at SECONDS] [--view WxH]: the scene file "city-03.pb" of an archive
 // evaluated at one time, printed as one JSON object: the scene camera (record, field of
 // view, view matrix as updateSceneCamera leaves it, projection before its transpose for GL)
-// and every object's model matrix and dissolve. Matrices are 16 numbers in row-major order;
-// object indices count from 0, in scene order. The scene is parsed and checked, never
+// and every object's name (an imported glTF node's name, null where the scene has none), its
+// parent's index (null for none), model matrix and dissolve. Matrices are 16 numbers in
+// row-major order; object indices count from 0, in scene order. The scene is parsed and checked, never
 // uploaded, so no display or GPU is needed.
 #include <cerrno>
 #include <cmath>
@@ -70,6 +71,25 @@ std::string numbers(const float* values, int count) {
     text += number(values[i]);
   }
   return text + "]";
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, other bytes as they are
+// (node names are UTF-8).
+std::string jsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+      out += escape;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
 }
 
 // Reads and checks the archive's scene file; on failure prints why and returns 1.
@@ -151,15 +171,18 @@ int runScene(int argc, char** argv) {
     objectMatrix(scene, i, seconds, renderer);
     const float dissolve = evaluateEnvelope(scene.object(i).dissolve(), seconds);
     if (i) out += ", ";
-    out += "{\"index\": " + std::to_string(i) + ", \"model\": " + numbers(renderer.modelMatrix, 16) +
-           ", \"dissolve\": " + number(dissolve) + "}";
+    const Kestrel::Object& object = scene.object(i);
+    const bool hasParent = object.has_parent() && object.parent().type() == 1 && object.parent().number() > 0;
+    out += "{\"index\": " + std::to_string(i) + ", \"name\": " + (object.name().empty() ? "null" : jsonString(object.name())) +
+           ", \"parent\": " + (hasParent ? std::to_string(object.parent().number() - 1) : "null") +
+           ", \"model\": " + numbers(renderer.modelMatrix, 16) + ", \"dissolve\": " + number(dissolve) + "}";
   }
   out += "]}\n";
   std::fputs(out.c_str(), stdout);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-CommandRegistrar registrar("scene", "scene ARCHIVE [--at SECONDS] [--view WxH]  the scene's camera and objects as JSON",
+CommandRegistrar registrar("scene", "scene ARCHIVE [--at SECONDS] [--view WxH]  the scene's camera and objects (name, parent, matrix) as JSON",
                            runScene);
 
 }  // namespace

@@ -3,8 +3,13 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/MessageBox.h"
 #include "platform/ProgramPath.h"
@@ -49,15 +54,30 @@ std::string Loader::findArchive(const std::string& explicitName, const std::stri
   return "data.zip";
 }
 
+std::string Loader::describeOpenFailure(const std::string& path, const std::string& reason, bool searched) {
+  std::error_code ignored;
+  const std::string shown = std::filesystem::absolute(path, ignored).lexically_normal().string();
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) {
+    const std::string why = shown + ": " + std::strerror(errno);
+    return searched ? why + " (nor beside the program; --data FILE names another archive)" : why;
+  }
+  if (access(path.c_str(), R_OK) != 0) return shown + ": cannot be read: " + std::strerror(errno);
+  return shown + " is not a readable ZIP archive: " + reason;
+}
+
 Loader::Loader(Runtime* owner) : runtime(owner) {
   const std::string path = findArchive(programOptions().dataFile);
   std::string reason;
   if (openArchive(path, &reason) != 0) {
-    // A file that is there but is no readable archive (truncated, damaged, something else)
-    // is named with what the archive library found, under the usual first line.
-    std::string text = "Data file not found.";
-    if (isFile(path)) text += "\n\n" + path + " is not a readable ZIP archive: " + reason + ".";
+    // The usual first line, then the file looked for (a relative --data resolves against the
+    // working directory) and what is wrong with it.
+    openProblem = describeOpenFailure(path, reason, programOptions().dataFile.empty());
+    const std::string text = "Data file not found.\n\n" + openProblem + ".";
     platform::showMessageBox(text, "Loader::loader", platform::MessageIcon::Error);
+    // A box on the screen may be missed by whoever ran a script: standard error says it too.
+    if (!platform::isUnattended() && platform::hasDisplay())
+      std::fprintf(stderr, "veltro12: Data file not found. (%s)\n", openProblem.c_str());
   }
 }
 

@@ -61,6 +61,9 @@ class Loader {
   // The same search for a program living in `programDir`: the working directory's data.zip,
   // `programDir`/data.zip, `programDir`/../share/veltro12/data.zip; "data.zip" when none exists.
   static std::string findArchive(const std::string& explicitName, const std::string& programDir);
+  // Why `path` does not open as an archive, given the archive library's `reason`: missing,
+  // unreadable, or not a ZIP archive, the file named by its absolute path.
+  static std::string describeOpenFailure(const std::string& path, const std::string& reason, bool searched);
 
   // Opens the archive file at `path` (closing any open one), or the directory of loose files
   // when `path` is a directory. 0 on success; 1 with the reason in `error` (when given). No
@@ -138,6 +141,9 @@ class Loader {
   bool opened = false;
   zip* archive = nullptr;
   std::string archivePath;  // the file (or directory) that was opened, "" when none
+  // Why the archive did not open: the file it looked for (as an absolute path) and what was
+  // wrong with it; "" once opened.
+  std::string openProblem;
   bool directory = false;   // archivePath is a directory of loose files
   SceneImportSteps sceneSteps;
 

@@ -23,7 +23,9 @@ struct OptionSpec {
 // One table drives parsing, --help and the manual page, so they cannot drift apart.
 const std::vector<OptionSpec>& optionTable() {
   static const std::vector<OptionSpec> table = {
-      {"--no-dialog", nullptr, "start with the pre-selected settings, without the settings dialog"},
+      {"--no-dialog", nullptr,
+       "start with the pre-selected settings, without the settings dialog (--shot and --capture imply it, and a "
+       "1920x1080 window unless --size or --fullscreen say otherwise)"},
       {"--windowed", nullptr, "run in a window"},
       {"--fullscreen", nullptr, "run full screen"},
       {"--size", "WxH", "window or full-screen mode size, for example 1280x720"},
@@ -48,6 +50,7 @@ const std::vector<OptionSpec>& optionTable() {
       {"--scene", "FILE.gltf|FILE.glb",
        "play this glTF 2.0 scene as a production of its own (with --production: in place of the scene member "
        "city-03.pb)"},
+      {"--camera", "NAME", "with --scene: view through the camera (or camera node) of that name, not the first"},
       {"--watch", nullptr, "reload the production file, effects, images, meshes and scenes when their files are saved"},
       {"--loop", "FROM TO", "play the stretch from FROM to TO seconds over and over"},
       {"--list-codecs", nullptr, "list the capture video codecs, with the containers each fits, and exit"},
@@ -194,6 +197,10 @@ int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::stri
       const char* v = value("FILE.gltf|FILE.glb");
       if (!v) return 1;
       o.sceneFile = v;
+    } else if (arg == "--camera") {
+      const char* v = value("NAME");
+      if (!v) return 1;
+      o.cameraName = v;
     } else if (arg == "--watch") {
       o.watch = true;
     } else if (arg == "--loop") {
@@ -209,6 +216,21 @@ int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::stri
     } else {
       error = "unknown option: " + arg;
       return 1;
+    }
+  }
+  if (!o.cameraName.empty() && o.sceneFile.empty()) {
+    error = "--camera needs --scene FILE (pylon import --camera NAME picks the camera of an archive)";
+    return 1;
+  }
+  // A render that runs unattended (--shot, --capture) has no one to answer the settings
+  // dialog: it starts with the settings the options give, in a 16:9 window of 1920x1080
+  // unless they name a size or full screen.
+  if (!o.captureFile.empty() || o.shotTime) {
+    o.noDialog = true;
+    if (!o.fullscreen) o.windowed = true;
+    if (!o.width) {
+      o.width = 1920;
+      o.height = 1080;
     }
   }
   return 0;

@@ -34,6 +34,7 @@ struct ProgramOptions {
   std::string dataFile;              // --data FILE|DIR
   std::string productionFile;        // --production FILE
   std::string sceneFile;             // --scene FILE.gltf|FILE.glb
+  std::string cameraName;            // --camera NAME (with --scene)
   bool watch = false;                // --watch
   std::optional<double> loopFrom, loopTo;  // --loop FROM TO
   bool listCodecs = false;

@@ -83,7 +83,12 @@ int runEngine(const DemoHooks& demo) {
   Runtime* runtime = Runtime::instance();
   runtime->gui = programOptions().gui ? 1 : 0;
 
-  if (!runtime->loader->opened) return 1;
+  if (!runtime->loader->opened) {
+    // The log asked for on the command line still says why the run ends here.
+    if (programOptions().log && runtime->logger->create() == 0)
+      *runtime->logger << ("Loader::loader: Data file not found. (" + runtime->loader->openProblem + ")\n");
+    return 1;
+  }
   *runtime->logger << "loader init ok.\n";
   if (demo.prepare && demo.prepare() != 0) return 1;
 

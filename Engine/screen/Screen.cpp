@@ -172,20 +172,30 @@ int getUserConfig(Screen& screen) {
   if (!programOptions().noDialog) {
     // The dialog stores the user's choices and sets `accepted` on Start.
     int error = 0;
-    if (screen.runtime->dialog->run(screen, error) != 0) log << "dialog box failed. error " << error << "\n";
+    if (screen.runtime->dialog->run(screen, error) != 0) {
+      log << "dialog box failed. error " << error << "\n";
+      // Without this line the run would end with exit code 1 and its reason only in a log
+      // that may not exist.
+      std::fprintf(stderr, "veltro12: the settings dialog could not open (error %d); --no-dialog starts without it\n",
+                   error);
+    }
     return c.accepted ? 0 : 1;
   }
-  // Unattended: what Start stores when nothing is touched.
+  // Unattended: what Start stores when nothing is touched. The settings reach the log once
+  // the options and the display have had their say (logUsedSettings).
   int desktopWidth = 0, desktopHeight = 0;
   platform::getDesktopSize(desktopWidth, desktopHeight);
   config_selection::storeStartSelection(c, screen.devices, screen.aaChoices, screen.runtime->gui != 0, desktopWidth,
                                         desktopHeight);
+  return c.accepted ? 0 : 1;
+}
+
+void logUsedSettings(Logger& log, const UserConfig& c) {
   log << "Resolution: " << c.width << "x" << c.height << "\n";
   log << "Fullscreen: " << (c.fullscreen ? 1 : 0) << "\n";
   log << "VSync: " << (c.vsync ? 1 : 0) << "\n";
   log << "AA samples: " << c.aaSamples << " samples\n";
   log << "Aniso level: x" << static_cast<double>(c.anisoLevel) << "\n";
-  return c.accepted ? 0 : 1;
 }
 
 int checkRequirements(const std::function<const char*(unsigned name)>& getString) {
@@ -260,6 +270,8 @@ int Screen::init() {
     *runtime->logger << "get user config failed or exit by user.\n";
     return 1;
   }
+  // What the dialog logged, to tell whether the options changed it.
+  const UserConfig chosen = config;
   config_selection::applyOptions(config, devices, programOptions());
   applyCaptureOptions(programOptions(), config, codecs, *runtime->capture);
 
@@ -295,6 +307,12 @@ int Screen::init() {
       if (runtime->gui == 0) platform::setCursorVisible(false);
     }
   }
+  // The log holds the mode the window really opens with: without the dialog, that is the
+  // only record; after it, only where the command line or the display changed its choice.
+  if (programOptions().noDialog || chosen.width != config.width || chosen.height != config.height ||
+      chosen.fullscreen != config.fullscreen || chosen.vsync != config.vsync || chosen.aaSamples != config.aaSamples ||
+      chosen.anisoLevel != config.anisoLevel)
+    logUsedSettings(*runtime->logger, config);
 
   // X11 fixes the framebuffer at window creation, so the format is chosen first. The
   // fallback number 1 means the default framebuffer, even where a listed format is also
@@ -382,6 +400,7 @@ int Screen::init() {
   if (config.fullscreen && platform::fullscreenRefused(window)) {
     platform::showMessageBox("Full screen mode failed", "Screen::init", platform::MessageIcon::Warning);
     config.fullscreen = false;
+    *runtime->logger << "Fullscreen: 0 (the display refused the switch)\n";
     platform::makeWindowed(window);
     platform::setCursorVisible(true);
   }

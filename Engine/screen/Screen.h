@@ -29,6 +29,8 @@
 #include "screen/DisplayDevice.h"
 #include "screen/UserConfig.h"
 
+class Logger;
+
 class Runtime;
 
 class Screen {
@@ -69,6 +71,10 @@ int initUserConfig(Screen& screen);
 // stores what the dialog's Start stores when nothing is touched. 0 when the settings were
 // accepted; 1 after Exit, the close box, or when the dialog could not be shown (logged).
 int getUserConfig(Screen& screen);
+
+// The "Resolution: ", "Fullscreen: ", "VSync: ", "AA samples: " and "Aniso level: x" lines
+// for the settings the window opens with.
+void logUsedSettings(Logger& log, const UserConfig& config);
 
 // Logs the GL strings and checks that the version strings can be read; 0 on success, 1
 // after a message box. The second form reads the strings through `getString` (a

@@ -29,6 +29,12 @@ bool waitFor(const std::string& file, const std::string& text, pid_t player) {
   return false;
 }
 
+size_t countOf(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
 // Saves like an editor that writes a new file and renames it over the old one.
 void save(const std::string& path, const std::string& text) {
   writeFile(path + ".new", text);
@@ -127,4 +133,43 @@ TEST(LiveEditRun, ASavedProductionFileIsCheckedAndPlayedWithoutARestart) {
   EXPECT_TRUE(refused) << readFile(errors);
   EXPECT_TRUE(played) << readFile(log);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << "\n" << readFile(errors);
+}
+
+TEST(LiveEditRun, AWatchedSceneReloadsForItsOwnFilesOnlyAndSaysSoOnce) {
+  if (!platform::hasDisplay()) GTEST_SKIP() << "no display";
+  ScratchDir dir;
+  const std::string data = std::string(PYLON_TEST_DATA) + "/gltf/";
+  ASSERT_EQ(std::system(("mkdir -p '" + dir.file("scene") + "' && cp '" + data + "scene-keys.gltf' '" + data +
+                         "scene-keys.bin' '" + data + "checker.png' '" + dir.file("scene") + "'")
+                            .c_str()),
+            0);
+  const pid_t player = fork();
+  ASSERT_GE(player, 0);
+  if (player == 0) {
+    if (chdir(dir.path().c_str()) != 0 || !std::freopen("errors.txt", "w", stderr)) _exit(127);
+    execl((std::string(PYLON_BINARY_DIR) + "/veltro12").c_str(), "veltro12", "--no-dialog", "--windowed", "--size",
+          "256x192", "--log", "--data", (std::string(PYLON_BINARY_DIR) + "/data.zip").c_str(), "--scene",
+          "scene/scene-keys.gltf", "--watch", "--loop", "0", "3", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const std::string log = dir.file("Pylon.txt"), errors = dir.file("errors.txt");
+  const bool watching = waitFor(log, "watching for saved files: ", player);
+  bool reloaded = false;
+  if (watching) {
+    // A screenshot and a backup beside the scene: nothing the scene reads.
+    save(dir.file("scene/screenshot.png"), readFile(dir.file("scene/checker.png")));
+    save(dir.file("scene/scene-keys.gltf.bak"), "{}");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    save(dir.file("scene/scene-keys.bin"), readFile(dir.file("scene/scene-keys.bin")));
+    reloaded = waitFor(errors, "veltro12: reloaded: ", player);
+  }
+  kill(player, SIGTERM);
+  waitpid(player, nullptr, 0);
+  ASSERT_TRUE(watching) << readFile(errors);
+  EXPECT_TRUE(reloaded) << readFile(errors);
+  const std::string said = readFile(errors);
+  EXPECT_EQ(countOf(readFile(log), "reloaded: "), 1u) << readFile(log);
+  EXPECT_NE(said.find("veltro12: reloaded: " + dir.file("scene/scene-keys.gltf") + "\n"), std::string::npos) << said;
+  // The import's notes came at the start; the reload's are the same, so they are not repeated.
+  EXPECT_EQ(countOf(said, "veltro12: not carried: lights are recorded"), 1u) << said;
 }

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "import/GltfImport.h"
+#include "import/GltfWarnings.h"
 #include "resources/SceneValidator.h"
 #include "scene/Envelope.h"
 #include "scene/MathUtil.h"
@@ -93,6 +95,15 @@ TEST(GltfImport, BlenderSceneBecomesObjectsSurfacesMaterialsAndACamera) {
     for (const auto& [name, bytes] : s.members) effects += name.find(".cgfx") != std::string::npos;
     EXPECT_EQ(effects, static_cast<size_t>(scene.shader_size()));
     EXPECT_EQ(s.members.size(), effects + 1);
+    // Objects carry their node's name, for pylon scene to print.
+    EXPECT_EQ(scene.object(board).name(), "Board");
+    // The keyed Body turns 92 degrees between two keys (a long turn that glTF may play the
+    // other way); sampled, its keys are a frame apart.
+    const bool keyed = std::string(file) == "scene-keys.gltf";
+    ASSERT_EQ(s.warnings.size(), keyed ? 1u : 0u);
+    if (keyed) {
+      EXPECT_EQ(s.warnings[0].rfind("node 2 'Body': rotation keys 1 and 2 (at 0 s and 1 s) are 93 degrees", 0), 0u);
+    }
     bool lightNoted = false;
     for (const std::string& line : s.notCarried) lightNoted |= line.find("lights are recorded") != std::string::npos;
     EXPECT_TRUE(lightNoted);
@@ -208,4 +219,64 @@ TEST(GltfImport, PylonImportWritesAnArchiveThatPylonSceneReads) {
   EXPECT_NEAR(y, position[1], 1e-4);
   EXPECT_NEAR(z, position[2], 1e-4);
   EXPECT_EQ(testing_support::runCommand(pylon + "import " + dir.file("absent.gltf") + " " + dir.file("x.zip")).code, 1);
+}
+
+TEST(GltfImport, RotationKeysAQuarterTurnApartOrMoreAreNamedWithTheAdviceToSample) {
+  // A triangle whose node turns half a turn about y between its two keys (which glTF plays
+  // the short way, Blender perhaps the other), and a camera that turns 45 degrees.
+  const std::string base64 =
+      "AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAAAAABAAIAAAA=";
+  const std::string keys = "AAAAAAAAgD8AAAAAAAAAAAAAAAAAAIA/AAAAAAAAgD8AAAAAAAAAAAAAAAAAAAAAAAAAAAAAgD8AAAAAFO/DPgAAAABeg2w/";
+  const std::string gltf = R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1]}],
+    "nodes": [{"mesh": 0, "name": "Propeller"}, {"camera": 0, "translation": [0, 0, 5]}],
+    "cameras": [{"type": "perspective", "perspective": {"yfov": 0.8, "znear": 0.1}}],
+    "meshes": [{"primitives": [{"attributes": {"POSITION": 0}, "indices": 1}]}],
+    "buffers": [{"byteLength": 44, "uri": "data:application/octet-stream;base64,)" + base64 + R"("},
+                {"byteLength": 72, "uri": "data:application/octet-stream;base64,)" + keys + R"("}],
+    "bufferViews": [{"buffer": 0, "byteOffset": 0, "byteLength": 36}, {"buffer": 0, "byteOffset": 36, "byteLength": 6},
+                    {"buffer": 1, "byteOffset": 0, "byteLength": 8}, {"buffer": 1, "byteOffset": 8, "byteLength": 32},
+                    {"buffer": 1, "byteOffset": 40, "byteLength": 32}],
+    "accessors": [)" + kAccessors + R"(,
+       {"bufferView": 2, "componentType": 5126, "count": 2, "type": "SCALAR", "min": [0], "max": [1]},
+       {"bufferView": 3, "componentType": 5126, "count": 2, "type": "VEC4"},
+       {"bufferView": 4, "componentType": 5126, "count": 2, "type": "VEC4"}],
+    "animations": [{"samplers": [{"input": 2, "output": 3}, {"input": 2, "output": 4}],
+                    "channels": [{"sampler": 0, "target": {"node": 0, "path": "rotation"}},
+                                 {"sampler": 1, "target": {"node": 1, "path": "rotation"}}]}]})";
+  ImportedScene out;
+  std::string error;
+  ASSERT_EQ(importGltfMemory(reinterpret_cast<const uint8_t*>(gltf.data()), gltf.size(), "turn.gltf", {}, out, error), 0)
+      << error;
+  ASSERT_EQ(out.warnings.size(), 1u);
+  EXPECT_EQ(out.warnings[0].rfind("node 0 'Propeller': rotation keys 1 and 2 (at 0 s and 1 s) are 180 degrees apart; ", 0),
+            0u)
+      << out.warnings[0];
+  EXPECT_NE(out.warnings[0].find("Always Sample Animations"), std::string::npos);
+
+  // Stepped keys jump, so they are never turned the wrong way; a third long pair is counted.
+  Curve step;
+  step.components = 4;
+  step.mode = Interpolation::Step;
+  step.times = {0, 1};
+  step.values = {0, 0, 0, 1, 0, 1, 0, 0};
+  std::vector<std::string> warnings;
+  warnLongTurns(step, "node 3", warnings);
+  EXPECT_TRUE(warnings.empty());
+  Curve linear = step;
+  linear.mode = Interpolation::Linear;
+  linear.times = {0, 1, 2, 3};
+  linear.values = {0, 0, 0, 1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1};
+  warnLongTurns(linear, "node 3", warnings);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("keys 1 and 2 (at 0 s and 1 s) are 180 degrees apart (and 1 pair more); "),
+            std::string::npos)
+      << warnings[0];
+}
+
+TEST(GltfImport, TheFilesAScenesReadsAreListedForWatching) {
+  const ImportedScene s = imported("scene-keys.gltf");
+  std::vector<std::string> names;
+  for (const std::string& file : s.files) names.push_back(std::filesystem::path(file).filename().string());
+  EXPECT_EQ(names, (std::vector<std::string>{"scene-keys.bin", "checker.png"}));
+  EXPECT_TRUE(imported("scene.glb").files.empty());
 }

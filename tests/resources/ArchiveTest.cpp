@@ -34,7 +34,9 @@ TEST(SceneSchema, CompiledDescriptorIsTheSchemaByteForByte) {
   ASSERT_NE(file, nullptr) << "the schema is registered at start-up";
   google::protobuf::FileDescriptorProto proto;
   file->CopyTo(&proto);
-  EXPECT_EQ(proto.SerializeAsString().size(), 2550u);
+  // The schema plus the one field added since for the tools: Object.name (18).
+  EXPECT_EQ(proto.SerializeAsString().size(), 2564u);
+  EXPECT_NE(file->FindMessageTypeByName("Object")->FindFieldByNumber(18), nullptr);
   EXPECT_EQ(file->package(), "Kestrel");
   EXPECT_NE(file->FindMessageTypeByName("KestrelLib"), nullptr);
 }
@@ -149,12 +151,18 @@ TEST(Archive, AMissingOrBrokenArchiveLeavesAnUnopenedLoader) {
   EXPECT_EQ(boxes.boxes[0].caption, "Loader::loader");
   EXPECT_EQ(boxes.boxes[0].icon, platform::MessageIcon::Error);
 
-  // A missing file gets the plain text.
-  programOptions().dataFile = dir.file("missing.zip");
-  Loader absent(nullptr);
-  programOptions() = ProgramOptions{};
+  // A missing file is named too, a relative name as the working directory resolves it; the
+  // default name also says where else it was looked for.
+  {
+    testing_support::WorkingDir cwd(dir.path());
+    programOptions().dataFile = "sub/../missing.zip";
+    Loader absent(nullptr);
+    programOptions() = ProgramOptions{};
+    EXPECT_EQ(Loader::describeOpenFailure("data.zip", "", true),
+              dir.file("data.zip") + ": No such file or directory (nor beside the program; --data FILE names another archive)");
+  }
   ASSERT_EQ(boxes.boxes.size(), 2u);
-  EXPECT_EQ(boxes.boxes[1].text, "Data file not found.");
+  EXPECT_EQ(boxes.boxes[1].text, "Data file not found.\n\n" + dir.file("missing.zip") + ": No such file or directory.");
 }
 
 // Damage the stored bytes of an entry (found by its content) and read it back.

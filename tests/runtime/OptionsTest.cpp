@@ -44,7 +44,8 @@ TEST(Options, UsageListsEveryOption) {
   const std::string usage = usageText();
   for (const char* name : {"--no-dialog", "--windowed", "--fullscreen", "--size", "--no-vsync", "--aa", "--aniso",
                            "--log", "--gui", "--capture", "--fps", "--codec", "--from", "--to", "--shot",
-                           "--sound-output", "--data", "--list-codecs", "--help", "--version"})
+                           "--sound-output", "--data", "--scene", "--camera", "--watch", "--loop", "--list-codecs", "--help",
+                           "--version"})
     EXPECT_NE(usage.find(name), std::string::npos) << name;
   EXPECT_EQ(versionText().rfind("Veltro 12 ", 0), 0u);
 }
@@ -80,4 +81,32 @@ TEST(Options, AuthoringOptionsAndTheirBadValues) {
   EXPECT_EQ(error, "invalid value for --loop: 5");
   EXPECT_EQ(parse({"--loop", "5"}, bad, error), 1);
   EXPECT_EQ(parse({"--scene"}, bad, error), 1);
+  ProgramOptions camera, lonely;
+  ASSERT_EQ(parse({"--scene", "s.glb", "--camera", "FlyCam"}, camera, error), 0) << error;
+  EXPECT_EQ(camera.cameraName, "FlyCam");
+  EXPECT_EQ(parse({"--camera", "FlyCam"}, lonely, error), 1);
+  EXPECT_EQ(error.rfind("--camera needs --scene FILE", 0), 0u) << error;
+}
+
+TEST(Options, UnattendedRendersSkipTheDialogInA1080pWindowUnlessTold) {
+  std::string error;
+  ProgramOptions shot, capture, sized, full, played;
+  ASSERT_EQ(parse({"--shot", "3", "x.png"}, shot, error), 0);
+  ASSERT_EQ(parse({"--capture", "v.mp4"}, capture, error), 0);
+  ASSERT_EQ(parse({"--capture", "v.mp4", "--size", "800x600"}, sized, error), 0);
+  ASSERT_EQ(parse({"--fullscreen", "--shot", "3", "x.png"}, full, error), 0);
+  ASSERT_EQ(parse({"--size", "800x600"}, played, error), 0);
+  for (const ProgramOptions* o : {&shot, &capture}) {
+    EXPECT_TRUE(o->noDialog);
+    EXPECT_TRUE(o->windowed);
+    EXPECT_EQ(*o->width, 1920);
+    EXPECT_EQ(*o->height, 1080);
+  }
+  EXPECT_EQ(*sized.width, 800);
+  EXPECT_TRUE(full.noDialog);
+  EXPECT_FALSE(full.windowed);
+  EXPECT_TRUE(full.fullscreen);
+  // A run someone watches keeps the dialog and the desktop's mode.
+  EXPECT_FALSE(played.noDialog);
+  EXPECT_FALSE(played.windowed);
 }

@@ -83,12 +83,17 @@ TEST_F(RuntimeTest, MissingArchiveEndsWithExitCodeOneAndNoWindow) {
   ScratchDir dir;
   WorkingDir cwd(dir.path());
   programOptions().dataFile = dir.file("nothing-here.zip");
+  programOptions().log = true;
   int frames = 0;
   DemoHooks hooks{[] { return 0; }, [&] { ++frames; }};
   EXPECT_EQ(runEngine(hooks), 1);
   EXPECT_EQ(frames, 0);
   ASSERT_EQ(boxes.boxes.size(), 1u);
-  EXPECT_EQ(boxes.boxes[0].text, "Data file not found.");
+  const std::string why = dir.file("nothing-here.zip") + ": No such file or directory";
+  EXPECT_EQ(boxes.boxes[0].text, "Data file not found.\n\n" + why + ".");
+  // --log still gets the reason, though the run ends before the settings step opens it.
+  EXPECT_NE(readFile(dir.file("Pylon.txt")).find("Loader::loader: Data file not found. (" + why + ")\n"),
+            std::string::npos);
   EXPECT_EQ(boxes.boxes[0].caption, "Loader::loader");
   EXPECT_EQ(Runtime::instance()->screen->window, nullptr);
 }

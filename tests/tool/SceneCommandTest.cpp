@@ -114,7 +114,8 @@ void expectSame(const std::vector<float>& printed, const float* expected, int co
 
 TEST(SceneCommand, PrintsCameraAndObjectsThatReadBackExactly) {
   ScratchDir dir;
-  const Kestrel::KestrelLib scene = makeScene();
+  Kestrel::KestrelLib scene = makeScene();
+  scene.mutable_object(1)->set_name("Wing \"L\"");
   writeArchive(dir.file("data.zip"), "city-03.pb", scene.SerializeAsString());
   const Result result = runPylon(dir, "scene " + dir.file("data.zip") + " --at 1.3 --view 800x400");
   ASSERT_EQ(result.rc, 0) << result.err;
@@ -146,6 +147,9 @@ TEST(SceneCommand, PrintsCameraAndObjectsThatReadBackExactly) {
     EXPECT_EQ(numberAfter(json, "dissolve", at), evaluateEnvelope(scene.object(i).dissolve(), t));
   }
   EXPECT_EQ(json.find("\"index\": 2"), std::string::npos);
+  // Each object's name (as the 3D tool called it) and its parent's index.
+  EXPECT_NE(json.find("{\"index\": 0, \"name\": null, \"parent\": null, "), std::string::npos) << json;
+  EXPECT_NE(json.find("{\"index\": 1, \"name\": \"Wing \\\"L\\\"\", \"parent\": 0, "), std::string::npos) << json;
 }
 
 TEST(SceneCommand, DefaultsToTimeZeroAndTheWideView) {

@@ -3,8 +3,9 @@
 #include <SDL.h>
 #include <imgui.h>
 #include <imgui_impl_opengl2.h>
-#include <imgui_impl_sdl.h>
+#include PYLON_IMGUI_SDL2_HEADER  // imgui_impl_sdl2.h, or imgui_impl_sdl.h before Dear ImGui 1.90
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>

@@ -8,6 +8,8 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace platform::video {
 
@@ -26,12 +28,27 @@ bool isDeviceEncoder(const AVCodec* codec) {
   return false;
 }
 
+// The encoder's pixel formats, ended by AV_PIX_FMT_NONE; nullptr when it does not say.
+// FFmpeg 7.1 (libavcodec 61.13) asks for them through avcodec_get_supported_config and
+// deprecates the codec's own list, which older releases only have.
+const AVPixelFormat* supportedPixelFormats(const AVCodec* codec) {
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(61, 13, 100)
+  const void* formats = nullptr;
+  int count = 0;
+  if (avcodec_get_supported_config(nullptr, codec, AV_CODEC_CONFIG_PIX_FORMAT, 0, &formats, &count) < 0) return nullptr;
+  return static_cast<const AVPixelFormat*>(formats);
+#else
+  return codec->pix_fmts;
+#endif
+}
+
 // The least lossy format for 24-bit BGR input among those the encoder takes and the
 // converter can produce; AV_PIX_FMT_NONE when there is none.
 AVPixelFormat inputFormatFor(const AVCodec* codec) {
-  if (!codec->pix_fmts) return AV_PIX_FMT_NONE;
+  const AVPixelFormat* formats = supportedPixelFormats(codec);
+  if (!formats) return AV_PIX_FMT_NONE;
   std::vector<AVPixelFormat> usable;
-  for (const AVPixelFormat* f = codec->pix_fmts; *f != AV_PIX_FMT_NONE; ++f) {
+  for (const AVPixelFormat* f = formats; *f != AV_PIX_FMT_NONE; ++f) {
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(*f);
     if (!desc || (desc->flags & AV_PIX_FMT_FLAG_HWACCEL) || (desc->flags & AV_PIX_FMT_FLAG_PAL)) continue;
     if (sws_isSupportedOutput(*f) > 0) usable.push_back(*f);

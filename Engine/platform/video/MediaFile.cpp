@@ -51,6 +51,9 @@ const char* muxerName(Container c) {
 }
 
 bool fits(Container c, AVCodecID id) {
+  // PCM sound in MP4: FFmpeg 5.1 refuses it, 7.1 writes it, and few players or video sites
+  // read it. The rule is the same on every release: PCM goes into MOV, MKV or AVI.
+  if (c == Container::Mp4 && id == AV_CODEC_ID_PCM_S16LE) return false;
   const char* name = muxerName(c);
   const AVOutputFormat* format = name ? av_guess_format(name, nullptr, nullptr) : nullptr;
   return format && avformat_query_codec(format, id, FF_COMPLIANCE_NORMAL) == 1;
