@@ -8,6 +8,7 @@
 #include "cg/Cg.h"
 #include "cg/CgGL.h"
 #include "resources/Loader.h"
+#include "runtime/Logger.h"
 #include "runtime/Runtime.h"
 #include "scene/SceneRenderer.h"
 #include "screen/Screen.h"
@@ -42,15 +43,18 @@ void clearLetterboxBars(const UserConfig& config) {
 }  // namespace
 
 int PostChain::createTargets(int w, int h) {
-  const uint32_t width = static_cast<uint32_t>(std::max(w, 1)), height = static_cast<uint32_t>(std::max(h, 1));
-  scene.create(width, height);
+  viewWidth = w;
+  viewHeight = h;
+  renderScale = 1.0f;
+  const RenderTargetSizes sizes = renderTargetSizes(w, h, renderScale);
+  scene.create(sizes.sceneWidth, sizes.sceneHeight);
   if (scene.checkStatus() != 0) return 1;
   // The transition targets are made by the first copy into them: a production without
   // cross-fades or wipes never pays for two more view-sized images (16 MB at 1080p).
-  transitionWidth = width;
-  transitionHeight = height;
+  transitionWidth = sizes.sceneWidth;
+  transitionHeight = sizes.sceneHeight;
   for (RenderTarget* target : {&bloom, &bloomTemp}) {
-    target->create(std::max(width >> 2, 1u), std::max(height >> 2, 1u));
+    target->create(sizes.bloomWidth, sizes.bloomHeight);
     if (target->checkStatus() != 0) return 1;
   }
   depthAttached = false;
@@ -64,6 +68,22 @@ int PostChain::createTargets(int w, int h) {
   glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
   windowMultisampled = sampleBuffers > 0;
   return 0;
+}
+
+void PostChain::applyRenderScale(float scale) {
+  scale = snapRenderScale(scale);
+  if (scale == renderScale || scene.texture == 0) return;
+  renderScale = scale;
+  const RenderTargetSizes sizes = renderTargetSizes(viewWidth, viewHeight, scale);
+  scene.resize(sizes.sceneWidth, sizes.sceneHeight);
+  if (depthRenderbuffer != 0) resizeDepthRenderbuffer(depthRenderbuffer, sizes.sceneWidth, sizes.sceneHeight);
+  bloom.resize(sizes.bloomWidth, sizes.bloomHeight);
+  bloomTemp.resize(sizes.bloomWidth, sizes.bloomHeight);
+  // Both transition images of a frame are copied in the same frame, after this.
+  transitionWidth = sizes.sceneWidth;
+  transitionHeight = sizes.sceneHeight;
+  for (RenderTarget* target : {&transitionA, &transitionB})
+    if (target->texture != 0) target->resize(transitionWidth, transitionHeight);
 }
 
 int PostChain::load(Loader& loader) {
@@ -84,13 +104,29 @@ int PostChain::load(Loader& loader) {
   return 0;
 }
 
-void PostChain::apply(const Shader& shader) const {
-  CGpass pass = cgGetFirstPass(shader.technique);
+void PostChain::apply(const Shader& shader) const { apply(cgGetFirstPass(shader.technique)); }
+
+void PostChain::apply(CGpass pass) const {
   if (!pass) return;
   cgSetPassState(pass);
   drawMesh(quad.indexBuffer, quad.vertexBuffer, static_cast<uint32_t>(quad.points.size() / 3 - 1),
            static_cast<uint32_t>(quad.polygons.size()));
   cgResetPassState(pass);
+}
+
+CGpass PostChain::upscalePass() {
+  CGtechnique technique = final.effect ? cgGetNamedTechnique(final.effect, "upscale") : nullptr;
+  if (!technique) return nullptr;
+  if (!cgIsTechniqueValidated(technique)) {
+    if (upscaleRefusedBy == final.effect) return nullptr;
+    if (!cgValidateTechnique(technique)) {
+      upscaleRefusedBy = final.effect;
+      *Runtime::instance()->logger << "render scale: the final effect's upscale technique did not validate; "
+                                      "the scene is scaled up without filtering\n";
+      return nullptr;
+    }
+  }
+  return cgGetFirstPass(technique);
 }
 
 void PostChain::copyViewBand(RenderTarget& target) {
@@ -161,5 +197,13 @@ void PostChain::run(float t, float mixFactor, float wipeFactor, float flash) {
   setSampler(final, "RT", scene.texture);
   setSampler(final, "Blur1", bloom.texture);
   setFloat(final, "Flash", flash);
-  apply(final);
+  // A scene target smaller than the view is scaled up with linear filtering; at full size
+  // the scene is read at its pixel centres.
+  CGpass upscale = renderScale < 1.0f ? upscalePass() : nullptr;
+  if (upscale) {
+    setSampler(final, "RTScaled", scene.texture);
+    apply(upscale);
+  } else {
+    apply(final);
+  }
 }
