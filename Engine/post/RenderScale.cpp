@@ -47,8 +47,8 @@ float RenderScaleController::addFrame(double milliseconds) {
   windowSum += milliseconds;
   if (windowCount == kWindowFrames || (windowSum >= kWindowMilliseconds && windowCount >= 3)) {
     std::sort(window, window + windowCount);
-    const double median = windowCount % 2 ? window[windowCount / 2]
-                                          : 0.5 * (window[windowCount / 2 - 1] + window[windowCount / 2]);
+    const double median =
+        windowCount % 2 ? window[windowCount / 2] : 0.5 * (window[windowCount / 2 - 1] + window[windowCount / 2]);
     judge(median);
     windowCount = 0;
     windowSum = 0.0;

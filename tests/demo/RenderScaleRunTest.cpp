@@ -22,7 +22,7 @@ Sizes sizesOf(const PostChain& post) {
 }
 
 std::array<uint32_t, 6> namesOf(const PostChain& post) {
-  return {post.scene.framebuffer, post.scene.texture, post.depthRenderbuffer,
+  return {post.scene.framebuffer, post.scene.texture,     post.depthRenderbuffer,
           post.bloom.texture,     post.bloomTemp.texture, post.transitionA.texture};
 }
 

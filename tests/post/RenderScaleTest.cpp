@@ -45,7 +45,7 @@ TEST(RenderScale, TargetSizesFollowTheScaleWithBloomAtAQuarterAndScaleOneIsTheVi
   EXPECT_EQ(half.bloomHeight, 135u);
   // Rounded to the nearest pixel; bloom truncated as at full size.
   const RenderTargetSizes odd = renderTargetSizes(1024, 576, 0.725f);
-  EXPECT_EQ(odd.sceneWidth, 742u);  // 742.4
+  EXPECT_EQ(odd.sceneWidth, 742u);   // 742.4
   EXPECT_EQ(odd.sceneHeight, 418u);  // 417.6
   EXPECT_EQ(odd.bloomWidth, 185u);
   EXPECT_EQ(odd.bloomHeight, 104u);
