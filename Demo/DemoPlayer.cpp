@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <cmath>
+#include <cstdio>
 #include <set>
 
 #include "FrameProfile.h"
@@ -223,6 +224,15 @@ int DemoPlayer::init() {
     shotFile = options.shotFile;
   }
   const UserConfig& config = runtime->screen->config;
+  Renderer& renderer = *runtime->renderer;
+  if (options.renderScale) renderer.renderScale = snapRenderScale(*options.renderScale);
+  renderer.renderScaleAuto = options.renderScaleAuto;
+  const int refresh = platform::refreshRate(runtime->screen->window);
+  renderer.targetFps = options.targetFps ? *options.targetFps : refresh > 0 ? refresh : 60;
+  if ((renderer.renderScaleAuto || renderer.renderScale < 1.0f) && fullSizeOnly())
+    *runtime->logger << "render scale: 1 (capture and shots always render at full size)\n";
+  else if (renderer.renderScale < 1.0f)
+    *runtime->logger << "render scale: " << static_cast<double>(renderer.renderScale) << "\n";
   if (config.captureEnabled && runtime->capture->init() != 0 && !options.captureFile.empty()) {
     // Asked for on the command line, a capture that cannot be written ends the run: playing
     // two minutes for a file that never comes would be a silent failure. (A file chosen in
@@ -270,8 +280,11 @@ void DemoPlayer::renderParts(float time) {
   wipeFactor = 0.0f;
   // With post-processing the parts are drawn straight into the chain's scene target when it
   // can take them, which saves copying the view out of the back buffer; the spectrum
-  // display, drawn later over the parts' depth, keeps the back buffer.
-  if (renderer.postprocess && !renderer.spectrum && post.canDrawIntoScene()) post.beginScene();
+  // display, drawn later over the parts' depth, keeps the back buffer. Only there can they
+  // be drawn at a render scale below 1, and never for capture or a shot.
+  const bool intoScene = renderer.postprocess && !renderer.spectrum && post.canDrawIntoScene();
+  if (renderer.postprocess) post.applyRenderScale(intoScene && !fullSizeOnly() ? renderer.renderScale : 1.0f);
+  if (intoScene) post.beginScene();
   glClear(GL_COLOR_BUFFER_BIT);
 
   for (unsigned i = 0; i < entryCount; ++i) {
@@ -312,6 +325,35 @@ void DemoPlayer::renderParts(float time) {
     post.run(time, mixFactor, wipeFactor, renderer.flashInPost ? renderer.beatFlash(runtime->sound->getSpectrum()) : 0.0f);
 }
 
+bool DemoPlayer::fullSizeOnly() const {
+  return shotPending || Runtime::instance()->screen->config.captureEnabled;
+}
+
+void DemoPlayer::chooseRenderScale() {
+  Runtime* runtime = Runtime::instance();
+  Renderer& renderer = *runtime->renderer;
+  const auto now = std::chrono::steady_clock::now();
+  const std::optional<std::chrono::steady_clock::time_point> last = lastFrameStart;
+  lastFrameStart = now;
+  if (!renderer.renderScaleAuto || fullSizeOnly()) return;
+  char line[160];
+  if (!autoScale) {
+    autoScale.emplace(renderer.targetFps);
+    std::snprintf(line, sizeof line, "render scale: auto, holding %.0f fps with a scale from %.3f to %.3f\n",
+                  renderer.targetFps, static_cast<double>(autoScale->floor()), static_cast<double>(autoScale->ceiling()));
+    *runtime->logger << line;
+  }
+  if (!last) return;
+  const float lowest = autoScale->lowestUsed(), highest = autoScale->highestUsed();
+  renderer.renderScale = autoScale->addFrame(std::chrono::duration<double, std::milli>(now - *last).count());
+  if (autoScale->lowestUsed() != lowest || autoScale->highestUsed() != highest) {
+    std::snprintf(line, sizeof line, "render scale: %.3f at %.1f s, the range used so far %.3f to %.3f\n",
+                  static_cast<double>(renderer.renderScale), static_cast<double>(t),
+                  static_cast<double>(autoScale->lowestUsed()), static_cast<double>(autoScale->highestUsed()));
+    *runtime->logger << line;
+  }
+}
+
 double DemoPlayer::followMusic() {
   Runtime* runtime = Runtime::instance();
   // The music starts at demo time 0, so the demo time is the music's time as it is heard.
@@ -333,6 +375,7 @@ void DemoPlayer::frame() {
                                       startTime + fixedStep, fixedStep);
     }
   }
+  chooseRenderScale();
   FrameProfile& profile = frameProfile();
   profile.begin();
   if (runtime->sound->loaded) runtime->sound->update();
@@ -372,5 +415,14 @@ void DemoPlayer::frame() {
   profile.mark(FramePhase::Overlay);
   platform::swapBuffers(runtime->screen->window);
   profile.mark(FramePhase::Swap);
-  if (now > endTime) platform::postQuitMessage(0);
+  if (now > endTime) {
+    if (autoScale) {
+      char line[120];
+      std::snprintf(line, sizeof line, "render scale: auto used %.3f to %.3f, %ld changes\n",
+                    static_cast<double>(autoScale->lowestUsed()), static_cast<double>(autoScale->highestUsed()),
+                    autoScale->changes());
+      *runtime->logger << line;
+    }
+    platform::postQuitMessage(0);
+  }
 }

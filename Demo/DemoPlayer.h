@@ -12,16 +12,23 @@
 // step per frame instead of following the clock, so every frame of the video is one
 // instant apart whatever each took to draw. With --shot the
 // frame at that time is rendered once through the whole chain and written to a PNG file.
+//
+// The parts are drawn at the renderer's render scale (--render-scale, the tweak bar), or,
+// with the scale on auto, at the scale a RenderScaleController picks from the wall time of
+// each frame. Capture and --shot always draw at scale 1.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "Effect.h"
 #include "post/PostChain.h"
+#include "post/RenderScale.h"
 #include "resources/ProductionFile.h"
 #include "runtime/LoadingBar.h"
 
@@ -77,6 +84,11 @@ class DemoPlayer {
   double followMusic();
   // Steps 4 to 7 of a frame at time `time`: parts, transitions, parameters, post chain.
   void renderParts(float time);
+  // True while capturing or taking a shot: the frame is drawn at scale 1.
+  bool fullSizeOnly() const;
+  // With the render scale on auto: the time since the last frame began goes to the
+  // controller, whose scale the renderer takes (made on first use; its range is logged).
+  void chooseRenderScale();
 
   unsigned entryCount = 0;
   LoadingBar loadingBar;
@@ -113,6 +125,10 @@ class DemoPlayer {
   bool shotPending = false;
   double shotTime = 0.0;
   std::string shotFile;
+
+  // --render-scale auto: the controller, and when the last frame began.
+  std::optional<RenderScaleController> autoScale;
+  std::optional<std::chrono::steady_clock::time_point> lastFrameStart;
 };
 
 DemoPlayer& demoPlayer();

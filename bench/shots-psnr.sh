@@ -5,13 +5,22 @@
 #
 # Usage: bench/shots-psnr.sh OLD_PLAYER OLD_DATA NEW_PLAYER NEW_DATA [--size WxH] [--out DIR]
 #                            [--times "T1 T2 ..."]
+#        bench/shots-psnr.sh --dirs OLD_DIR NEW_DIR [--times "T1 T2 ..."]
 # Default size 1920x1080, times 5 15 30 43.5 60 80 90 100 112 118; the PNGs stay in DIR
 # (default a temporary folder) to be looked at. Needs a display (scripts/with-display.sh;
-# PYLON_XVFB_SCREEN=1920x1200x24 so that a 1080p window fits the screen).
+# PYLON_XVFB_SCREEN=1920x1200x24 so that a 1080p window fits the screen). With --dirs it
+# renders nothing and compares the shot-T.png files of two folders (bench_timeline --shots).
 set -euo pipefail
-[ $# -ge 4 ] || { sed -n '2,10p' "$0"; exit 2; }
-old_player="$1" old_data="$2" new_player="$3" new_data="$4"
-shift 4
+[ $# -ge 3 ] || { sed -n '2,12p' "$0"; exit 2; }
+dirs=""
+if [ "$1" = --dirs ]; then
+  dirs=1 old_dir="$2" new_dir="$3"
+  shift 3
+else
+  [ $# -ge 4 ] || { sed -n '2,12p' "$0"; exit 2; }
+  old_player="$1" old_data="$2" new_player="$3" new_data="$4"
+  shift 4
+fi
 size=1920x1080
 times="5 15 30 43.5 60 80 90 100 112 118"
 out=""
@@ -27,7 +36,12 @@ out="${out:-$(mktemp -d)}"
 mkdir -p "$out"
 worst=""
 for t in $times; do
+  if [ -n "$dirs" ]; then
+    cp "$old_dir/shot-$t.png" "$out/old-$t.png" && cp "$new_dir/shot-$t.png" "$out/new-$t.png" ||
+      { echo "shots-psnr: no shot at $t s in $old_dir or $new_dir" >&2; exit 1; }
+  fi
   for side in old new; do
+    [ -n "$dirs" ] && break
     player=$old_player data=$old_data
     [ $side = new ] && player=$new_player data=$new_data
     "$player" --no-dialog --windowed --size "$size" --data "$data" --shot "$t" "$out/$side-$t.png" >/dev/null 2>&1 ||

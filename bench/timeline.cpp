@@ -4,8 +4,15 @@
 // and the buffer swap, then the same per stretch of the timeline.
 //
 //   bench_timeline [--step SECONDS] [--size WxH | --sizes WxH,WxH...] [--from S] [--to S]
-//                  [--no-post] [--no-split] [--capture FILE.avi [--fps N]] [ARCHIVE]
+//                  [--no-post] [--no-split] [--capture FILE.avi [--fps N]]
+//                  [--render-scale S|auto [--target-fps N]] [ARCHIVE]
 //
+// --render-scale draws the scene at that scale of the view, as the player's option does
+// (auto: the scale follows each frame's wall time to hold --target-fps, default 60); the
+// run then also prints the median, lowest and highest scale of its frames. --shots DIR
+// writes the frames at 5, 15, 30, 43.5, 60, 80, 90, 100, 112 and 118 s, as drawn at the
+// scale in force, to DIR/shot-T.png (the times of bench/shots-psnr.sh, which compares two
+// such folders with --dirs); those frames are left out of the figures.
 // --no-post switches the renderer's post-processing off, to see what the chain costs.
 // --no-split times whole frames only, without the glFinish between phases (the figure to
 // compare with a capture). --capture records the stretch as the player would (its frame
@@ -23,6 +30,7 @@
 // hold the window: PYLON_XVFB_SCREEN=1920x1200x24). Each phase ends with glFinish so it
 // carries its own GPU work; see Demo/FrameProfile.h.
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <chrono>
 #include <ctime>
@@ -36,6 +44,7 @@
 #include <GL/glew.h>
 
 #include "DemoPlayer.h"
+#include "capture/FrameShot.h"
 #include "SizeSweep.h"
 #include "FrameProfile.h"
 #include "platform/MessageBox.h"
@@ -44,6 +53,7 @@
 #include "runtime/Runtime.h"
 #include "scene/Renderer.h"
 #include "scene/SceneRenderer.h"
+#include "screen/Screen.h"
 #include "sound/Sound.h"
 
 namespace {
@@ -51,6 +61,7 @@ namespace {
 struct Frame {
   double t;
   double total;
+  float scale;
   std::array<double, FrameProfile::kPhases> phase;
 };
 
@@ -136,6 +147,7 @@ int main(int argc, char** argv) {
   bool postprocess = true;
   bool split = true;
   bool fragments = false;
+  std::string shotDir;
   ProgramOptions& options = programOptions();
   options.windowed = true;
   options.noDialog = true;
@@ -169,12 +181,23 @@ int main(int argc, char** argv) {
       options.captureFile = argv[++i];
     } else if (arg == "--fps" && i + 1 < argc) {
       options.fps = std::atoi(argv[++i]);
+    } else if (arg == "--shots" && i + 1 < argc) {
+      shotDir = argv[++i];
+    } else if ((arg == "--render-scale" || arg == "--target-fps") && i + 1 < argc) {
+      // The player's own parsing and checks.
+      const char* pair[] = {argv[0], argv[i], argv[i + 1]};
+      std::string error;
+      ++i;
+      if (parseOptions(3, pair, options, error) != 0) {
+        std::fprintf(stderr, "bench_timeline: %s\n", error.c_str());
+        return 2;
+      }
     } else if (arg[0] != '-') {
       options.dataFile = arg;
     } else {
       std::fprintf(stderr,
                    "usage: bench_timeline [--step SECONDS] [--size WxH | --sizes WxH,WxH...] [--from S] [--to S] [--no-post] [--no-split] "
-                   "[--fragments] [--capture FILE.avi [--fps N]] [ARCHIVE]\n");
+                   "[--fragments] [--capture FILE.avi [--fps N]] [--render-scale S|auto [--target-fps N]] [--shots DIR] [ARCHIVE]\n");
       return 2;
     }
   }
@@ -198,6 +221,20 @@ int main(int argc, char** argv) {
     Runtime::instance()->renderer->postprocess = postprocess;
     return player.init();
   };
+  // The shots are written before the swap, from the back buffer the frame has just finished.
+  bool shotFrame = false;
+  if (!shotDir.empty()) {
+    player.overlay = [&] {
+      for (const double at : {5.0, 15.0, 30.0, 43.5, 60.0, 80.0, 90.0, 100.0, 112.0, 118.0}) {
+        if (std::fabs(static_cast<double>(player.t) - at) > 1e-4) continue;
+        char name[64];
+        std::snprintf(name, sizeof name, "/shot-%g.png", at);
+        const UserConfig& config = Runtime::instance()->screen->config;
+        if (writeFrameShot(shotDir + name, config.width, config.height) != 0) std::exit(1);
+        shotFrame = true;
+      }
+    };
+  }
   double started = 0.0, cpuStarted = 0.0;
   hooks.frame = [&] {
     const double before = nowMs();
@@ -205,8 +242,10 @@ int main(int argc, char** argv) {
       started = before;
       cpuStarted = cpuSeconds();
     }
+    shotFrame = false;
     player.frame();
-    frames.push_back({player.t, nowMs() - before, frameProfile().milliseconds});
+    if (shotFrame) return;
+    frames.push_back({player.t, nowMs() - before, player.post.renderScale, frameProfile().milliseconds});
     for (int p = 0; p < FrameProfile::kPhases; ++p)
       phaseFragments[static_cast<size_t>(p)] += static_cast<double>(frameProfile().fragments[static_cast<size_t>(p)]);
   };
@@ -251,6 +290,12 @@ int main(int argc, char** argv) {
                   static_cast<double>(c.triangles) / n,
                   static_cast<double>(c.fragments) / n, static_cast<double>(c.fragments) / n / pixels, c.ms / n,
                   c.fragments ? 1e6 * c.ms / static_cast<double>(c.fragments) : 0.0);
+  }
+  if (options.renderScale || options.renderScaleAuto) {
+    std::vector<double> scales;
+    for (const Frame& f : frames) scales.push_back(f.scale);
+    std::printf("render scale of the frames: median %.3f, lowest %.3f, highest %.3f\n", percentile(scales, 0.5),
+                percentile(scales, 0.0), percentile(scales, 1.0));
   }
   std::printf("CPU time of all threads over the frames: %.1f s, %.2f ms per frame\n", cpu,
               1000.0 * cpu / static_cast<double>(frames.size()));

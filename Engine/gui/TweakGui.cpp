@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/tweakbar/TweakBar.h"
+#include "post/RenderScale.h"
 #include "runtime/Logger.h"
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
@@ -66,6 +67,15 @@ void getParameterCallback(void* value, void* clientData) {
   *static_cast<float*>(value) = TweakGui::runtime->tweakGui->parameters[reinterpret_cast<uintptr_t>(clientData)].value;
 }
 
+// Setting the render scale by hand takes it off auto, which would move it straight back.
+void setRenderScaleCallback(const void* value, void*) {
+  Renderer* r = TweakGui::runtime->renderer;
+  r->renderScale = snapRenderScale(*static_cast<const float*>(value));
+  r->renderScaleAuto = false;
+}
+
+void getRenderScaleCallback(void* value, void*) { *static_cast<float*>(value) = TweakGui::runtime->renderer->renderScale; }
+
 // Bar errors are not the user's concern: the demo goes on as if the call had worked.
 void ignoreErrors(const char*) {}
 
@@ -103,6 +113,9 @@ void TweakGui::addRendererVariables() {
   TwAddVarRW(bar, "fovY", TW_TYPE_FLOAT, &r->fovY, " min=0 max=360 step=0.5 ");
   TwAddVarRW(bar, "zFar", TW_TYPE_FLOAT, &r->zFar, " min=1 max=800 step=0.5 ");
   TwAddVarRW(bar, "zNear", TW_TYPE_FLOAT, &r->zNear, " min=1 max=800 step=0.5 ");
+  TwAddVarCB(bar, "renderScale", TW_TYPE_FLOAT, setRenderScaleCallback, getRenderScaleCallback, nullptr,
+             " min=0.25 max=1 step=0.025 precision=3 label='render scale' ");
+  TwAddVarRW(bar, "renderScaleAuto", TW_TYPE_BOOLCPP, &r->renderScaleAuto, " label='auto scale' ");
 }
 
 int TweakGui::addParameter(const std::string& parameterName, void* effect, const std::string& variableName, float value,

@@ -1,5 +1,5 @@
 // TweakGui: the live tweak bar "Pylon" — playback buttons and time slider, volume, the
-// renderer's switches and camera record, and every float parameter the demo's own effects
+// renderer's switches, render scale and camera record, and every float parameter the demo's own effects
 // expose.
 //
 // Owned by Runtime. Everything here is used only while the GUI switch of Runtime is 1:

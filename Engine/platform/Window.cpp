@@ -110,6 +110,12 @@ bool isFullscreen(Window* window) {
   return window && (SDL_GetWindowFlags(native(window)) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
+int refreshRate(Window* window) {
+  SDL_DisplayMode mode;
+  if (!window || SDL_GetWindowDisplayMode(native(window), &mode) != 0) return 0;
+  return mode.refresh_rate;
+}
+
 void showWindow(Window* window) {
   if (!window) return;
   SDL_ShowWindow(native(window));

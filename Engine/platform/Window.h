@@ -63,6 +63,8 @@ void setWindowPosition(Window* window, int x, int y);
 // The outer top-left corner of the window (frame included).
 void getWindowPosition(Window* window, int& x, int& y);
 bool isFullscreen(Window* window);
+// The refresh rate in Hz of the display the window is on; 0 when the platform does not say.
+int refreshRate(Window* window);
 // After showWindow() of a window created full screen: true when it is not in the mode it
 // asked for (the system refused the switch when the window was shown).
 bool fullscreenRefused(Window* window);

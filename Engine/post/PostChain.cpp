@@ -49,10 +49,13 @@ int makeTarget(RenderTarget& target, uint32_t width, uint32_t height) {
 }  // namespace
 
 int PostChain::createTargets(int w, int h, bool transitions) {
-  const uint32_t width = static_cast<uint32_t>(std::max(w, 1)), height = static_cast<uint32_t>(std::max(h, 1));
-  if (makeTarget(scene, width, height) != 0) return 1;
-  transitionWidth = width;
-  transitionHeight = height;
+  viewWidth = w;
+  viewHeight = h;
+  renderScale = 1.0f;
+  const RenderTargetSizes sizes = renderTargetSizes(w, h, renderScale);
+  if (makeTarget(scene, sizes.sceneWidth, sizes.sceneHeight) != 0) return 1;
+  transitionWidth = sizes.sceneWidth;
+  transitionHeight = sizes.sceneHeight;
   if (transitions) {
     for (RenderTarget* target : {&transitionA, &transitionB})
       if (makeTarget(*target, transitionWidth, transitionHeight) != 0) return 1;
@@ -60,7 +63,7 @@ int PostChain::createTargets(int w, int h, bool transitions) {
     *Runtime::instance()->logger << "transition targets left out: the timeline has no cross-fade or wipe\n";
   }
   for (RenderTarget* target : {&bloom, &bloomTemp})
-    if (makeTarget(*target, std::max(width >> 2, 1u), std::max(height >> 2, 1u)) != 0) return 1;
+    if (makeTarget(*target, sizes.bloomWidth, sizes.bloomHeight) != 0) return 1;
   depthAttached = false;
   if (createDepthRenderbuffer(scene.width, scene.height, depthRenderbuffer) == 0) {
     scene.attachDepth(depthRenderbuffer);
@@ -72,6 +75,22 @@ int PostChain::createTargets(int w, int h, bool transitions) {
   glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
   windowMultisampled = sampleBuffers > 0;
   return 0;
+}
+
+void PostChain::applyRenderScale(float scale) {
+  scale = snapRenderScale(scale);
+  if (scale == renderScale || scene.texture == 0) return;
+  renderScale = scale;
+  const RenderTargetSizes sizes = renderTargetSizes(viewWidth, viewHeight, scale);
+  scene.resize(sizes.sceneWidth, sizes.sceneHeight);
+  if (depthRenderbuffer != 0) resizeDepthRenderbuffer(depthRenderbuffer, sizes.sceneWidth, sizes.sceneHeight);
+  bloom.resize(sizes.bloomWidth, sizes.bloomHeight);
+  bloomTemp.resize(sizes.bloomWidth, sizes.bloomHeight);
+  // Both transition images of a frame are copied in the same frame, after this.
+  transitionWidth = sizes.sceneWidth;
+  transitionHeight = sizes.sceneHeight;
+  for (RenderTarget* target : {&transitionA, &transitionB})
+    if (target->texture != 0) target->resize(transitionWidth, transitionHeight);
 }
 
 int PostChain::load(Loader& loader) {
@@ -92,8 +111,9 @@ int PostChain::load(Loader& loader) {
   return 0;
 }
 
-void applyOverView(const Shader& shader, const MmfMesh& quad) {
-  CGpass pass = cgGetFirstPass(shader.technique);
+void applyOverView(const Shader& shader, const MmfMesh& quad) { applyPassOverView(cgGetFirstPass(shader.technique), quad); }
+
+void applyPassOverView(CGpass pass, const MmfMesh& quad) {
   if (!pass) return;
   cgSetPassState(pass);
   drawMesh(quad.indexBuffer, quad.vertexBuffer, static_cast<uint32_t>(quad.points.size() / 3 - 1),
@@ -102,6 +122,23 @@ void applyOverView(const Shader& shader, const MmfMesh& quad) {
 }
 
 void PostChain::apply(const Shader& shader) const { applyOverView(shader, quad); }
+
+void PostChain::apply(CGpass pass) const { applyPassOverView(pass, quad); }
+
+CGpass PostChain::upscalePass() {
+  CGtechnique technique = final.effect ? cgGetNamedTechnique(final.effect, "upscale") : nullptr;
+  if (!technique) return nullptr;
+  if (!cgIsTechniqueValidated(technique)) {
+    if (upscaleRefusedBy == final.effect) return nullptr;
+    if (!cgValidateTechnique(technique)) {
+      upscaleRefusedBy = final.effect;
+      *Runtime::instance()->logger << "render scale: the final effect's upscale technique did not validate; "
+                                      "the scene is scaled up without filtering\n";
+      return nullptr;
+    }
+  }
+  return cgGetFirstPass(technique);
+}
 
 void PostChain::copyViewBand(RenderTarget& target) {
   if (target.texture == 0) {
@@ -173,5 +210,13 @@ void PostChain::run(float t, float mixFactor, float wipeFactor, float flash) {
   setSampler(final, "RT", scene.texture);
   setSampler(final, "Blur1", bloom.texture);
   setFloat(final, "Flash", flash);
-  apply(final);
+  // A scene target smaller than the view is scaled up with linear filtering; at full size
+  // the scene is read at its pixel centres.
+  CGpass upscale = renderScale < 1.0f ? upscalePass() : nullptr;
+  if (upscale) {
+    setSampler(final, "RTScaled", scene.texture);
+    apply(upscale);
+  } else {
+    apply(final);
+  }
 }

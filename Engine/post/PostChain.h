@@ -12,10 +12,17 @@
 // frame may draw its parts straight into the scene target (beginScene() before them, run()
 // after): the picture is the same, without the copy of the whole view band out of the back
 // buffer that run() otherwise starts with.
+//
+// Drawn into the scene target, the frame may also be drawn at a render scale below 1
+// (applyRenderScale() before beginScene()): the scene target, its depth, the bloom targets
+// and the transition targets are then sized by renderTargetSizes() (post/RenderScale.h),
+// and the final pass scales the picture up to the view band with bilinear filtering. The
+// targets keep their GL objects when resized; only their storage changes.
 #pragma once
 
 #include <cstdint>
 
+#include "post/RenderScale.h"
 #include "post/RenderTarget.h"
 #include "resources/MmfMesh.h"
 #include "resources/Shader.h"
@@ -27,6 +34,8 @@ class Loader;
 // corners lie at -1 and 1) over the viewport, and resets the pass: every full-view pass,
 // the chain's and a shader part's.
 void applyOverView(const Shader& shader, const MmfMesh& quad);
+// The same with a pass already chosen (a technique other than the first: the upscale).
+void applyPassOverView(CGpass pass, const MmfMesh& quad);
 
 struct PostChain {
   // The effects, in loading order.
@@ -35,7 +44,9 @@ struct PostChain {
   MmfMesh quad;
   MmfMesh cube;  // loaded with the rest; no pass draws it
   RenderTarget scene, transitionA, transitionB, bloom, bloomTemp;
-  uint32_t transitionWidth = 0, transitionHeight = 0;  // the view, for the transition targets
+  uint32_t transitionWidth = 0, transitionHeight = 0;  // the scene's size, for the transition targets
+  int viewWidth = 0, viewHeight = 0;                   // the view the targets are sized for
+  float renderScale = 1.0f;                            // the scale the targets have now
   uint32_t depthRenderbuffer = 0;
   bool depthAttached = false;
   bool windowMultisampled = false;
@@ -52,6 +63,10 @@ struct PostChain {
   // targets out, 16 MB less at 1080p, and logs that; copyViewBand() would then make one at
   // its first use.
   int createTargets(int w, int h, bool transitions = true);
+  // Resizes every target to renderTargetSizes() of the view at `scale` (snapped to the
+  // scale's grid); nothing when the targets already have that scale. Call it between
+  // frames, before beginScene(): the next frame draws every pixel of the resized targets.
+  void applyRenderScale(float scale);
   // The quad and cube meshes, the gradient texture and the seven effects. 0, or 1 at the
   // first one that fails to load.
   int load(Loader& loader);
@@ -70,4 +85,9 @@ struct PostChain {
   void copyViewBand(RenderTarget& target);
   // Sets the first pass of `shader`'s technique, draws the quad over the viewport, resets.
   void apply(const Shader& shader) const;
+  void apply(CGpass pass) const;
+  // The final effect's "upscale" technique (its scene read with linear filtering), for a
+  // scene target smaller than the view; null when the effect has none that validates.
+  CGpass upscalePass();
+  CGeffect upscaleRefusedBy = nullptr;  // the final effect whose upscale did not validate
 };

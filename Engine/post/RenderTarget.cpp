@@ -38,6 +38,18 @@ int RenderTarget::create(uint32_t w, uint32_t h) {
   return 0;
 }
 
+void RenderTarget::resize(uint32_t w, uint32_t h) {
+  if (w == width && h == height) return;
+  GLint previous = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+  glBindTexture(GL_TEXTURE_2D, texture);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(w), static_cast<GLsizei>(h), 0, GL_RGBA,
+               GL_UNSIGNED_BYTE, nullptr);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+  width = w;
+  height = h;
+}
+
 void RenderTarget::bind() {
   if (boundFramebuffer() != framebuffer) glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, framebuffer);
 }
@@ -104,4 +116,11 @@ int createDepthRenderbuffer(uint32_t w, uint32_t h, uint32_t& renderbuffer) {
   glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
   if (boundRenderbuffer() == renderbuffer) glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
   return 0;
+}
+
+void resizeDepthRenderbuffer(uint32_t renderbuffer, uint32_t w, uint32_t h) {
+  const GLuint previous = boundRenderbuffer();
+  if (previous != renderbuffer) glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, renderbuffer);
+  glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, GL_DEPTH_COMPONENT24, static_cast<GLsizei>(w), static_cast<GLsizei>(h));
+  if (previous != renderbuffer) glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, previous);
 }

@@ -9,7 +9,9 @@
 namespace cg {
 struct Effect;
 struct Technique;
+struct Pass;
 }  // namespace cg
 
 typedef cg::Effect* CGeffect;
 typedef cg::Technique* CGtechnique;
+typedef cg::Pass* CGpass;

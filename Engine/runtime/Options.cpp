@@ -53,6 +53,10 @@ const std::vector<OptionSpec>& optionTable() {
       {"--camera", "NAME", "with --scene: view through the camera (or camera node) of that name, not the first"},
       {"--watch", nullptr, "reload the production file, effects, images, meshes and scenes when their files are saved"},
       {"--loop", "FROM TO", "play the stretch from FROM to TO seconds over and over"},
+      {"--render-scale", "S|auto",
+       "draw the scene at S (0.25 to 1, default 1) times the view's width and height and scale it up; auto "
+       "picks the scale every frame to hold --target-fps. Capture and --shot always render at 1"},
+      {"--target-fps", "N", "the frame rate --render-scale auto holds (default: the display's refresh rate, or 60)"},
       {"--list-codecs", nullptr, "list the capture video codecs, with the containers each fits, and exit"},
       {"--help", nullptr, "show this help and exit"},
       {"--version", nullptr, "show the version and exit"},
@@ -213,6 +217,24 @@ int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::stri
       if (!parseFiniteNumber(to, b) || b <= a || b > 1000) return bad(to);
       o.loopFrom = a;
       o.loopTo = b;
+    } else if (arg == "--render-scale") {
+      const char* v = value("S|auto");
+      double s = 0;
+      if (!v) return 1;
+      if (std::string(v) == "auto") {
+        o.renderScaleAuto = true;
+        o.renderScale.reset();
+      } else {
+        if (!parseFiniteNumber(v, s) || s < 0.25 || s > 1) return bad(v);
+        o.renderScale = static_cast<float>(s);
+        o.renderScaleAuto = false;
+      }
+    } else if (arg == "--target-fps") {
+      const char* v = value("N");
+      int n = 0;
+      if (!v) return 1;
+      if (!parseInt(v, n) || n < 10 || n > 500) return bad(v);
+      o.targetFps = n;
     } else {
       error = "unknown option: " + arg;
       return 1;

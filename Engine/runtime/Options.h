@@ -38,6 +38,9 @@ struct ProgramOptions {
   bool watch = false;                // --watch
   std::optional<double> loopFrom, loopTo;  // --loop FROM TO
   bool listCodecs = false;
+  std::optional<float> renderScale;  // --render-scale S (0.25 to 1)
+  bool renderScaleAuto = false;      // --render-scale auto
+  std::optional<int> targetFps;      // --target-fps N
 };
 
 // The options of this run (defaults until parseOptions() is called on it).

@@ -45,6 +45,12 @@ class Renderer {
   // Set by the demo frame when the post chain's final pass whitens the picture by the beat
   // flash itself, which saves blending a full-view quad over it afterwards.
   bool flashInPost = false;
+  // The scale the scene is drawn at, 0.25 to 1 of the view (post/RenderScale.h), and
+  // whether the demo picks it every frame to hold targetFps (--render-scale, the tweak bar).
+  // Capture and shots draw at 1 whatever it says.
+  float renderScale = 1.0f;
+  bool renderScaleAuto = false;
+  double targetFps = 60.0;
   // Skip scene objects whose bounding box lies outside the view (see drawScene); the
   // picture is the same either way. Tests switch it off to compare.
   bool cullObjects = true;

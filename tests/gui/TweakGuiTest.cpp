@@ -50,7 +50,7 @@ TEST(TweakGui, BarItemsPlaybackCallbacksAndEffectParameters) {
   // No music is loaded: "Volume" and "spectrum" are absent.
   EXPECT_EQ(names, (std::vector<std::string>{"Play", "Pause", "Reset", "Time", "postprocess", "controlgrid",
                                              "fftControl", "camX", "camY", "camZ", "camP", "camH", "camB", "fovY",
-                                             "zFar", "zNear"}));
+                                             "zFar", "zNear", "renderScale", "renderScaleAuto"}));
   EXPECT_EQ(item("fftControl")->definition.get("label"), "fft flash");
 
   // Pause, set Time, Play: the demo continues from the chosen time.
@@ -76,6 +76,14 @@ TEST(TweakGui, BarItemsPlaybackCallbacksAndEffectParameters) {
   // Renderer variables are bound to the renderer's fields.
   tweakbar::setItemValue(*item("camX"), 42.0);
   EXPECT_FLOAT_EQ(runtime->renderer->camX, 42.0f);
+  // The render scale shows the scale drawn at; set by hand, it lands on the scale's grid
+  // and leaves auto.
+  runtime->renderer->renderScaleAuto = true;
+  runtime->renderer->renderScale = 0.675f;
+  EXPECT_NEAR(tweakbar::itemValue(*item("renderScale")), 0.675, 1e-6);
+  tweakbar::setItemValue(*item("renderScale"), 0.61);
+  EXPECT_FLOAT_EQ(runtime->renderer->renderScale, 0.6f);
+  EXPECT_FALSE(runtime->renderer->renderScaleAuto);
 
   // Effect parameters: the value is the entry's, a duplicate name is logged and kept.
   int effectTag = 0;

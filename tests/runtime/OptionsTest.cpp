@@ -110,3 +110,30 @@ TEST(Options, UnattendedRendersSkipTheDialogInA1080pWindowUnlessTold) {
   EXPECT_FALSE(played.noDialog);
   EXPECT_FALSE(played.windowed);
 }
+
+TEST(Options, RenderScaleTakesAScaleOrAutoWithATargetAndTheHelpSaysCaptureIgnoresIt) {
+  std::string error;
+  ProgramOptions fixed, automatic, last;
+  ASSERT_EQ(parse({"--render-scale", "0.5"}, fixed, error), 0) << error;
+  EXPECT_FLOAT_EQ(*fixed.renderScale, 0.5f);
+  EXPECT_FALSE(fixed.renderScaleAuto);
+  ASSERT_EQ(parse({"--render-scale", "auto", "--target-fps", "75"}, automatic, error), 0) << error;
+  EXPECT_TRUE(automatic.renderScaleAuto);
+  EXPECT_FALSE(automatic.renderScale);
+  EXPECT_EQ(*automatic.targetFps, 75);
+  // The last one given counts.
+  ASSERT_EQ(parse({"--render-scale", "auto", "--render-scale", "1"}, last, error), 0) << error;
+  EXPECT_FALSE(last.renderScaleAuto);
+  EXPECT_FLOAT_EQ(*last.renderScale, 1.0f);
+  for (const std::vector<const char*>& args : std::vector<std::vector<const char*>>{
+           {"--render-scale", "0.2"}, {"--render-scale", "1.01"}, {"--render-scale", "nan"},
+           {"--render-scale", "Auto"}, {"--target-fps", "0"}, {"--target-fps", "60.5"}}) {
+    ProgramOptions o;
+    EXPECT_EQ(parse(args, o, error), 1) << args[0] << " " << args[1];
+    EXPECT_EQ(error, std::string("invalid value for ") + args[0] + ": " + args[1]);
+  }
+  const std::string usage = usageText();
+  EXPECT_NE(usage.find("--render-scale S|auto"), std::string::npos);
+  EXPECT_NE(usage.find("--target-fps N"), std::string::npos);
+  EXPECT_NE(usage.find("Capture and --shot always render at 1"), std::string::npos);
+}
