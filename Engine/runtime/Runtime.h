@@ -60,7 +60,7 @@ struct DemoHooks {
   // Once the archive is open, before the screen and the sound: what the production needs
   // decided first (which music the sound loads). 0 on success; otherwise the run ends with
   // exit code 1 before any window opens.
-  std::function<int()> prepare;
+  std::function<int()> prepare = nullptr;
 };
 
 int runEngine(const DemoHooks& demo);
