@@ -415,7 +415,8 @@ void DemoPlayer::frame() {
   profile.mark(FramePhase::Overlay);
   platform::swapBuffers(runtime->screen->window);
   profile.mark(FramePhase::Swap);
-  if (now > endTime) {
+  // A loop plays until the viewer ends it, whatever the production's length.
+  if (now > endTime && !(loopTo > loopFrom && fixedStep == 0.0)) {
     if (autoScale) {
       char line[120];
       std::snprintf(line, sizeof line, "render scale: auto used %.3f to %.3f, %ld changes\n",

@@ -186,7 +186,7 @@ int LiveEdit::reloadProduction(bool fileSaved, const std::set<std::string>& save
       return 0;
     }
   }
-  std::set<std::string> refresh;
+  std::set<std::string> refresh, causes;
   for (const Pylon::Part& part : next.message.part()) {
     if (part.has_city()) continue;  // the city reloads its own files in place
     for (const std::string& member : savedMembers) {
@@ -196,7 +196,11 @@ int LiveEdit::reloadProduction(bool fileSaved, const std::set<std::string>& save
                                                         isImage(extensionOf(key))
                                                   : key == folded(part.scene().member()) || extensionOf(key) == "cgfx" ||
                                                         isImage(extensionOf(key));
-      if (uses) refresh.insert(part.id());
+      if (uses) {
+        refresh.insert(part.id());
+        // The --scene file's reload has said so already.
+        if (sceneFile.empty() || key != "city-03.pb") causes.insert(member);
+      }
     }
   }
   if (!fileSaved && refresh.empty()) return 0;
@@ -210,7 +214,7 @@ int LiveEdit::reloadProduction(bool fileSaved, const std::set<std::string>& save
   part = nullptr;
   for (unsigned i = 0; i < player.entryCount && !part; ++i) part = dynamic_cast<Scene01*>(player.entries[i].part);
   if (fileSaved) succeed(name);
-  for (const std::string& id : refresh) succeed("part " + id);
+  for (const std::string& member : causes) succeed(member);
   return 1;
 }
 
@@ -369,7 +373,11 @@ int LiveEdit::reloadScene() {
     if (watchSceneFolders(problem) != 0) *Runtime::instance()->logger << ("not watched: " + problem + "\n");
   }
   // Without a city, a scene part shows the --scene file: reloadProduction() makes it again.
-  if (!part) return sceneFile.empty() ? 1 : 0;
+  if (!part) {
+    if (sceneFile.empty()) return 1;
+    succeed(member);
+    return 0;
+  }
   KestrelLibDynamic fresh;
   if (loader.loadScene(fresh, part->config.scene()) != 0) {
     // What a half-finished import made is not released: its IDs cannot be told from names.

@@ -66,14 +66,14 @@ int loadPlayerProduction(Loader& loader, const ProgramOptions& options, Producti
     OverlaidScene local;
     OverlaidScene& scene = record ? *record : local;
     if (overlayScene(loader, options.sceneFile, failure, "city-03.pb", &scene, options.cameraName) != 0) {
-      errors.push_back({options.sceneFile, 0, 0, failure});
+      errors.push_back({"", 0, 0, failure});  // the importer's message names the file
       return 1;
     }
     if (options.productionFile.empty()) {
       SceneProduction made;
       made.title = baseName(options.sceneFile);
       made.member = "city-03.pb";
-      made.length = scene.animationLength > 0.0 ? scene.animationLength : 10.0;
+      made.length = sceneProductionLength(scene.animationLength);
       made.near = scene.cameraNear;
       made.far = scene.cameraFar;
       return readAndCheck(sceneProductionText(made), options.sceneFile + " (its production)", loader, production, errors);

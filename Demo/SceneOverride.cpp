@@ -16,12 +16,15 @@ int layOver(Loader& loader, gltf_import::ImportedScene& imported, const std::str
     error = name + ": the converted scene is inconsistent: " + problem;
     return 1;
   }
+  // Compared without the file's name, which a reload may spell otherwise (its full path).
   std::vector<std::string> notes;
-  for (const std::string& line : imported.messages) notes.push_back(name + ": " + line);
+  for (const std::string& line : imported.messages) notes.push_back(line);
   for (const std::string& line : imported.notCarried) notes.push_back("not carried: " + line);
   for (const std::string& line : imported.warnings) notes.push_back("warning: " + line);
-  if (!result || result->notes != notes)
-    for (const std::string& line : notes) std::fprintf(stderr, "veltro12: %s\n", line.c_str());
+  if (!result || result->notes != notes) {
+    for (size_t i = 0; i < notes.size(); ++i)
+      std::fprintf(stderr, "veltro12: %s%s\n", i < imported.messages.size() ? (name + ": ").c_str() : "", notes[i].c_str());
+  }
   if (result) {
     result->animationLength = 0.0;
     for (const auto& [channel, curve] : imported.curves)

@@ -898,7 +898,7 @@ int importGltfMemory(const uint8_t* data, size_t size, const std::string& name, 
   }
   try {
     Converter(model, source, options, out).run();
-    out.files = externalFiles(model, directoryOf(name));
+    out.files = externalFiles(source.readUris, directoryOf(name));
   } catch (const Refusal& r) {
     error = name + ": " + r.what;
     return 1;

@@ -243,6 +243,7 @@ int prepareSource(const uint8_t* data, size_t size, const std::string& folder, S
       if (knownDataUri(uri)) continue;  // decoded by the parser, its size checked against byteLength
       std::vector<uint8_t> bytes;
       if (readUri(folder, uri, what, length, kMaxBufferBytes, bytes, problem) != 0) return 1;
+      out.readUris.push_back(uri);
       out.files[key] = std::move(bytes);
       buffer["uri"] = key;
     }
@@ -268,6 +269,7 @@ int prepareSource(const uint8_t* data, size_t size, const std::string& folder, S
         return 1;
       }
       const std::string key = "pylon-image-" + std::to_string(i);
+      out.readUris.push_back(uri);
       out.files[key] = std::move(bytes);
       image["uri"] = key;
     }

@@ -31,6 +31,7 @@ struct SafeSource {
   std::string json;                                      // the JSON the parser reads
   std::map<std::string, std::vector<uint8_t>> files;     // the bytes it may read, by key
   std::vector<std::string> imageUris;                    // each image's URI as written ("" for data URIs and buffer views)
+  std::vector<std::string> readUris;                     // every file URI read (buffers, then images), as written
 };
 
 // 0 with `out` filled; 1 with `problem` (without the file's name) saying what was refused.

@@ -63,15 +63,10 @@ void warnLongTurns(const Curve& rotation, const std::string& node, std::vector<s
                      "export with Animation > Always Sample Animations on");
 }
 
-std::vector<std::string> externalFiles(const tinygltf::Model& model, const std::string& directory) {
+std::vector<std::string> externalFiles(const std::vector<std::string>& uris, const std::string& directory) {
   std::vector<std::string> files;
-  auto add = [&](const std::string& uri) {
-    if (uri.empty() || uri.rfind("data:", 0) == 0) return;
-    files.push_back(directory + "/" + decoded(uri));
-  };
-  for (const tinygltf::Buffer& buffer : model.buffers) add(buffer.uri);
-  for (const tinygltf::Image& image : model.images)
-    if (image.bufferView < 0) add(image.uri);
+  for (const std::string& uri : uris)
+    if (!uri.empty() && uri.rfind("data:", 0) != 0) files.push_back(directory + "/" + decoded(uri));
   return files;
 }
 

@@ -26,8 +26,8 @@ constexpr double kLongTurnDegrees = 90.0;
 // times and how many pairs more. Stepped curves jump and are never warned about.
 void warnLongTurns(const Curve& rotation, const std::string& node, std::vector<std::string>& warnings);
 
-// The external files the model reads, as paths under `directory`: buffers and images named
-// by a URI (data: URIs and images in buffer views are inside the file itself).
-std::vector<std::string> externalFiles(const tinygltf::Model& model, const std::string& directory);
+// The external files a glTF file reads, as paths under `directory`, from the URIs its
+// buffers and images name as written (data: URIs are inside the file itself).
+std::vector<std::string> externalFiles(const std::vector<std::string>& uris, const std::string& directory);
 
 }  // namespace gltf_import

@@ -111,9 +111,10 @@ int runImport(int argc, char** argv) {
   // The production that plays the scene: over its whole animation (or --length), fading
   // in and out, with the music given or none.
   if (length == 0) {
+    double animation = 0;
     for (const auto& [channel, curve] : imported.curves)
-      if (!curve.times.empty()) length = std::max(length, double(curve.times.back()));
-    if (length == 0) length = 10.0;
+      if (!curve.times.empty()) animation = std::max(animation, double(curve.times.back()));
+    length = sceneProductionLength(animation);
   }
   SceneProduction production;
   production.title = std::filesystem::path(scenePath).stem().string();

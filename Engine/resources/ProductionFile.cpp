@@ -83,6 +83,7 @@ std::string entryName(int index, const Pylon::Entry& entry) {
 }  // namespace
 
 std::string ProductionError::text() const {
+  if (file.empty()) return message;
   if (line > 0) return file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + message;
   return file + ": " + message;
 }
@@ -348,6 +349,10 @@ int checkMembers(const ProductionFile& production, Loader& loader, std::vector<P
   return errors.size() == before ? 0 : 1;
 }
 
+double sceneProductionLength(double animationSeconds) {
+  return animationSeconds > 0.0 ? animationSeconds + 1.0 : 10.0;
+}
+
 std::string sceneProductionText(const SceneProduction& scene) {
   Pylon::Production p;
   p.set_title(scene.title);
@@ -364,9 +369,10 @@ std::string sceneProductionText(const SceneProduction& scene) {
   entry.set_part("scene");
   entry.set_start(0);
   entry.set_end(scene.length);
-  const double fade = std::min(1.0, scene.length / 4.0);
-  entry.set_fade_in(fade);
-  entry.set_fade_out(fade);
+  // In from black over at most a second; out to black over the last second, which the
+  // length leaves after the animation.
+  entry.set_fade_in(std::min(1.0, scene.length / 4.0));
+  entry.set_fade_out(std::min(1.0, scene.length / 4.0));
   std::string text;
   TextFormat::PrintToString(p, &text);
   return "# The production of one imported scene: the scene over its animation, fading in from\n"

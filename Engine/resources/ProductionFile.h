@@ -30,7 +30,8 @@ struct ProductionError {
   int line = 0;    // 1-based; 0 when the error is not about one place in the file
   int column = 0;  // 1-based
   std::string message;
-  // "file:line:column: message", or "file: message" without a place.
+  // "file:line:column: message", or "file: message" without a place ("message" alone when
+  // the message names its file itself).
   std::string text() const;
 };
 
@@ -83,3 +84,6 @@ struct SceneProduction {
   float near = 0.0f, far = 0.0f;
 };
 std::string sceneProductionText(const SceneProduction& scene);
+// The length of an imported scene's production: its whole animation and a second more,
+// in which it fades out holding its last pose (10 s for a scene that does not move).
+double sceneProductionLength(double animationSeconds);

@@ -53,5 +53,5 @@ TEST(ScenePlay, BlenderObjectsAppearWhereBlenderPutsThemAndABadFileEndsWithOne) 
   EXPECT_EQ(checked, 2);
 
   EXPECT_EQ(play(dir.file("absent.gltf")), 1);
-  EXPECT_NE(readFile(dir.file("errors.txt")).find("absent.gltf: cannot open the file"), std::string::npos);
+  EXPECT_NE(readFile(dir.file("errors.txt")).find("absent.gltf: the file does not exist"), std::string::npos);
 }
