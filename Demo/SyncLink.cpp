@@ -75,7 +75,7 @@ std::string SyncLink::saveDirectory() const {
 int SyncLink::save() {
   const ProductionTracks& tracks = demoPlayer().trackBindings.tracks;
   const std::string prefix = tracks.prefix.empty() ? "sync" : tracks.prefix;
-  const std::string directory = saveDirectory();
+  const std::string directory = this->directory.empty() ? saveDirectory() : this->directory;
   std::string error;
   if (writeSyncTrackFiles(directory, prefix, tracks.tracks, &error) ||
       writeSyncTracksText(directory + "/" + prefix + "-tracks.txtpb", tracks.tracks, &error)) {

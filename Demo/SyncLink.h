@@ -34,4 +34,5 @@ class SyncLink {
   int save();
 
   std::unique_ptr<SyncClient> client;
+  std::string directory;  // where SAVE_TRACKS writes; "" for saveDirectory()
 };
