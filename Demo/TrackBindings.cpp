@@ -11,20 +11,28 @@ int TrackBindings::load(const ProductionFile& production, Loader* loader, std::s
     Bound bound;
     bound.track = tracks.find(bind.track());
     switch (bind.target_case()) {
-      case Pylon::Binding::kParameter: bound.target = Target::kParameter, bound.name = bind.parameter(); break;
+      case Pylon::Binding::kParameter:
+        bound.target = Target::kParameter, bound.name = bind.parameter();
+        break;
       case Pylon::Binding::kPost:
         bound.target = bind.post() == Pylon::Binding::FLASH_GAIN ? Target::kFlashGain : Target::kThreshold;
         break;
-      case Pylon::Binding::kFade: bound.target = Target::kFade, bound.name = bind.fade(); break;
-      case Pylon::Binding::kCameraFov: bound.target = Target::kFov; break;
-      default: continue;  // refused by the production's check
+      case Pylon::Binding::kFade:
+        bound.target = Target::kFade, bound.name = bind.fade();
+        break;
+      case Pylon::Binding::kCameraFov:
+        bound.target = Target::kFov;
+        break;
+      default:
+        continue;  // refused by the production's check
     }
     if (bound.track >= 0) bindings.push_back(bound);
   }
   return 0;
 }
 
-void TrackBindings::resolve(const std::function<Effect*(const std::string&)>& part, std::vector<std::string>* messages) {
+void TrackBindings::resolve(const std::function<Effect*(const std::string&)>& part,
+                            std::vector<std::string>* messages) {
   for (Bound& bound : bindings) {
     bound.wrote = bound.byHand = false;
     if (bound.target == Target::kFade) bound.part = part(bound.name);
@@ -42,10 +50,14 @@ void TrackBindings::resolve(const std::function<Effect*(const std::string&)>& pa
 
 float* TrackBindings::place(Bound& bound, PostChain& post, Renderer& renderer) {
   switch (bound.target) {
-    case Target::kThreshold: return &post.thresholdBase;
-    case Target::kFlashGain: return &renderer.flashGain;
-    case Target::kFov: return &renderer.trackFovY;
-    default: return nullptr;
+    case Target::kThreshold:
+      return &post.thresholdBase;
+    case Target::kFlashGain:
+      return &renderer.flashGain;
+    case Target::kFov:
+      return &renderer.trackFovY;
+    default:
+      return nullptr;
   }
 }
 

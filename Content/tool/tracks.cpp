@@ -85,7 +85,8 @@ int runTracks(int argc, char** argv) {
   }
   if (byRow) {
     if (!(tracks.bpm > 0.0)) {
-      std::fprintf(stderr, "pylon tracks: %s: --row needs the music's bpm, and the production gives none\n", name.c_str());
+      std::fprintf(stderr, "pylon tracks: %s: --row needs the music's bpm, and the production gives none\n",
+                   name.c_str());
       return 1;
     }
     seconds = syncSeconds(row, tracks.bpm, tracks.rowsPerBeat);

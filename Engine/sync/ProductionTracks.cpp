@@ -58,9 +58,15 @@ double ProductionTracks::row(double seconds) const { return bpm > 0.0 ? syncRow(
 void ProductionTracks::evaluate(double seconds, double at, double dt, const float* spectrum) {
   for (size_t i = 0; i < feeds.size(); ++i) {
     switch (feeds[i]) {
-      case Feed::kKeys: values[i] = tracks[static_cast<int>(i)].value(at); break;
-      case Feed::kBand: values[i] = bands[i].update(spectrum, dt); break;
-      case Feed::kBeat: values[i] = syncBeatRamp(seconds, bpm); break;
+      case Feed::kKeys:
+        values[i] = tracks[static_cast<int>(i)].value(at);
+        break;
+      case Feed::kBand:
+        values[i] = bands[i].update(spectrum, dt);
+        break;
+      case Feed::kBeat:
+        values[i] = syncBeatRamp(seconds, bpm);
+        break;
     }
   }
 }

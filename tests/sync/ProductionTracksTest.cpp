@@ -13,10 +13,10 @@ TEST(ProductionTracks, KeysComeFromTheFileThenFromTrackFilesAndMusicFedTracksFol
   testing_support::ScratchDir dir;
   // camera:fov in a track file: one key, row 0, 30.0f (0x41F00000), STEP.
   testing_support::writeFile(dir.file("sync_camera-3Afov.track"), std::string("\x01\x00\x00\x00"
-                                                                               "\x00\x00\x00\x00"
-                                                                               "\x00\x00\xF0\x41"
-                                                                               "\x00",
-                                                                               13));
+                                                                              "\x00\x00\x00\x00"
+                                                                              "\x00\x00\xF0\x41"
+                                                                              "\x00",
+                                                                              13));
   const std::string text =
       "length: 10\nmusic { member: \"m.ogg\" bpm: 120 rows_per_beat: 4 }\n"
       "part { id: \"a\" shader { effect: \"a.cgfx\" } }\nentry { part: \"a\" end: 5 }\n"
