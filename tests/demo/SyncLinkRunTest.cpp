@@ -32,7 +32,8 @@ TEST_F(SyncLinkRun, TheEditorsKeysPauseRowAndSaveReachThePlayer) {
             ASSERT_EQ(readProduction("length: 10\nmusic { member: \"m.ogg\" bpm: 120 rows_per_beat: 4 }\n"
                                      "part { id: \"a\" shader { effect: \"a.cgfx\" } }\n"
                                      "entry { part: \"a\" end: 5 }\n"
-                                     "tracks { name: \"post:threshold\" }\n"
+                                     "rocket_tracks { prefix: \"sync\" }\n"
+"tracks { name: \"post:threshold\" }\n"
                                      "bind { track: \"camera:fov\" camera_fov: true }\n"
                                      "bind { track: \"post:threshold\" post: BLOOM_THRESHOLD }\n",
                                      "p.txtpb", player.production, errors),
