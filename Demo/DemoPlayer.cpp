@@ -188,6 +188,24 @@ int DemoPlayer::replaceProduction(const ProductionFile& file, std::string& error
   const ProgramOptions& options = programOptions();
   endTime = options.to ? *options.to : file.length;
   applyPostValues(file.message, post, *Runtime::instance()->renderer);
+  if (bindTracks() != 0) {
+    error = file.file + ": " + Runtime::instance()->logger->recentLines(1);
+    return 1;
+  }
+  return 0;
+}
+
+int DemoPlayer::bindTracks() {
+  Runtime* runtime = Runtime::instance();
+  std::string error;
+  if (trackBindings.load(production, runtime->loader, &error) != 0) {
+    *runtime->logger << "tracks: " << error << "\n";
+    return 1;
+  }
+  std::vector<std::string> messages;
+  trackBindings.resolve([this](const std::string& id) { return productionPart(id); }, &messages);
+  for (const std::string& line : messages) *runtime->logger << "tracks: " << line << "\n";
+  trackTime = -1.0;
   return 0;
 }
 
@@ -261,7 +279,7 @@ int DemoPlayer::init() {
     }
     loadingBar.progress(entryCount);
   }
-  if (initPost() != 0) return loadingFailed();
+  if (initPost() != 0 || bindTracks() != 0) return loadingFailed();
   loadingBar.fade(2, 1.0f);
   runtime->timer->reset();
   runtime->sound->play();
@@ -292,6 +310,7 @@ void DemoPlayer::renderParts(float time) {
     if (!(e.start <= time && time < e.end)) continue;
     glClear(GL_DEPTH_BUFFER_BIT);
     e.part->draw(time - e.start);
+    if (const float fade = trackBindings.fadeOf(e.part); fade < 1.0f) renderer.fadeQuad(1, fade);
     if ((e.inKind == 1 || e.inKind == 3) && time - e.start <= e.fadeIn)
       renderer.fadeQuad(e.inKind, fadeProgress(time - e.start, e.fadeIn));
     if ((e.outKind == 2 || e.outKind == 4) && e.end - e.fadeOut <= time)
@@ -398,6 +417,12 @@ void DemoPlayer::frame() {
   }
   t = static_cast<float>(now);
   runtime->sound->advanceTo(now);  // capture and --shot: the music's analysis at this instant
+  if (!trackBindings.empty()) {
+    const double dt = trackTime >= 0.0 && now > trackTime ? now - trackTime : 0.0;
+    trackBindings.apply(now, dt, runtime->sound->loaded ? runtime->sound->getSpectrum() : nullptr, post,
+                        *runtime->renderer);
+    trackTime = now;
+  }
 
   renderParts(t);
   profile.mark(FramePhase::Post);

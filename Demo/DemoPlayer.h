@@ -31,6 +31,7 @@
 #include "post/RenderScale.h"
 #include "resources/ProductionFile.h"
 #include "runtime/LoadingBar.h"
+#include "TrackBindings.h"
 
 struct TimelineEntry {
   Effect* part = nullptr;  // owned by the entry unless `owned` is false (a production's part)
@@ -77,6 +78,9 @@ class DemoPlayer {
   const ProductionFile& currentProduction() const { return production; }
   // The part of the production with this id, or null.
   Effect* productionPart(const std::string& id) const;
+  // The production's tracks and their bindings, made again from `production` once its parts
+  // are loaded (init, replaceProduction). 0, or 1 with the message logged (a bad track file).
+  int bindTracks();
   // init() without the production's parts, capture, music or loading bar: the GL state,
   // the targets and the post resources (tests use it with parts of their own).
   int initPost();
@@ -120,6 +124,11 @@ class DemoPlayer {
   bool productionSet = false;
   std::map<std::string, std::unique_ptr<Effect>> parts;
   std::map<std::string, std::string> partDefinitions;
+
+  // The production's tracks, applied once a frame before the parts draw; the demo time they
+  // were last applied at (a step back or a pause feeds the music-fed tracks no time).
+  TrackBindings trackBindings;
+  double trackTime = -1.0;
 
   // --shot: the frame at that time goes to this PNG file and the program ends.
   bool shotPending = false;

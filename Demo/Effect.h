@@ -5,7 +5,14 @@
 // current: a live reload that replaces the part calls it before deleting it. The
 // destructor leaves them alone, since at the end of the process the contexts are gone
 // first and everything goes with them.
+//
+// effectNamed() hands a production's track bindings the loaded effect a part knows by that
+// name ("part:effect:parameter"), or null.
 #pragma once
+
+#include <string>
+
+#include "resources/EffectHandles.h"
 
 class Effect {
  public:
@@ -13,4 +20,5 @@ class Effect {
   virtual int init() = 0;
   virtual void draw(float localTime) = 0;
   virtual void release() {}
+  virtual CGeffect effectNamed(const std::string& /*name*/) { return nullptr; }
 };

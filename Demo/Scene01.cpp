@@ -87,6 +87,11 @@ std::string foldedName(std::string name) {
 }
 }  // namespace
 
+CGeffect Scene01::effectNamed(const std::string& name) {
+  if (name == "cars" || name == carEffect.source) return carEffect.effect;
+  return city.effectNamed(name);
+}
+
 int Scene01::init() {
   Loader* loader = Runtime::instance()->loader;
   if (loader->loadScene(city, config.scene()) != 0) {

@@ -72,6 +72,8 @@ class Scene01 : public Effect {
   // car_distant_mesh) again and puts it in place of the old one, whose buffers are deleted. 0 when replaced,
   // 1 when it did not load (the old one stays), 2 when the part has no mesh of that name.
   int reloadCarMesh(const std::string& name);
+  // The car effect ("cars" or its member name), or a scene effect by its member name.
+  CGeffect effectNamed(const std::string& name) override;
 
   Pylon::CityPart config;  // the members and the cars' start (the defaults are Veltro 12's)
   Texture carTexture;

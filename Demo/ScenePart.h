@@ -18,6 +18,7 @@ class ScenePart : public Effect {
   ScenePart(const std::string& id, const Pylon::ScenePart& config) : id(id), config(config) {}
   int init() override;
   void draw(float localTime) override;
+  CGeffect effectNamed(const std::string& name) override { return scene.effectNamed(name); }
   void release() override;
 
   // The scene member drawn: the part's `member`, or where its glTF file was laid over.

@@ -21,6 +21,10 @@
 class ShaderPart : public Effect {
  public:
   explicit ShaderPart(const std::string& effect) { shader.source = effect; }
+  // Its effect, as "effect" or by its member name.
+  CGeffect effectNamed(const std::string& name) override {
+    return name == "effect" || name == shader.source ? shader.effect : nullptr;
+  }
   int init() override;
   void draw(float localTime) override;
   void release() override;

@@ -6,6 +6,7 @@
 
 #include "DemoPlayer.h"
 #include "LiveEdit.h"
+#include "SyncLink.h"
 #include "Scene01.h"
 #include "ProductionSource.h"
 #include "capture/AviCapture.h"
@@ -19,6 +20,7 @@
 
 namespace {
 LiveEdit liveEdit;  // --watch
+SyncLink syncLink;  // --sync
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,6 +70,13 @@ int main(int argc, char** argv) {
   };
   hooks.init = [&options] {
     if (demoPlayer().init() != 0) return 1;
+    if (options.sync) {
+      std::string failure;
+      if (syncLink.start(*options.sync, &failure) != 0) {
+        platform::showMessageBox(failure, "SyncLink::start", platform::MessageIcon::Error);
+        return 1;
+      }
+    }
     if (!options.watch) return 0;
     Scene01* scene = nullptr;
     for (unsigned i = 0; i < demoPlayer().entryCount && !scene; ++i) scene = dynamic_cast<Scene01*>(demoPlayer().entries[i].part);
@@ -84,6 +93,7 @@ int main(int argc, char** argv) {
   };
   hooks.frame = [] {
     liveEdit.poll();
+    syncLink.poll();
     demoPlayer().frame();
   };
   return runEngine(hooks);

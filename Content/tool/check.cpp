@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "BuiltinProduction.h"
 #include "cg/EffectParser.h"
 #include "import/GltfImport.h"
 #include "platform/MessageBox.h"
@@ -18,6 +17,7 @@
 #include "resources/ProductionFile.h"
 #include "resources/SceneValidator.h"
 #include "tool/Command.h"
+#include "tool/ToolProduction.h"
 
 namespace {
 
@@ -137,18 +137,9 @@ int runCheck(int argc, char** argv) {
     return 1;
   }
   std::string text, name;
-  const uint32_t size = loader.getSize(kProductionMember);
-  if (size != 0) {
-    text.assign(size, '\0');
-    if (loader.read(kProductionMember, text.data()) != 0) {
-      std::fprintf(stderr, "pylon check: %s: %s cannot be read\n", path.c_str(), kProductionMember);
-      return 1;
-    }
-    name = loader.looseFilePath(kProductionMember);
-    if (name.empty()) name = path + "/" + kProductionMember;
-  } else {
-    text = std::string(veltro12ProductionText());
-    name = "built-in Veltro 12 production";
+  bool builtin = false;
+  if (readToolProduction(loader, path, "check", &text, &name, &builtin) != 0) return 1;
+  if (builtin) {
     std::printf("%s: no %s; checking the built-in Veltro 12 production against it\n", path.c_str(), kProductionMember);
   }
 

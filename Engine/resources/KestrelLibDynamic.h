@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "resources/EffectHandles.h"
@@ -27,6 +28,12 @@ class KestrelLibDynamic : public Kestrel::KestrelLib {
   KestrelLibDynamic() = default;
   ~KestrelLibDynamic() override = default;
 
-  std::vector<CGeffect> effects;
+  std::vector<CGeffect> effects;  // by shader index, once loaded
+  // The loaded effect of the shader whose source is `source`, or null.
+  CGeffect effectNamed(const std::string& source) const {
+    for (int i = 0; i < shader_size() && i < static_cast<int>(effects.size()); ++i)
+      if (shader(i).source() == source) return effects[static_cast<size_t>(i)];
+    return nullptr;
+  }
   std::vector<CGtechnique> techniques;
 };

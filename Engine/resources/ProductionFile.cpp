@@ -318,6 +318,71 @@ int readProduction(const std::string& text, const std::string& file, ProductionF
         check.at(at, flash, "gain", -1, "the flash's gain must be 0 or more");
     }
   }
+
+  // Tracks and their bindings.
+  std::set<std::string> trackNames;
+  for (int i = 0; i < p.tracks_size(); ++i) {
+    const Pylon::Track& track = p.tracks(i);
+    const Tree* where = nested(&tree, p, "tracks", i);
+    if (track.name().empty()) {
+      check.at(&tree, p, "tracks", i, "track " + std::to_string(i + 1) + " has no name");
+      continue;
+    }
+    const std::string name = "track \"" + track.name() + "\"";
+    if (!trackNames.insert(track.name()).second) check.at(where, track, "name", -1, "a second " + name);
+    if (track.feed_case() != Pylon::Track::FEED_NOT_SET && track.key_size() > 0)
+      check.at(where, track, "key", 0, name + " is fed from the music and cannot have keys too");
+    if (track.has_beat() && !(tempo && p.music().bpm() > 0.0))
+      check.at(where, track, "beat", -1, name + " follows the beat, but the music gives no bpm");
+    for (int k = 0; k < track.key_size(); ++k) {
+      const Pylon::Key& key = track.key(k);
+      if (!std::isfinite(key.value())) check.at(where, track, "key", k, name + ": a key's value must be a finite number");
+      if (k > 0 && key.row() <= track.key(k - 1).row())
+        check.at(where, track, "key", k, name + ": the key on row " + std::to_string(key.row()) +
+                                             " does not come after the row of the key before it");
+    }
+    if (track.has_band()) {
+      const Pylon::Band& band = track.band();
+      const Tree* at = nested(where, track, "band", -1);
+      const uint32_t last = band.has_last_bin() ? band.last_bin() : band.first_bin();
+      if (band.first_bin() < 1 || band.first_bin() > 512 || last < band.first_bin() || last > 512)
+        check.at(at, band, band.has_last_bin() ? "last_bin" : "first_bin", -1,
+                 name + ": a band runs over bins 1 to 512, first_bin to last_bin");
+      if (!std::isfinite(band.gain()) || !(std::isfinite(band.attack()) && band.attack() >= 0.0) ||
+          !(std::isfinite(band.release()) && band.release() >= 0.0))
+        check.at(where, track, "band", -1, name + ": a band's gain, attack and release must be finite, the times 0 or more");
+    }
+  }
+  if (p.has_rocket_tracks() && p.rocket_tracks().prefix().empty())
+    check.at(&tree, p, "rocket_tracks", -1, "rocket_tracks needs a prefix");
+  for (int i = 0; i < p.bind_size(); ++i) {
+    const Pylon::Binding& bind = p.bind(i);
+    const Tree* where = nested(&tree, p, "bind", i);
+    const std::string name = "binding " + std::to_string(i + 1);
+    if (bind.track().empty())
+      check.at(&tree, p, "bind", i, name + " names no track");
+    else if (!trackNames.count(bind.track()) && !p.has_rocket_tracks())
+      check.at(where, bind, "track", -1,
+               name + ": there is no track \"" + bind.track() + "\" (and no rocket_tracks to read it from)");
+    switch (bind.target_case()) {
+      case Pylon::Binding::kParameter: {
+        const std::string& target = bind.parameter();
+        const size_t first = target.find(':'), second = first == std::string::npos ? first : target.find(':', first + 1);
+        const std::string part = target.substr(0, first);
+        if (second == std::string::npos || first == 0 || second == first + 1 || second + 1 >= target.size())
+          check.at(where, bind, "parameter", -1, name + ": \"" + target + "\" is not part:effect:parameter");
+        else if (!ids.count(part))
+          check.at(where, bind, "parameter", -1, name + ": there is no part \"" + part + "\"");
+        break;
+      }
+      case Pylon::Binding::kFade:
+        if (!ids.count(bind.fade())) check.at(where, bind, "fade", -1, name + ": there is no part \"" + bind.fade() + "\"");
+        break;
+      case Pylon::Binding::kPost:
+      case Pylon::Binding::kCameraFov: break;
+      default: check.at(&tree, p, "bind", i, name + " has no target: parameter, post, fade or camera_fov");
+    }
+  }
   return check.found == 0 ? 0 : 1;
 }
 

@@ -52,6 +52,8 @@ const std::vector<OptionSpec>& optionTable() {
        "city-03.pb)"},
       {"--camera", "NAME", "with --scene: view through the camera (or camera node) of that name, not the first"},
       {"--watch", nullptr, "reload the production file, effects, images, meshes and scenes when their files are saved"},
+      {"--sync", "[HOST][:PORT]",
+       "follow a sync editor (127.0.0.1:1338 by default): its keys drive the tracks, its pause and row the clock"},
       {"--loop", "FROM TO", "play the stretch from FROM to TO seconds over and over"},
       {"--render-scale", "S|auto",
        "draw the scene at S (0.25 to 1, default 1) times the view's width and height and scale it up; auto "
@@ -207,6 +209,9 @@ int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::stri
       o.cameraName = v;
     } else if (arg == "--watch") {
       o.watch = true;
+    } else if (arg == "--sync") {
+      // The address is optional: the next argument is one unless it is an option.
+      o.sync = i + 1 < argc && argv[i + 1][0] != '-' ? std::string(argv[++i]) : std::string();
     } else if (arg == "--loop") {
       const char* from = value("FROM TO");
       double a = 0, b = 0;

@@ -36,6 +36,7 @@ struct ProgramOptions {
   std::string sceneFile;             // --scene FILE.gltf|FILE.glb
   std::string cameraName;            // --camera NAME (with --scene)
   bool watch = false;                // --watch
+  std::optional<std::string> sync;   // --sync [HOST][:PORT] ("" for the editor's default address)
   std::optional<double> loopFrom, loopTo;  // --loop FROM TO
   bool listCodecs = false;
   std::optional<float> renderScale;  // --render-scale S (0.25 to 1)

@@ -159,7 +159,7 @@ int updateSceneCamera(const Kestrel::KestrelLib& scene, float time, Renderer& re
   const int chosen = renderer.sceneCamera >= 0 && renderer.sceneCamera < scene.camera_size() ? renderer.sceneCamera : 0;
   const Kestrel::Camera& camera = hasCamera ? scene.camera(chosen) : Kestrel::Camera::default_instance();
 
-  const float fovY = sceneFieldOfView(camera, time, renderer);
+  const float fovY = renderer.trackFovY > 0.0f ? renderer.trackFovY : sceneFieldOfView(camera, time, renderer);
   const float aspect = static_cast<float>(viewWidth) / static_cast<float>(viewHeight);
   MathUtil::perspective(fovY, aspect, renderer.sceneNear, renderer.sceneFar, renderer.projectionMatrix);
   MathUtil::transpose(renderer.projectionMatrix);

@@ -29,6 +29,8 @@ class Renderer {
   Runtime* runtime = nullptr;
 
   float fovY = 70.0f;
+  // Above 0: a track's field of view (degrees) in place of the scene camera's.
+  float trackFovY = 0.0f;
   float zNear = 0.05f;
   float zFar = 150.0f;
   float aspect = 0.0f;

@@ -11,6 +11,7 @@
 #include "resources/Loader.h"
 #include "resources/ProductionFile.h"
 #include "sound/Sound.h"
+#include "sync/Sync.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -166,4 +167,46 @@ TEST(ProductionFile, TheBuiltInProductionIsVeltro12sTimelineAndTheArchiveHoldsTh
   EXPECT_EQ(text, veltro12ProductionText());
   errors.clear();
   EXPECT_EQ(checkMembers(production, archive, errors), 0) << joined(errors);
+}
+
+TEST(ProductionFile, TracksTakeTheSyncTextFormAndBindingsNameTheirTrackAndTarget) {
+  // The text the sync module saves reads as the production's tracks as it is.
+  SyncTrackSet saved;
+  SyncTrack& fov = saved[saved.add("camera:fov")];
+  fov.setKey({0, 60.0f, SyncKeyType::SMOOTH});
+  fov.setKey({16, 0.1f, SyncKeyType::RAMP});
+  const std::string head = std::string("length: 10\nmusic { member: \"m.ogg\" bpm: 120 }\n") + kParts +
+                           "entry { part: \"a\" end: 5 }\n";
+  ProductionFile production;
+  auto errors = errorsOf(head + syncTracksText(saved) + "bind { track: \"camera:fov\" camera_fov: true }\n", &production);
+  ASSERT_TRUE(errors.empty()) << joined(errors);
+  ASSERT_EQ(production.message.tracks_size(), 1);
+  const Pylon::Track& track = production.message.tracks(0);
+  ASSERT_EQ(track.key_size(), 2);
+  EXPECT_EQ(track.key(1).row(), 16u);
+  EXPECT_EQ(track.key(1).value(), 0.1f);
+  EXPECT_EQ(track.key(0).type(), Pylon::Key::SMOOTH);
+
+  errors = errorsOf(head +
+                    "tracks { name: \"a:b\" key { row: 4 value: 1 } key { row: 4 value: 2 } }\n"  // line 6
+                    "tracks { name: \"beat\" beat: true key { row: 1 value: 1 } }\n"
+                    "tracks { name: \"band\" band { first_bin: 9 last_bin: 3 } }\n"
+                    "bind { track: \"nope\" post: BLOOM_THRESHOLD }\n"  // line 9
+                    "bind { track: \"a:b\" parameter: \"a:fx\" }\n"
+                    "bind { track: \"a:b\" parameter: \"z:fx:Gain\" }\n"
+                    "bind { track: \"a:b\" fade: \"q\" }\n"
+                    "bind { track: \"a:b\" }\n");
+  ASSERT_EQ(errors.size(), 8u) << joined(errors);
+  EXPECT_EQ(errors[0].text(), "p.txtpb:6:46: track \"a:b\": the key on row 4 does not come after the row of the key before it");
+  EXPECT_NE(errors[1].message.find("fed from the music"), std::string::npos);
+  EXPECT_NE(errors[2].message.find("bins 1 to 512"), std::string::npos);
+  EXPECT_EQ(errors[3].text(), "p.txtpb:9:8: binding 1: there is no track \"nope\" (and no rocket_tracks to read it from)");
+  EXPECT_NE(errors[4].message.find("\"a:fx\" is not part:effect:parameter"), std::string::npos);
+  EXPECT_NE(errors[5].message.find("there is no part \"z\""), std::string::npos);
+  EXPECT_NE(errors[6].message.find("there is no part \"q\""), std::string::npos);
+  EXPECT_NE(errors[7].message.find("has no target"), std::string::npos);
+
+  // With track files, a binding may name a track the file does not declare.
+  errors = errorsOf(head + "rocket_tracks { prefix: \"sync\" }\nbind { track: \"x:y\" fade: \"b\" }\n");
+  EXPECT_TRUE(errors.empty()) << joined(errors);
 }

@@ -2,8 +2,10 @@
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -79,6 +81,19 @@ size_t occurrences(const std::string& text, const std::string& piece) {
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
+}
+
+CommandResult runCommand(const std::string& command, const std::string& errFile) {
+  CommandResult result;
+  FILE* pipe = popen((command + " 2>" + errFile).c_str(), "r");
+  if (!pipe) return result;
+  char buffer[4096];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.out.append(buffer, got);
+  const int status = pclose(pipe);
+  result.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.err = readFile(errFile);
+  return result;
 }
 
 }  // namespace testing_support

@@ -58,6 +58,14 @@ class GLWindow {
 };
 
 std::string readFile(const std::string& path);
+
+// Runs a shell command line: its exit status (-1 when it did not exit), its standard output,
+// and its standard error (kept in `errFile` meanwhile).
+struct CommandResult {
+  int rc = -1;
+  std::string out, err;
+};
+CommandResult runCommand(const std::string& command, const std::string& errFile);
 void writeFile(const std::string& path, const std::string& bytes);
 // How many times `piece` occurs in `text` (overlaps counted).
 size_t occurrences(const std::string& text, const std::string& piece);

@@ -18,24 +18,10 @@ using namespace testing_support;
 
 namespace {
 
-struct Result {
-  int rc = -1;
-  std::string out, err;
-};
+using Result = CommandResult;
 
 Result runPylon(const ScratchDir& dir, const std::string& arguments) {
-  const std::string errFile = dir.file("stderr.txt");
-  const std::string command = std::string(PYLON_BINARY_DIR) + "/pylon " + arguments + " 2>" + errFile;
-  Result result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.out.append(buffer, got);
-  const int status = pclose(pipe);
-  result.rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.err = readFile(errFile);
-  return result;
+  return runCommand(std::string(PYLON_BINARY_DIR) + "/pylon " + arguments, dir.file("stderr.txt"));
 }
 
 void writeArchive(const std::string& path, const std::string& member, const std::string& bytes) {
