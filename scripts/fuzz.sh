@@ -4,13 +4,13 @@
 # repository (test fixtures, and the members of any data archive already built); what the
 # fuzzer finds is kept in build-fuzz/corpus/ between runs. A crash stops the script with its
 # reproducer under build-fuzz/artifacts/.
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     TARGET: archive bin_mmf text_mmf scene image ogg gltf
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     TARGET: archive bin_mmf text_mmf scene image ogg gltf production
 set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH="${1:-10}"
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(archive bin_mmf text_mmf scene image ogg gltf)
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(archive bin_mmf text_mmf scene image ogg gltf production)
 DIR="${PYLON_FUZZ_DIR:-build-fuzz}"
 
 CC=clang CXX=clang++ cmake -S . -B "$DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYLON_BUILD_FUZZ=ON \
@@ -19,7 +19,7 @@ cmake --build "$DIR" -j2 --target $(printf 'fuzz_%s ' "${TARGETS[@]}") > /dev/nu
 
 # Seeds, rebuilt on every run from the repository's files.
 rm -rf "$DIR/seeds"
-mkdir -p "$DIR/seeds"/{archive,bin_mmf,text_mmf,scene,image,ogg,gltf} "$DIR/artifacts"
+mkdir -p "$DIR/seeds"/{archive,bin_mmf,text_mmf,scene,image,ogg,gltf,production} "$DIR/artifacts"
 python3 - "$DIR/seeds" tests/data/*.zip tests/data/resources/*.zip build/data.zip <<'PY'
 import os, shutil, sys, zipfile
 seeds, sources = sys.argv[1], sys.argv[2:]
@@ -53,6 +53,8 @@ cp tests/data/resources/*.pb "$DIR/seeds/scene/"
 cp tests/data/resources/mesh-*.bmmf "$DIR/seeds/bin_mmf/"
 cp tests/data/resources/mesh-*.mmf "$DIR/seeds/text_mmf/"
 cp tests/data/gltf/*.glb tests/data/gltf/*.gltf "$DIR/seeds/gltf/"
+cp Demo/production/veltro12.txtpb Content/templates/production.txtpb "$DIR/seeds/production/"
+cp examples/nightfall/production.txtpb "$DIR/seeds/production/nightfall.txtpb"
 # The hostile battery, and the Khronos samples (where a shared/gltf-samples folder is found
 # above the checkout) with their external buffers and images made data URIs, so each seed
 # carries what it reads: sparse accessors, quantized and Draco meshes, texture transforms.
