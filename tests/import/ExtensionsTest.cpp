@@ -1,5 +1,5 @@
 // The extensions the importer implements and sparse accessors, each over a small file written
-// here from the glTF 2.0 specification: what the converted scene holds is what the file says.
+// here by the rules of the glTF 2.0 format: what the converted scene holds is what the file says.
 #include <gtest/gtest.h>
 
 #include <cmath>

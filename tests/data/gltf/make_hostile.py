@@ -6,7 +6,7 @@
 DIR/secret.bin is a file outside the fixtures' folder that none of them may read;
 DIR/files/ holds the fixtures (with a FIFO, symbolic links and a folder among them), and
 DIR/expected.txt one line per fixture: its name, a tab, and a piece of the message the
-importer must refuse it with. Every fixture is written from the glTF 2.0 specification: one
+importer must refuse it with. Every fixture follows the glTF 2.0 format as Khronos defines it: one
 triangle (three float positions, three unsigned short indices) with a camera, broken in one
 place.
 """
