@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Builds Lanterns' archive: the Blender scenes (when Blender is installed; the exported .glb
 # files are committed), the music (when FluidSynth is installed; the .ogg is committed), then
-# packs and checks this folder. Usage: productions/lanterns/build.sh [OUT.zip] [PYLON]
+# packs and checks this folder. --pack-only packs the committed files as they are.
+# Usage: productions/lanterns/build.sh [--pack-only] [OUT.zip] [PYLON]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
+rebuild=1
+if [ "${1:-}" = "--pack-only" ]; then rebuild=0; shift; fi
 out="${1:-$here/../../build/lanterns.zip}"
 pylon="${2:-$here/../../build/pylon}"
-if command -v blender > /dev/null; then
+if [ "$rebuild" = 1 ] && command -v blender > /dev/null; then
   blender -b --factory-startup --python "$here/blender/make_scenes.py" > /dev/null
 fi
-if command -v fluidsynth > /dev/null && [ -f /usr/share/sounds/sf2/FluidR3_GM.sf2 ]; then
+if [ "$rebuild" = 1 ] && command -v fluidsynth > /dev/null && [ -f /usr/share/sounds/sf2/FluidR3_GM.sf2 ]; then
   bash "$here/music/render.sh"
 fi
 stage="$(mktemp -d)"

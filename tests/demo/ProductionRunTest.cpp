@@ -30,6 +30,21 @@ TEST(ProductionRun, ANewProductionChecksAndPlaysToItsOwnEndWithExitCodeZero) {
   EXPECT_NE(played.output.find(" 3 frames"), std::string::npos) << played.output;
 }
 
+// The second production in the repository: its build script packs and checks an archive, and
+// the player plays its last second to its own end.
+TEST(ProductionRun, LanternsBuildsChecksAndPlaysToItsEnd) {
+  if (!platform::hasDisplay()) GTEST_SKIP() << "no display";
+  ScratchDir dir;
+  const std::string archive = dir.file("lanterns.zip");
+  CommandRun built = runCommand("bash " + quoted(std::string(PYLON_SOURCE_DIR) + "/productions/lanterns/build.sh") +
+                                " --pack-only " + quoted(archive) + " " + quoted(kBin + "/pylon"));
+  ASSERT_EQ(built.code, 0) << built.output;
+  EXPECT_NE(built.output.find("no errors"), std::string::npos) << built.output;
+  CommandRun played = runCommand("cd " + quoted(dir.path()) + " && " + quoted(kBin + "/veltro12") +
+                                 " --no-dialog --windowed --size 160x90 --fps 15 --from 71 --data lanterns.zip --capture out.avi");
+  EXPECT_EQ(played.code, 0) << played.output;
+}
+
 TEST(ProductionRun, EveryErrorIsListedAndThePlayerRefusesTheProduction) {
   ScratchDir dir;
   const std::string data = dir.file("mine");
