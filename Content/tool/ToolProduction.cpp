@@ -8,6 +8,11 @@
 
 int readToolProduction(Loader& loader, const std::string& path, const char* command, std::string* text,
                        std::string* name, bool* builtin) {
+  std::string error;
+  if (loader.openArchive(path, &error) != 0) {
+    std::fprintf(stderr, "pylon %s: %s: %s\n", command, path.c_str(), error.c_str());
+    return 1;
+  }
   const uint32_t size = loader.getSize(kProductionMember);
   *builtin = size == 0;
   if (size == 0) {

@@ -8,7 +8,7 @@
 
 class Loader;
 
-// Fills `text` and `name` (the name its errors carry). 0, or 1 with a message on standard
-// error prefixed "pylon COMMAND:".
+// Opens the archive or directory at `path` into `loader` and fills `text` and `name` (the
+// name its errors carry). 0, or 1 with a message on standard error prefixed "pylon COMMAND:".
 int readToolProduction(Loader& loader, const std::string& path, const char* command, std::string* text,
                        std::string* name, bool* builtin);

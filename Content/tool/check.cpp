@@ -131,11 +131,6 @@ int runCheck(int argc, char** argv) {
   platform::setUnattended(true);
   const std::string path = argv[1];
   Loader loader;
-  std::string error;
-  if (loader.openArchive(path, &error) != 0) {
-    std::fprintf(stderr, "pylon check: %s: %s\n", path.c_str(), error.c_str());
-    return 1;
-  }
   std::string text, name;
   bool builtin = false;
   if (readToolProduction(loader, path, "check", &text, &name, &builtin) != 0) return 1;

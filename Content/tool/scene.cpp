@@ -22,6 +22,7 @@
 #include "scene/Motion.h"
 #include "scene/Renderer.h"
 #include "tool/Command.h"
+#include "tool/JsonText.h"
 
 namespace {
 
@@ -71,25 +72,6 @@ std::string numbers(const float* values, int count) {
     text += number(values[i]);
   }
   return text + "]";
-}
-
-// A JSON string: quotes, backslashes and control characters escaped, other bytes as they are
-// (node names are UTF-8).
-std::string jsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-      out += escape;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 // Reads and checks the archive's scene file; on failure prints why and returns 1.

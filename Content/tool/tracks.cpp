@@ -15,6 +15,7 @@
 #include "sound/Sound.h"
 #include "sync/ProductionTracks.h"
 #include "tool/Command.h"
+#include "tool/JsonText.h"
 #include "tool/ToolProduction.h"
 
 namespace {
@@ -22,24 +23,6 @@ namespace {
 int usage() {
   std::fprintf(stderr, "usage: pylon tracks ARCHIVE|DIR [--at SECONDS | --row R]\n");
   return 1;
-}
-
-// `text` as a JSON string.
-std::string jsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      out += escape;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
 }
 
 int runTracks(int argc, char** argv) {
@@ -64,11 +47,6 @@ int runTracks(int argc, char** argv) {
   if (path.empty()) return usage();
 
   Loader loader;
-  std::string error;
-  if (loader.openArchive(path, &error) != 0) {
-    std::fprintf(stderr, "pylon tracks: %s: %s\n", path.c_str(), error.c_str());
-    return 1;
-  }
   std::string text, name;
   bool builtin = false;
   if (readToolProduction(loader, path, "tracks", &text, &name, &builtin) != 0) return 1;
@@ -79,6 +57,7 @@ int runTracks(int argc, char** argv) {
     return 1;
   }
   ProductionTracks tracks;
+  std::string error;
   if (tracks.load(production, &loader, &error) != 0) {
     std::fprintf(stderr, "pylon tracks: %s: %s\n", path.c_str(), error.c_str());
     return 1;
