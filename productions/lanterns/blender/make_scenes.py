@@ -11,6 +11,7 @@ Every animation starts at the scene's 0 s, which is the entry's start in the pro
 """
 import math
 import os
+import tempfile
 
 import bpy
 
@@ -57,7 +58,8 @@ def tile_image(name, size, a, b, line):
                 c = a if ((x // cell) + (y // cell)) % 2 else b
             px += [c[0], c[1], c[2], 1.0]
     img.pixels = px
-    img.filepath_raw = os.path.join(OUT, name + ".png")
+    # Saved outside the repository only so that it can be packed into the .glb.
+    img.filepath_raw = os.path.join(tempfile.gettempdir(), name + ".png")
     img.file_format = "PNG"
     img.save()
     img.pack()
@@ -86,11 +88,20 @@ def linear(obj):
 
 
 def cube(name, location, scale):
+    """A box modelled at its size: the scale goes into the mesh, so the box's children are
+    placed in plain units and the importer has no scaled parent to carry."""
     bpy.ops.mesh.primitive_cube_add(location=location)
     obj = bpy.context.object
     obj.name = name
     obj.scale = scale
+    bpy.ops.object.transform_apply(location=False, rotation=False, scale=True)
     return obj
+
+
+def sky(name, colour):
+    """The night behind a scene: a large sphere that only emits, seen from inside."""
+    bpy.ops.mesh.primitive_uv_sphere_add(radius=140, segments=32, ring_count=16)
+    return add(bpy.context.object, material(name, (0, 0, 0), emission=colour)).name
 
 
 def camera(name, lens, parent=None):
@@ -136,9 +147,10 @@ def garden():
     floor = material("Floor", (1, 1, 1), image=floor_img)
     post = material("Post", (0.15, 0.12, 0.2))
     lamp = material("Lamp", (1.0, 0.6, 0.2), emission=(1.0, 0.55, 0.15), strength=3.0)
-    ring_mat = material("Ring", (0.3, 0.7, 1.0), emission=(0.25, 0.7, 1.0), strength=4.0)
+    ring_mat = material("Ring", (0.3, 0.7, 1.0), emission=(0.25, 0.7, 1.0), strength=2.0)
     hub_mat = material("Hub", (0.9, 0.9, 1.0), emission=(0.8, 0.85, 1.0), strength=2.0)
 
+    sky("GardenSky", (0.025, 0.03, 0.07))
     bpy.ops.mesh.primitive_plane_add(size=120)
     add(bpy.context.object, floor).name = "Floor"
     for i in range(-4, 5):
@@ -152,11 +164,9 @@ def garden():
             bpy.ops.mesh.primitive_ico_sphere_add(radius=0.7, subdivisions=2)
             lt = add(bpy.context.object, lamp, p)
             lt.name = f"Lamp.{i}.{j}"
-            lt.location = (0, 0, 1.0 + 0.9 / p.scale.z)
-            lt.scale = (1 / p.scale.x, 1 / p.scale.y, 1 / p.scale.z)
             phase = ((i + 4) * 9 + (j + 4)) % 6
             for f in range(0, seconds * FPS + 1, 24):
-                key(lt, f, location=(0, 0, (1.0 + 0.9 * ((f // 24 + phase) % 2)) / p.scale.z + 0.1))
+                key(lt, f, location=(0, 0, h / 2 + 1.0 + 0.9 * ((f // 24 + phase) % 2)))
 
     hub = bpy.data.objects.new("Hub", None)
     scene.collection.objects.link(hub)
@@ -191,9 +201,10 @@ def garden():
 def spire():
     seconds = 22
     scene = reset(seconds)
-    slab_a = material("SlabWarm", (0.9, 0.3, 0.1), emission=(1.0, 0.3, 0.08), strength=2.5)
+    slab_a = material("SlabWarm", (0.9, 0.3, 0.1), emission=(1.0, 0.3, 0.08), strength=1.2)
     slab_b = material("SlabCold", (0.15, 0.2, 0.4))
-    band_img = tile_image("spire-band", 128, (0.9, 0.85, 1.0), (0.2, 0.15, 0.4),
+    sky("SpireSky", (0.06, 0.025, 0.07))
+    band_img = tile_image("spire-band", 128, (0.45, 0.4, 0.6), (0.12, 0.1, 0.25),
                           (1.0, 0.4, 0.9))
     base_mat = material("Base", (1, 1, 1), image=band_img)
     bpy.ops.mesh.primitive_cylinder_add(radius=14, depth=1.0, location=(0, 0, -0.5))
@@ -203,7 +214,7 @@ def spire():
         obj = cube(f"Slab.{n}", (0, 0, 0), (3.2 - 0.15 * n, 3.2 - 0.15 * n, 0.35))
         add(obj, slab_a if n % 2 else slab_b, parent)
         # Each slab stands on the one below and turns against it.
-        obj.location = (0, 0, 0.8 / (obj.parent.scale.z if obj.parent else 1)) if parent else (0, 0, 0.5)
+        obj.location = (0, 0, 0.8) if parent else (0, 0, 0.5)
         spin = (0.35 if n % 2 else -0.25)
         for f in range(0, seconds * FPS + 1, 12):
             key(obj, f, rotation_euler=(0, 0, f / FPS * spin + n * 0.2))
