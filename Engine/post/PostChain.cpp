@@ -210,6 +210,7 @@ void PostChain::run(float t, float mixFactor, float wipeFactor, float flash) {
   setSampler(final, "RT", scene.texture);
   setSampler(final, "Blur1", bloom.texture);
   setFloat(final, "Flash", flash);
+  if (renderScale < 1.0f && finishSmall()) return;
   // A scene target smaller than the view is scaled up with linear filtering; at full size
   // the scene is read at its pixel centres.
   CGpass upscale = renderScale < 1.0f ? upscalePass() : nullptr;
@@ -219,4 +220,28 @@ void PostChain::run(float t, float mixFactor, float wipeFactor, float flash) {
   } else {
     apply(final);
   }
+}
+
+bool PostChain::finishSmall() {
+  if (!GLEW_EXT_framebuffer_blit) return false;
+  if (finished.texture == 0) {
+    // Made at the first scaled frame: a run at scale 1 never has it.
+    if (makeTarget(finished, scene.width, scene.height) != 0) return false;
+  } else {
+    finished.resize(scene.width, scene.height);
+  }
+  GLint band[4];
+  glGetIntegerv(GL_VIEWPORT, band);
+  glPushAttrib(GL_VIEWPORT_BIT);
+  finished.bind();
+  glViewport(0, 0, static_cast<GLsizei>(finished.width), static_cast<GLsizei>(finished.height));
+  apply(final);
+  glPopAttrib();
+  // The one pass at the view's size: the finished picture stretched over the band, filtered.
+  glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, finished.framebuffer);
+  glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, 0);
+  glBlitFramebufferEXT(0, 0, static_cast<GLint>(finished.width), static_cast<GLint>(finished.height), band[0], band[1],
+                       band[0] + band[2], band[1] + band[3], GL_COLOR_BUFFER_BIT, GL_LINEAR);
+  glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+  return true;
 }

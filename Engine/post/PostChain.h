@@ -16,8 +16,10 @@
 // Drawn into the scene target, the frame may also be drawn at a render scale below 1
 // (applyRenderScale() before beginScene()): the scene target, its depth, the bloom targets
 // and the transition targets are then sized by renderTargetSizes() (post/RenderScale.h),
-// and the final pass scales the picture up to the view band with bilinear filtering. The
-// targets keep their GL objects when resized; only their storage changes.
+// and the frame is finished at that size and stretched over the view band with one filtered
+// blit (or, without framebuffer blits, by a final pass at the view's size that reads the
+// scene with bilinear filtering). The targets keep their GL objects when resized; only their
+// storage changes.
 #pragma once
 
 #include <cstdint>
@@ -89,5 +91,12 @@ struct PostChain {
   // The final effect's "upscale" technique (its scene read with linear filtering), for a
   // scene target smaller than the view; null when the effect has none that validates.
   CGpass upscalePass();
+  // Below scale 1: the final pass at the scene's size into `finished`, then one filtered blit
+  // of it over the view band, so the bloom combine, the flash and the grading are paid at the
+  // scene's pixels and the view's pixels cost only the copy. false (nothing drawn) where the
+  // GL has no framebuffer blit; the final effect's upscale technique then does it all at the
+  // view's size.
+  bool finishSmall();
+  RenderTarget finished;
   CGeffect upscaleRefusedBy = nullptr;  // the final effect whose upscale did not validate
 };

@@ -50,6 +50,7 @@ TEST_F(RenderScaleRun, TargetsFollowAScaleChangeInPlaceAndTheScaledUpPictureFill
   std::vector<Picture> still, mixed;
   std::vector<Sizes> sizes;
   std::vector<std::array<uint32_t, 6>> names;
+  std::vector<uint32_t> finished;  // the target a scaled frame is finished in, before its blit
   bool direct = false;
   const int code = run([&] { return player.initPost(); },
                        [&] {
@@ -63,6 +64,7 @@ TEST_F(RenderScaleRun, TargetsFollowAScaleChangeInPlaceAndTheScaledUpPictureFill
                            still.push_back(readBack());
                            sizes.push_back(sizesOf(player.post));
                            names.push_back(namesOf(player.post));
+                           finished.push_back(player.post.finished.framebuffer);
                          }
                        });
   ASSERT_EQ(code, 0);
@@ -81,6 +83,11 @@ TEST_F(RenderScaleRun, TargetsFollowAScaleChangeInPlaceAndTheScaledUpPictureFill
   EXPECT_EQ(sizes[3].transition, 256u);
   // The same framebuffers, textures and renderbuffer throughout: resizing makes nothing new.
   for (const auto& n : names) EXPECT_EQ(n, names[0]);
+  // A run at scale 1 never makes it; the first scaled frame does, once.
+  EXPECT_EQ(finished[0], 0u);
+  EXPECT_NE(finished[1], 0u);
+  EXPECT_EQ(finished[2], finished[1]);
+  EXPECT_EQ(finished[3], finished[1]);
   // At every scale the band is the part's grey to its last row and column, and halfway
   // through the cross-fade the mean of both parts (26 and 102 of 255).
   const char* labels[] = {"scale 1", "scale 0.5", "scale 0.75", "scale 1 again"};
