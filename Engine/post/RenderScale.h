@@ -18,6 +18,10 @@
 // The scale's limits and its grid: every scale is a multiple of kRenderScaleStep.
 constexpr float kRenderScaleMin = 0.25f, kRenderScaleMax = 1.0f, kRenderScaleStep = 0.025f;
 
+// The lowest scale the automatic choice goes to: a 1080p view is then drawn at 672 x 378,
+// still a picture with its shapes, where 0.25 would be a blur of colours.
+constexpr float kRenderScaleAutoFloor = 0.35f;
+
 // `scale` clamped to [kRenderScaleMin, kRenderScaleMax] and rounded to the grid.
 float snapRenderScale(float scale);
 
@@ -35,7 +39,7 @@ class RenderScaleController {
  public:
   // Holds `targetFps` frames per second with a scale between `floor` and `ceiling`; starts
   // at the ceiling.
-  explicit RenderScaleController(double targetFps, float floor = 0.5f, float ceiling = 1.0f);
+  explicit RenderScaleController(double targetFps, float floor = kRenderScaleAutoFloor, float ceiling = 1.0f);
 
   // One frame's wall time in milliseconds; returns the scale for the next frame.
   float addFrame(double milliseconds);

@@ -99,8 +99,8 @@ TEST(RenderScale, AHeavyStretchIsMetWithinASecondInSmallStepsAboveTheFloorAndThe
   // Heavier than the floor can carry: the scale waits at the floor.
   pixels = 200.0;
   play(c, 3.0, costOf(pixels));
-  EXPECT_FLOAT_EQ(c.scale(), 0.5f);
-  EXPECT_FLOAT_EQ(c.lowestUsed(), 0.5f);
+  EXPECT_FLOAT_EQ(c.scale(), kRenderScaleAutoFloor);
+  EXPECT_FLOAT_EQ(c.lowestUsed(), kRenderScaleAutoFloor);
 }
 
 TEST(RenderScale, UnderVerticalSyncTheControllerProbesUpwardsRarelyAndHitchesAreIgnored) {
