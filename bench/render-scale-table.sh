@@ -40,8 +40,9 @@ for size in 1920x1080 1024x768; do
     lowest="" range=""
     if [ "$scale" != 1 ]; then
       psnr="$(bash "$here/shots-psnr.sh" --dirs "$out/$size-1" "$dir" --out "$dir/cmp")"
-      lowest=$(echo "$psnr" | awk '$3=="dB" && $2!="inf" && (min=="" || $2<min) {min=$2; at=$1} END {if (min!="") printf "%s dB at %s s", min, at}')
-      range=$(echo "$psnr" | awk '$3=="dB" && $2!="inf" {if (lo==""||$2<lo) lo=$2; if (hi==""||$2>hi) hi=$2} END {if (lo!="") printf "%s to %s dB", lo, hi}')
+      # Lines "  T s  P dB", one a time.
+      lowest=$(echo "$psnr" | awk '$2=="s" && $4=="dB" && $3!="inf" && (min=="" || $3+0<min+0) {min=$3; at=$1} END {if (min!="") printf "%.1f dB at %s s", min, at}')
+      range=$(echo "$psnr" | awk '$2=="s" && $4=="dB" && $3!="inf" {if (lo==""||$3+0<lo+0) lo=$3; if (hi==""||$3+0>hi+0) hi=$3} END {if (lo!="") printf "%.1f to %.1f dB", lo, hi}')
     fi
     window=$size
     [ "$size" = 1024x768 ] && window="1024x576 view"
