@@ -341,6 +341,11 @@ int readProduction(const std::string& text, const std::string& file, ProductionF
         check.at(where, track, "key", k, name + ": the key on row " + std::to_string(key.row()) +
                                              " does not come after the row of the key before it");
     }
+    if (track.has_wave()) {
+      const Pylon::Wave& w = track.wave();
+      if (!std::isfinite(w.base()) || !std::isfinite(w.amplitude()) || !std::isfinite(w.rate()))
+        check.at(where, track, "wave", -1, name + ": a wave needs finite numbers");
+    }
     if (track.has_band()) {
       const Pylon::Band& band = track.band();
       const Tree* at = nested(where, track, "band", -1);
@@ -379,8 +384,9 @@ int readProduction(const std::string& text, const std::string& file, ProductionF
         if (!ids.count(bind.fade())) check.at(where, bind, "fade", -1, name + ": there is no part \"" + bind.fade() + "\"");
         break;
       case Pylon::Binding::kPost:
-      case Pylon::Binding::kCameraFov: break;
-      default: check.at(&tree, p, "bind", i, name + " has no target: parameter, post, fade or camera_fov");
+      case Pylon::Binding::kCameraFov:
+      case Pylon::Binding::kCamera: break;
+      default: check.at(&tree, p, "bind", i, name + " has no target: parameter, post, fade, camera_fov or camera");
     }
   }
   return check.found == 0 ? 0 : 1;
