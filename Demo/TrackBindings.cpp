@@ -128,6 +128,12 @@ void TrackBindings::apply(double seconds, double dt, const float* spectrum, Post
       continue;
     }
     if (bound.target == Target::kParameter) {
+      // The post chain's effects are replaced in place when --watch reloads them: their
+      // parameters are looked up again each frame.
+      if (bound.ofPost && bound.effect != post.final.effect) {
+        bound.effect = post.final.effect;
+        bound.parameter = bound.effect ? cgGetNamedEffectParameter(bound.effect, bound.name.c_str()) : nullptr;
+      }
       if (!bound.parameter) continue;
       // With the tweak bar on, the frame pushes the bar's copy into the effect after this:
       // the copy is the value to watch and to write.
