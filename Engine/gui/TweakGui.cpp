@@ -179,13 +179,13 @@ int TweakGui::addTrackBar(TrackBarModel model) {
   if (!trackBar) {
     trackBar = TwNewBar("Tracks");
     if (!trackBar) return 1;
-    TwDefine(" Tracks refresh=0.01 size='240 400' valuesWidth=80 ");
+    TwDefine(" Tracks refresh=0.01 size='240 260' position='220 10' valuesWidth=80 ");  // beside Pylon
     TwDefine(showFlag == 1 ? " Tracks show " : " Tracks iconify ");
     TwAddVarCB(trackBar, "row", TW_TYPE_INT32, setRowCallback, getRowCallback, nullptr, " label='row' ");
     TwAddVarCB(trackBar, "track", TW_TYPE_INT32, setTrackChoiceCallback, getTrackChoiceCallback, nullptr,
                " label='key track (line)' min=0 ");
     TwAddVarRW(trackBar, "keyType", TW_TYPE_INT32, &keyType,
-               " label='key type (0 step, 1 linear, 2 smooth, 3 ramp)' min=0 max=3 ");
+               " label='key type 0-3' min=0 max=3 ");
     TwAddButton(trackBar, "Set key", setKeyCallback, nullptr, nullptr);
     TwAddButton(trackBar, "Delete key", deleteKeyCallback, nullptr, nullptr);
     TwAddButton(trackBar, "Save", saveCallback, nullptr, nullptr);

@@ -331,7 +331,8 @@ int readProduction(const std::string& text, const std::string& file, ProductionF
     const std::string name = "track \"" + track.name() + "\"";
     if (!trackNames.insert(track.name()).second) check.at(where, track, "name", -1, "a second " + name);
     if (track.feed_case() != Pylon::Track::FEED_NOT_SET && track.key_size() > 0)
-      check.at(where, track, "key", 0, name + " is fed from the music and cannot have keys too");
+      check.at(where, track, "key", 0,
+               name + (track.has_wave() ? " is fed from the clock" : " is fed from the music") + " and cannot have keys too");
     if (track.has_beat() && !(tempo && p.music().bpm() > 0.0))
       check.at(where, track, "beat", -1, name + " follows the beat, but the music gives no bpm");
     for (int k = 0; k < track.key_size(); ++k) {
