@@ -4,6 +4,7 @@
 
 #include "DemoFixtures.h"
 #include "cg/CgGL.h"
+#include "gui/TweakGui.h"
 #include "scene/MathUtil.h"
 #include "scene/Motion.h"
 
@@ -82,6 +83,22 @@ TEST_F(TrackTargetsRun, PostValuesFlashAndCameraFollowTheirTracksUntilTheHandTak
         EXPECT_EQ(player.trackBindings.heldByHand(), 0);
         EXPECT_EQ(finalValue(player.post, "Saturation"), 0.5f);
         EXPECT_EQ(renderer.trackFlash, 1.5f);
+
+        // With the tweak bar on, the bar's copy of a parameter is what the frame pushes into
+        // the effect: the track writes it, and a change in it is the hand's.
+        Runtime* runtime = Runtime::instance();
+        runtime->gui = 1;
+        runtime->tweakGui->parameters.push_back({player.post.final.effect, 1.4f, "BloomIntensity", "BloomIntensity"});
+        ASSERT_EQ(player.bindTracks(), 0);
+        apply(0.5);
+        EXPECT_EQ(runtime->tweakGui->parameters.back().value, 2.5f);
+        runtime->tweakGui->parameters.back().value = 3.25f;
+        apply(0.75);
+        EXPECT_EQ(runtime->tweakGui->parameters.back().value, 3.25f);
+        EXPECT_EQ(finalValue(player.post, "BloomIntensity"), 2.5f);  // the frame pushes the 3.25
+        EXPECT_EQ(player.trackBindings.heldByHand(), 1);
+        runtime->gui = 0;
+        runtime->tweakGui->parameters.pop_back();
         ran = true;
       });
   EXPECT_EQ(code, 0);
