@@ -72,24 +72,32 @@ void TrackBindings::resolve(const std::function<Effect*(const std::string&)>& pa
     bound.wrote = bound.byHand = false;
     if (bound.target == Target::kFade) bound.part = part(bound.name);
     if (bound.target != Target::kParameter) continue;
-    std::string parameter = bound.name;
     if (bound.ofPost) {  // a parameter of the post chain's final pass
-      bound.effect = post ? post->final.effect : nullptr;
+      bound.parameterName = bound.name;
     } else {
       const size_t first = bound.name.find(':'), last = bound.name.rfind(':');
-      Effect* owner = part(bound.name.substr(0, first));
-      bound.effect = owner ? owner->effectNamed(bound.name.substr(first + 1, last - first - 1)) : nullptr;
-      parameter = bound.name.substr(last + 1);
+      bound.part = part(bound.name.substr(0, first));
+      bound.effectName = bound.name.substr(first + 1, last - first - 1);
+      bound.parameterName = bound.name.substr(last + 1);
     }
-    bound.parameter = bound.effect ? cgGetNamedEffectParameter(bound.effect, parameter.c_str()) : nullptr;
-    if (bound.parameter && cgGetParameterType(bound.parameter) != CG_FLOAT) bound.parameter = nullptr;
-    bound.tweak = bound.parameter ? tweakCopy(bound.effect, parameter) : -1;
+    bound.lookedUp = false;
+    bindParameter(bound, post ? post->final.effect : nullptr);
     if (!bound.parameter && messages)
       messages->push_back("track \"" + tracks.tracks[bound.track].name + "\": " +
-                          (bound.ofPost ? "the post chain's " + parameter + " is not a float parameter of its final effect"
-                                              : bound.name + " is not a float parameter of a loaded effect of that part") +
+                          (bound.ofPost ? "the post chain's " + bound.parameterName + " is not a float parameter of its final effect"
+                                        : bound.name + " is not a float parameter of a loaded effect of that part") +
                           "; the binding does nothing");
   }
+}
+
+void TrackBindings::bindParameter(Bound& bound, CGeffect postEffect) {
+  const CGeffect effect = bound.ofPost ? postEffect : bound.part ? bound.part->effectNamed(bound.effectName) : nullptr;
+  if (effect == bound.effect && bound.lookedUp) return;
+  bound.effect = effect;
+  bound.lookedUp = true;
+  bound.parameter = effect ? cgGetNamedEffectParameter(effect, bound.parameterName.c_str()) : nullptr;
+  if (bound.parameter && cgGetParameterType(bound.parameter) != CG_FLOAT) bound.parameter = nullptr;
+  bound.tweak = bound.parameter ? tweakCopy(effect, bound.parameterName) : -1;
 }
 
 float* TrackBindings::place(Bound& bound, PostChain& post, Renderer& renderer) {
@@ -128,12 +136,8 @@ void TrackBindings::apply(double seconds, double dt, const float* spectrum, Post
       continue;
     }
     if (bound.target == Target::kParameter) {
-      // The post chain's effects are replaced in place when --watch reloads them: their
-      // parameters are looked up again each frame.
-      if (bound.ofPost && bound.effect != post.final.effect) {
-        bound.effect = post.final.effect;
-        bound.parameter = bound.effect ? cgGetNamedEffectParameter(bound.effect, bound.name.c_str()) : nullptr;
-      }
+      // --watch replaces a reloaded effect with a new one, whose parameters are new too.
+      bindParameter(bound, post.final.effect);
       if (!bound.parameter) continue;
       // With the tweak bar on, the frame pushes the bar's copy into the effect after this:
       // the copy is the value to watch and to write.

@@ -12,7 +12,8 @@
 //
 // Lifecycle
 //   load() with the production (and again on a reload); resolve() once its parts are made
-//   and the post chain loaded, to find the effects and parameters; apply() once a frame.
+//   and the post chain loaded, to find the effects and parameters; apply() once a frame
+//   (which finds a parameter again when --watch has replaced its effect).
 //
 // Not for
 //   Productions without bindings: the player makes none, and nothing changes for them.
@@ -57,14 +58,19 @@ class TrackBindings {
     Target target = Target::kParameter;
     std::string name;  // the text of the target
     Effect* part = nullptr;
-    CGeffect effect = nullptr;  // the parameter's effect (for the tweak bar's copy of it)
+    std::string effectName, parameterName;  // of a kParameter
+    CGeffect effect = nullptr;  // the parameter's effect as last found
     CGparameter parameter = nullptr;
     int tweak = -1;   // the tweak bar's copy of the parameter (TweakGui::parameters), or -1
     int camera = 0;   // Pylon::Binding::CameraValue for kCamera
     bool ofPost = false;  // a kParameter of the post chain's final effect
     float written = 0.0f;  // the value last written, to notice a change by hand
     bool wrote = false, byHand = false;
+    bool lookedUp = false;  // `parameter` was looked up in `effect`
   };
+  // Finds the parameter's effect now (the part's by its name, or `postEffect`) and, when it is
+  // not the one found before, the parameter in it and the tweak bar's copy of it.
+  void bindParameter(Bound& bound, CGeffect postEffect);
   float* place(Bound& bound, PostChain& post, Renderer& renderer);
   std::vector<Bound> bindings;
 };
