@@ -11,6 +11,7 @@
 #include "Scene01.h"
 #include "ScenePart.h"
 #include "ShaderPart.h"
+#include "SyncLink.h"
 #include "capture/AviCapture.h"
 #include "capture/FrameShot.h"
 #include "cg/Cg.h"
@@ -101,6 +102,10 @@ void applyPostValues(const Pylon::Production& production, PostChain& post, Rende
   renderer.fftControl = flash ? static_cast<int>(values.flash().bin()) : 0;
   renderer.flashGain = flash ? values.flash().gain() : 0.0f;
   renderer.postprocess = values.enabled();
+  // Values only tracks set, until the production's tracks set them again.
+  renderer.trackFovY = 0.0f;
+  renderer.trackFlash = -1.0f;
+  renderer.cameraSwitch = 0.0f;
 }
 
 // The built-in production: Veltro 12.
@@ -203,9 +208,23 @@ int DemoPlayer::bindTracks() {
     return 1;
   }
   std::vector<std::string> messages;
-  trackBindings.resolve([this](const std::string& id) { return productionPart(id); }, &messages);
+  trackBindings.resolve([this](const std::string& id) { return productionPart(id); }, &post, &messages);
   for (const std::string& line : messages) *runtime->logger << "tracks: " << line << "\n";
   trackTime = -1.0;
+  if (runtime->gui && runtime->tweakGui && runtime->tweakGui->bar) {
+    runtime->tweakGui->onReset = [] { demoPlayer().trackBindings.clearByHand(); };
+    TrackBarModel model;
+    model.tracks = &trackBindings.tracks.tracks;
+    model.shown = trackBindings.boundTracks();
+    model.value = [](int index) { return demoPlayer().trackBindings.tracks.value(index); };
+    model.keyed = [](int index) { return demoPlayer().trackBindings.tracks.keyed(index); };
+    model.row = [] {
+      DemoPlayer& player = demoPlayer();
+      return player.trackBindings.tracks.row(player.startTime + Runtime::instance()->timer->seconds());
+    };
+    model.save = [] { return SyncLink().save(); };
+    runtime->tweakGui->addTrackBar(std::move(model));
+  }
   return 0;
 }
 

@@ -5,8 +5,11 @@
 //
 //   bench_timeline [--step SECONDS] [--size WxH | --sizes WxH,WxH...] [--from S] [--to S]
 //                  [--no-post] [--no-split] [--capture FILE.avi [--fps N]]
-//                  [--render-scale S|auto [--target-fps N]] [ARCHIVE]
+//                  [--render-scale S|auto [--target-fps N]] [--sync ADDRESS] [ARCHIVE]
 //
+// --sync ADDRESS links the run to a sync editor at ADDRESS as `veltro12 --sync` does (one
+// poll a frame, counted in the frame's time): against an editor that answers slowly or not at
+// all, the figures are to match a run without it.
 // --render-scale draws the scene at that scale of the view, as the player's option does
 // (auto: the scale follows each frame's wall time to hold --target-fps, default 60); the
 // run then also prints the median, lowest and highest scale of its frames. --shots DIR
@@ -46,6 +49,7 @@
 #include "DemoPlayer.h"
 #include "capture/FrameShot.h"
 #include "SizeSweep.h"
+#include "SyncLink.h"
 #include "FrameProfile.h"
 #include "platform/MessageBox.h"
 #include "resources/Loader.h"
@@ -148,6 +152,9 @@ int main(int argc, char** argv) {
   bool split = true;
   bool fragments = false;
   std::string shotDir;
+  std::string syncAddress;
+  bool syncWanted = false;
+  SyncLink syncLink;
   ProgramOptions& options = programOptions();
   options.windowed = true;
   options.noDialog = true;
@@ -181,6 +188,9 @@ int main(int argc, char** argv) {
       options.captureFile = argv[++i];
     } else if (arg == "--fps" && i + 1 < argc) {
       options.fps = std::atoi(argv[++i]);
+    } else if (arg == "--sync" && i + 1 < argc) {
+      syncAddress = argv[++i];
+      syncWanted = true;
     } else if (arg == "--shots" && i + 1 < argc) {
       shotDir = argv[++i];
     } else if ((arg == "--render-scale" || arg == "--target-fps") && i + 1 < argc) {
@@ -197,7 +207,7 @@ int main(int argc, char** argv) {
     } else {
       std::fprintf(stderr,
                    "usage: bench_timeline [--step SECONDS] [--size WxH | --sizes WxH,WxH...] [--from S] [--to S] [--no-post] [--no-split] "
-                   "[--fragments] [--capture FILE.avi [--fps N]] [--render-scale S|auto [--target-fps N]] [--shots DIR] [ARCHIVE]\n");
+                   "[--fragments] [--capture FILE.avi [--fps N]] [--render-scale S|auto [--target-fps N]] [--shots DIR] [--sync ADDRESS] [ARCHIVE]\n");
       return 2;
     }
   }
@@ -219,7 +229,13 @@ int main(int argc, char** argv) {
   DemoHooks hooks;
   hooks.init = [&] {
     Runtime::instance()->renderer->postprocess = postprocess;
-    return player.init();
+    if (player.init() != 0) return 1;
+    std::string error;
+    if (syncWanted && syncLink.start(syncAddress, &error) != 0) {
+      std::fprintf(stderr, "bench_timeline: %s\n", error.c_str());
+      return 1;
+    }
+    return 0;
   };
   // The shots are written before the swap, from the back buffer the frame has just finished.
   bool shotFrame = false;
@@ -243,6 +259,7 @@ int main(int argc, char** argv) {
       cpuStarted = cpuSeconds();
     }
     shotFrame = false;
+    syncLink.poll();
     player.frame();
     if (shotFrame) return;
     frames.push_back({player.t, nowMs() - before, player.post.renderScale, frameProfile().milliseconds});

@@ -1,5 +1,7 @@
 #include "gui/TweakGui.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "platform/tweakbar/TweakBar.h"
@@ -10,6 +12,7 @@
 #include "runtime/Timer.h"
 #include "scene/Renderer.h"
 #include "sound/Sound.h"
+#include "sync/Sync.h"
 
 Runtime* TweakGui::runtime = nullptr;
 
@@ -39,6 +42,7 @@ double startTime() { return programOptions().from.value_or(0.0); }
 void resetCallback(void*) {
   TweakGui::runtime->timer->reset();
   if (Sound* s = music()) s->seek(startTime());
+  if (TweakGui::runtime->tweakGui->onReset) TweakGui::runtime->tweakGui->onReset();
 }
 
 void setTimeCallback(const void* value, void*) {
@@ -75,6 +79,42 @@ void setRenderScaleCallback(const void* value, void*) {
 }
 
 void getRenderScaleCallback(void* value, void*) { *static_cast<float*>(value) = TweakGui::runtime->renderer->renderScale; }
+
+TweakGui& gui() { return *TweakGui::runtime->tweakGui; }
+
+// A track line: its value now; a value typed keys it at the current row.
+void getTrackValueCallback(void* value, void* clientData) {
+  const TrackBarModel& model = gui().tracks;
+  const size_t listed = reinterpret_cast<uintptr_t>(clientData);
+  *static_cast<float*>(value) =
+      listed < model.shown.size() && model.value ? static_cast<float>(model.value(model.shown[listed])) : 0.0f;
+}
+
+void setTrackValueCallback(const void* value, void* clientData) {
+  gui().setKey(static_cast<int>(reinterpret_cast<uintptr_t>(clientData)), *static_cast<const float*>(value));
+}
+
+void getRowCallback(void* value, void*) { *static_cast<int32_t*>(value) = static_cast<int32_t>(gui().currentRow()); }
+void setRowCallback(const void*, void*) {}  // the row follows the clock: Time moves it
+
+void getTrackChoiceCallback(void* value, void*) { *static_cast<int32_t*>(value) = gui().trackChoice; }
+void setTrackChoiceCallback(const void* value, void*) {
+  const int count = static_cast<int>(gui().tracks.shown.size());
+  gui().trackChoice = std::clamp(*static_cast<const int32_t*>(value), 0, std::max(count - 1, 0));
+}
+
+void setKeyCallback(void*) {
+  TweakGui& g = gui();
+  const TrackBarModel& model = g.tracks;
+  if (g.trackChoice < 0 || g.trackChoice >= static_cast<int>(model.shown.size()) || !model.value) return;
+  g.setKey(g.trackChoice, static_cast<float>(model.value(model.shown[static_cast<size_t>(g.trackChoice)])));
+}
+
+void deleteKeyCallback(void*) { gui().deleteKey(gui().trackChoice); }
+
+void saveCallback(void*) {
+  if (gui().tracks.save) gui().tracks.save();
+}
 
 // Bar errors are not the user's concern: the demo goes on as if the call had worked.
 void ignoreErrors(const char*) {}
@@ -131,4 +171,54 @@ int TweakGui::addParameter(const std::string& parameterName, void* effect, const
     *runtime->logger << "\tadding variable to gui error: " << (error ? error : "") << "\n";
   }
   return 0;
+}
+
+int TweakGui::addTrackBar(TrackBarModel model) {
+  tracks = std::move(model);
+  trackChoice = std::clamp(trackChoice, 0, std::max(static_cast<int>(tracks.shown.size()) - 1, 0));
+  if (!trackBar) {
+    trackBar = TwNewBar("Tracks");
+    if (!trackBar) return 1;
+    TwDefine(" Tracks refresh=0.01 size='240 260' position='220 10' valuesWidth=80 ");  // beside Pylon
+    TwDefine(showFlag == 1 ? " Tracks show " : " Tracks iconify ");
+    TwAddVarCB(trackBar, "row", TW_TYPE_INT32, setRowCallback, getRowCallback, nullptr, " label='row' ");
+    TwAddVarCB(trackBar, "track", TW_TYPE_INT32, setTrackChoiceCallback, getTrackChoiceCallback, nullptr,
+               " label='key track (line)' min=0 ");
+    TwAddVarRW(trackBar, "keyType", TW_TYPE_INT32, &keyType,
+               " label='key type 0-3' min=0 max=3 ");
+    TwAddButton(trackBar, "Set key", setKeyCallback, nullptr, nullptr);
+    TwAddButton(trackBar, "Delete key", deleteKeyCallback, nullptr, nullptr);
+    TwAddButton(trackBar, "Save", saveCallback, nullptr, nullptr);
+  }
+  for (; trackLines < static_cast<int>(tracks.shown.size()); ++trackLines) {
+    const int index = tracks.shown[static_cast<size_t>(trackLines)];
+    const std::string name = tracks.tracks ? (*tracks.tracks)[index].name : "track " + std::to_string(index);
+    const std::string definition = " group=values label='" + std::to_string(trackLines) + " " + name + "' step=0.01 ";
+    TwAddVarCB(trackBar, ("track" + std::to_string(trackLines)).c_str(), TW_TYPE_FLOAT, setTrackValueCallback,
+               getTrackValueCallback, reinterpret_cast<void*>(static_cast<uintptr_t>(trackLines)), definition.c_str());
+  }
+  return 0;
+}
+
+uint32_t TweakGui::currentRow() const {
+  const double row = tracks.row ? std::floor(tracks.row()) : 0.0;
+  return row > 0.0 ? (row < 4294967295.0 ? static_cast<uint32_t>(row) : 4294967295u) : 0u;
+}
+
+int TweakGui::setKey(int listed, float value) {
+  if (!runtime->timer->paused || !tracks.tracks || listed < 0 || listed >= static_cast<int>(tracks.shown.size()))
+    return 1;
+  const int index = tracks.shown[static_cast<size_t>(listed)];
+  if (tracks.keyed && !tracks.keyed(index)) return 1;
+  if (!std::isfinite(value)) return 1;
+  (*tracks.tracks)[index].setKey({currentRow(), value, static_cast<SyncKeyType>(std::clamp(keyType, 0, 3))});
+  return 0;
+}
+
+int TweakGui::deleteKey(int listed) {
+  if (!runtime->timer->paused || !tracks.tracks || listed < 0 || listed >= static_cast<int>(tracks.shown.size()))
+    return 1;
+  const int index = tracks.shown[static_cast<size_t>(listed)];
+  if (tracks.keyed && !tracks.keyed(index)) return 1;
+  return (*tracks.tracks)[index].deleteKey(currentRow());
 }

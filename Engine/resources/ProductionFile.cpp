@@ -331,7 +331,8 @@ int readProduction(const std::string& text, const std::string& file, ProductionF
     const std::string name = "track \"" + track.name() + "\"";
     if (!trackNames.insert(track.name()).second) check.at(where, track, "name", -1, "a second " + name);
     if (track.feed_case() != Pylon::Track::FEED_NOT_SET && track.key_size() > 0)
-      check.at(where, track, "key", 0, name + " is fed from the music and cannot have keys too");
+      check.at(where, track, "key", 0,
+               name + (track.has_wave() ? " is fed from the clock" : " is fed from the music") + " and cannot have keys too");
     if (track.has_beat() && !(tempo && p.music().bpm() > 0.0))
       check.at(where, track, "beat", -1, name + " follows the beat, but the music gives no bpm");
     for (int k = 0; k < track.key_size(); ++k) {
@@ -340,6 +341,11 @@ int readProduction(const std::string& text, const std::string& file, ProductionF
       if (k > 0 && key.row() <= track.key(k - 1).row())
         check.at(where, track, "key", k, name + ": the key on row " + std::to_string(key.row()) +
                                              " does not come after the row of the key before it");
+    }
+    if (track.has_wave()) {
+      const Pylon::Wave& w = track.wave();
+      if (!std::isfinite(w.base()) || !std::isfinite(w.amplitude()) || !std::isfinite(w.rate()))
+        check.at(where, track, "wave", -1, name + ": a wave needs finite numbers");
     }
     if (track.has_band()) {
       const Pylon::Band& band = track.band();
@@ -379,8 +385,9 @@ int readProduction(const std::string& text, const std::string& file, ProductionF
         if (!ids.count(bind.fade())) check.at(where, bind, "fade", -1, name + ": there is no part \"" + bind.fade() + "\"");
         break;
       case Pylon::Binding::kPost:
-      case Pylon::Binding::kCameraFov: break;
-      default: check.at(&tree, p, "bind", i, name + " has no target: parameter, post, fade or camera_fov");
+      case Pylon::Binding::kCameraFov:
+      case Pylon::Binding::kCamera: break;
+      default: check.at(&tree, p, "bind", i, name + " has no target: parameter, post, fade, camera_fov or camera");
     }
   }
   return check.found == 0 ? 0 : 1;

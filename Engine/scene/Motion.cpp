@@ -164,6 +164,13 @@ int updateSceneCamera(const Kestrel::KestrelLib& scene, float time, Renderer& re
   MathUtil::perspective(fovY, aspect, renderer.sceneNear, renderer.sceneFar, renderer.projectionMatrix);
   MathUtil::transpose(renderer.projectionMatrix);
 
+  if (renderer.cameraSwitch > 0.5f) {  // tracks hold the camera
+    const float* eye = renderer.cameraPosition;
+    const float* at = renderer.cameraTarget;
+    MathUtil::lookAt(eye[0], eye[1], eye[2], at[0], at[1], at[2], 0.0, 1.0, 0.0, renderer.viewMatrix);
+    return 0;
+  }
+
   if (camera.target().type() == 0) {
     if (!timerPaused) evaluateCameraMotion(camera, time, renderer);
     freeCameraView(renderer, renderer.viewMatrix);

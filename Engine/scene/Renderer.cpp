@@ -124,7 +124,10 @@ float Renderer::beatFlash(const float* s) const {
   // nothing outside the 512 bands.
   // A flash too faint to move any 8-bit channel by half a step is not drawn: blending the
   // whole view costs as much as a post pass and would change nothing.
-  if (!s || fftControl <= 0 || fftControl > 512) return 0.0f;
-  const float strength = s[fftControl - 1] * flashGain;
+  float strength = trackFlash;
+  if (!(trackFlash >= 0.0f)) {
+    if (!s || fftControl <= 0 || fftControl > 512) return 0.0f;
+    strength = s[fftControl - 1] * flashGain;
+  }
   return strength >= 0.5f / 255.0f ? std::min(strength, 1.0f) : 0.0f;
 }

@@ -22,8 +22,9 @@ class Renderer {
   // The spectrum and wave display (when `spectrum` is on) and the beat flash, unless
   // flashInPost says the post chain's last pass has already drawn it.
   void drawSpectrum();
-  // The beat flash's opacity for spectrum s: a tenth of the flash bin's magnitude, clamped
-  // to 1; 0 when the bin is off or the flash too faint to move an 8-bit channel by half a step.
+  // The beat flash's opacity for spectrum s: a tenth of the flash bin's magnitude (or
+  // trackFlash, when a track gives it), clamped to 1; 0 when the bin is off or the flash too
+  // faint to move an 8-bit channel by half a step.
   float beatFlash(const float* s) const;
 
   Runtime* runtime = nullptr;
@@ -31,6 +32,12 @@ class Renderer {
   float fovY = 70.0f;
   // Above 0: a track's field of view (degrees) in place of the scene camera's.
   float trackFovY = 0.0f;
+  // 0 or more: a track's flash opacity in place of the flash bin's (beatFlash()).
+  float trackFlash = -1.0f;
+  // Above 0.5: every scene is seen from cameraPosition looking at cameraTarget (y up) in
+  // place of its camera, as tracks say.
+  float cameraSwitch = 0.0f;
+  float cameraPosition[3] = {}, cameraTarget[3] = {};
   float zNear = 0.05f;
   float zFar = 150.0f;
   float aspect = 0.0f;

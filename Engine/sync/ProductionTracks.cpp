@@ -24,14 +24,21 @@ int ProductionTracks::load(const ProductionFile& production, Loader* loader, std
       band.attack = b.attack();
       band.release = b.release();
     }
-    feeds.push_back(declared.has_band() ? Feed::kBand : declared.has_beat() ? Feed::kBeat : Feed::kKeys);
+    Wave wave;
+    if (declared.has_wave()) wave = {declared.wave().base(), declared.wave().amplitude(), declared.wave().rate()};
+    feeds.push_back(declared.has_band()   ? Feed::kBand
+                    : declared.has_beat() ? Feed::kBeat
+                    : declared.has_wave() ? Feed::kWave
+                                          : Feed::kKeys);
     bands.push_back(band);
+    waves.push_back(wave);
   }
   for (const Pylon::Binding& bind : p.bind()) {
     if (tracks.find(bind.track()) >= 0) continue;
     tracks.add(bind.track());
     feeds.push_back(Feed::kKeys);
     bands.emplace_back();
+    waves.emplace_back();
   }
   values.assign(feeds.size(), 0.0);
   if (prefix.empty() || !loader) return 0;
@@ -66,6 +73,9 @@ void ProductionTracks::evaluate(double seconds, double at, double dt, const floa
         break;
       case Feed::kBeat:
         values[i] = syncBeatRamp(seconds, bpm);
+        break;
+      case Feed::kWave:
+        values[i] = syncWave(waves[i].base, waves[i].amplitude, waves[i].rate, seconds);
         break;
     }
   }

@@ -1,8 +1,8 @@
 // ProductionTracks: the tracks of a production file, ready to evaluate at a time.
 //
 // What it is for
-//   A production declares tracks (keyed, or fed from the music: a spectrum band's level, the
-//   beat ramp), may name a prefix of track files (the sync editor's player layout) and binds
+//   A production declares tracks (keyed, fed from the music: a spectrum band's level, the
+//   beat ramp; or fed from the clock: a sine wave), may name a prefix of track files (the sync editor's player layout) and binds
 //   tracks to targets. load() gathers every track the production declares or binds into one
 //   SyncTrackSet (declared tracks first, in file order, then bound tracks it does not declare,
 //   in binding order: the order a sync editor is asked for them), takes the keys written in
@@ -41,14 +41,20 @@ class ProductionTracks {
   double row(double seconds) const;
   double value(int index) const { return values[static_cast<size_t>(index)]; }
   int find(const std::string& name) const { return tracks.find(name); }
+  // Whether the track at `index` is keyed (not fed from the music or the clock).
+  bool keyed(int index) const { return feeds[static_cast<size_t>(index)] == Feed::kKeys; }
 
   SyncTrackSet tracks;
   std::string prefix;  // the track files' prefix, "" when the production names none
   double bpm = 0.0, rowsPerBeat = 8.0;
 
  private:
-  enum class Feed { kKeys, kBand, kBeat };
+  enum class Feed { kKeys, kBand, kBeat, kWave };
+  struct Wave {
+    float base = 0.0f, amplitude = 0.0f, rate = 0.0f;
+  };
   std::vector<Feed> feeds;
   std::vector<SyncBandLevel> bands;  // by track index (unused for other feeds)
+  std::vector<Wave> waves;           // the same
   std::vector<double> values;
 };

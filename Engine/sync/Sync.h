@@ -27,7 +27,7 @@
 //   SyncClient             the link to a sync editor (GNU Rocket's protocol);
 //                          parseSyncAddress reads --sync's "[HOST][:PORT]".
 //   SyncBandLevel, syncBeatRamp
-//                          values fed from the music.
+//                          values fed from the music; syncWave, one fed from the clock.
 //
 // Lifecycle in a player
 //   1. At start: a SyncTrackSet; add() every track name the production binds (keys from the
@@ -164,7 +164,8 @@ class SyncBandLevel {
   double release = 0.0;
 
   // Feeds one frame's spectrum (null: silence) after `dt` seconds; returns the new level.
-  // dt <= 0 (paused, or a seek) leaves the level as it is.
+  // dt <= 0 (paused, a seek, a single shot) leaves the level as it is, except where the
+  // time of the way it would go is 0: then it is the band's level now, as at any dt.
   double update(const float* spectrum, double dt);
   void reset() { level = 0.0; }
   double value() const { return level; }
@@ -175,6 +176,10 @@ class SyncBandLevel {
 
 // 0 -> 1 over every beat at `bpm`: the fraction of seconds x bpm / 60 (0 when bpm <= 0).
 double syncBeatRamp(double seconds, double bpm);
+
+// base + amplitude x sin(rate x t) with t = `seconds` as a float, every step in float: the
+// post chain's threshold wave to the last bit.
+float syncWave(float base, float amplitude, float rate, double seconds);
 
 // ---- The editor's link --------------------------------------------------------------------
 

@@ -96,7 +96,6 @@ double syncSeconds(double row, double bpm, double rowsPerBeat) {
 }
 
 double SyncBandLevel::update(const float* spectrum, double dt) {
-  if (!(dt > 0.0)) return level;
   const int first = std::clamp(firstBin, 0, kBins - 1);
   const int last = std::clamp(lastBin, first, kBins - 1);
   double sum = 0.0;
@@ -105,7 +104,10 @@ double SyncBandLevel::update(const float* spectrum, double dt) {
   double target = sum / (last - first + 1) * gain;
   if (!std::isfinite(target)) target = 0.0;
   const double time = target > level ? attack : release;
-  level = time > 0.0 ? level + (target - level) * (1.0 - std::exp(-dt / time)) : target;
+  if (!(time > 0.0))
+    level = target;  // no time to follow in: the level now, even on a frame of no time
+  else if (dt > 0.0)
+    level += (target - level) * (1.0 - std::exp(-dt / time));
   return level;
 }
 
@@ -113,4 +115,9 @@ double syncBeatRamp(double seconds, double bpm) {
   if (!(bpm > 0.0) || !std::isfinite(seconds)) return 0.0;
   const double beats = seconds * bpm / 60.0;
   return beats - std::floor(beats);
+}
+
+float syncWave(float base, float amplitude, float rate, double seconds) {
+  const float t = static_cast<float>(seconds);
+  return base + amplitude * std::sin(static_cast<float>(rate * t));
 }

@@ -10,6 +10,7 @@
 #include "runtime/Timer.h"
 #include "scene/Renderer.h"
 #include "support/TestSupport.h"
+#include "sync/Sync.h"
 
 using namespace testing_support;
 
@@ -98,6 +99,50 @@ TEST(TweakGui, BarItemsPlaybackCallbacksAndEffectParameters) {
   EXPECT_NE(log.find("\tadding variable to gui: (eff: "), std::string::npos);
   EXPECT_NE(log.find(") BloomThreshold 0.5  min=0 max=1 group='Bloom' \n"), std::string::npos) << log;
   EXPECT_NE(log.find("\tadding variable to gui error: "), std::string::npos);
+
+  // The Tracks bar: values now; keys set and deleted at the current row only while paused,
+  // and only on keyed tracks; Reset tells the player; Save calls its save.
+  SyncTrackSet tracks;
+  tracks.add("fx:glow");
+  tracks.add("music:bass");
+  TrackBarModel model;
+  model.tracks = &tracks;
+  model.shown = {1, 0};
+  model.value = [&](int index) { return index == 1 ? 0.5 : tracks[0].value(9.5); };
+  model.keyed = [](int index) { return index == 0; };
+  model.row = [] { return 9.5; };
+  int saves = 0, resets = 0;
+  model.save = [&] { return ++saves, 0; };
+  gui.onReset = [&] { ++resets; };
+  ASSERT_EQ(gui.addTrackBar(model), 0);
+  auto trackItem = [](const char* name) -> const tweakbar::Item* {
+    for (const tweakbar::Item& i : *tweakbar::barItems("Tracks"))
+      if (i.name == name) return &i;
+    return nullptr;
+  };
+  ASSERT_TRUE(trackItem("track0") && trackItem("track1") && trackItem("row"));
+  EXPECT_EQ(trackItem("track0")->definition.get("label"), "0 music:bass");
+  EXPECT_EQ(tweakbar::itemValue(*trackItem("track0")), 0.5);
+  tweakbar::setItemValue(*trackItem("track1"), 3.0);  // playing: no key
+  EXPECT_TRUE(tracks[0].keys.empty());
+  tweakbar::pressButton(*item("Pause"));
+  tweakbar::setItemValue(*trackItem("keyType"), 2.0);
+  tweakbar::setItemValue(*trackItem("track1"), 3.0);
+  ASSERT_EQ(tracks[0].keys.size(), 1u);
+  EXPECT_EQ(tracks[0].keys[0], (SyncKey{9, 3.0f, SyncKeyType::SMOOTH}));
+  tweakbar::setItemValue(*trackItem("track0"), 1.0);  // fed from the music: no keys
+  EXPECT_TRUE(tracks[1].keys.empty());
+  tweakbar::setItemValue(*trackItem("track"), 7.0);  // clamped to the last line
+  EXPECT_EQ(gui.trackChoice, 1);
+  tweakbar::pressButton(*trackItem("Delete key"));
+  EXPECT_TRUE(tracks[0].keys.empty());
+  tweakbar::pressButton(*trackItem("Set key"));  // the value now (0 without keys), as a key
+  EXPECT_EQ(tracks[0].keys.size(), 1u);
+  tweakbar::pressButton(*trackItem("Save"));
+  tweakbar::pressButton(*item("Reset"));
+  EXPECT_EQ(saves, 1);
+  EXPECT_EQ(resets, 1);
+  gui.onReset = nullptr;
 
   EXPECT_EQ(TwDraw(), 1);
   TwTerminate();

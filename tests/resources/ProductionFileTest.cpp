@@ -152,12 +152,13 @@ TEST(ProductionFile, TheBuiltInProductionIsVeltro12sTimelineAndTheArchiveHoldsTh
   EXPECT_EQ(city.fadeOut, 4.0f);
   EXPECT_EQ(city.inKind, 1);
   EXPECT_EQ(city.outKind, 2);
-  const Pylon::Post& post = production.message.post();
-  EXPECT_EQ(post.bloom_threshold_wave().base(), 0.5f);
-  EXPECT_EQ(post.bloom_threshold_wave().amplitude(), 0.02f);
-  EXPECT_EQ(post.bloom_threshold_wave().rate(), 24.0f);
-  EXPECT_EQ(post.flash().bin(), 2u);
-  EXPECT_EQ(post.flash().gain(), 0.1f);
+  // The threshold's wave and the flash's band are tracks bound to the post chain.
+  ASSERT_EQ(production.message.tracks_size(), 2);
+  EXPECT_EQ(production.message.tracks(0).wave().ShortDebugString(), "base: 0.5 amplitude: 0.02 rate: 24");
+  EXPECT_EQ(production.message.tracks(1).band().ShortDebugString(), "first_bin: 2 gain: 0.1");
+  ASSERT_EQ(production.message.bind_size(), 2);
+  EXPECT_EQ(production.message.bind(0).post(), Pylon::Binding::BLOOM_THRESHOLD);
+  EXPECT_EQ(production.message.bind(1).post(), Pylon::Binding::FLASH);
 
   Loader archive;
   ASSERT_EQ(archive.openArchive(std::string(PYLON_BINARY_DIR) + "/data.zip"), 0);

@@ -2,10 +2,13 @@
 // (which win), tracks only a binding names, and the values fed from the music.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "BuiltinProduction.h"
 #include "resources/Loader.h"
+#include "scene/Renderer.h"
 #include "support/TestSupport.h"
 #include "sync/ProductionTracks.h"
 
@@ -51,4 +54,33 @@ TEST(ProductionTracks, KeysComeFromTheFileThenFromTrackFilesAndMusicFedTracksFol
   ASSERT_EQ(loader.openArchive(dir.path()), 0);
   EXPECT_EQ(tracks.load(production, &loader, &error), 1);
   EXPECT_NE(error.find("sync_camera-3Afov.track"), std::string::npos) << error;
+}
+
+// Veltro 12's threshold and flash are tracks: at any instant, with the frame's spectrum and no
+// time since the last frame (a single shot), they give the post chain's wave and the flash
+// bin's opacity of the fixed values they replace, to the bit.
+TEST(ProductionTracks, Veltro12sThresholdAndFlashAreTheFixedValuesToTheBit) {
+  ProductionFile production;
+  std::vector<ProductionError> errors;
+  ASSERT_EQ(readProduction(std::string(veltro12ProductionText()), "veltro12", production, errors), 0);
+  ProductionTracks tracks;
+  std::string error;
+  ASSERT_EQ(tracks.load(production, nullptr, &error), 0) << error;
+  const int threshold = tracks.find("post:threshold"), flash = tracks.find("post:flash");
+  ASSERT_GE(threshold, 0);
+  ASSERT_GE(flash, 0);
+  Renderer fixed(nullptr), driven(nullptr);
+  fixed.fftControl = 2, fixed.flashGain = 0.1f;
+  driven.fftControl = 0;
+  std::vector<float> spectrum(512, 0.0f);
+  for (const double seconds : {0.0, 15.0, 42.99, 43.0, 100.0, 119.99}) {
+    for (const float level : {0.0f, 0.0196f, 0.0197f, 0.3f, 7.77f, 12.0f}) {
+      spectrum[1] = level * static_cast<float>(1.0 + seconds / 1000);
+      tracks.evaluate(seconds, 0.0, spectrum.data());
+      const float t = static_cast<float>(seconds);
+      EXPECT_EQ(static_cast<float>(tracks.value(threshold)), 0.5f + 0.02f * std::sin(static_cast<float>(24.0f * t)));
+      driven.trackFlash = static_cast<float>(tracks.value(flash));
+      EXPECT_EQ(driven.beatFlash(spectrum.data()), fixed.beatFlash(spectrum.data())) << seconds << " " << level;
+    }
+  }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 #include "support/TestSupport.h"
@@ -203,6 +204,13 @@ TEST(SyncMusicValues, BandLevelFollowsWithAttackAndReleaseAndTheBeatRamps) {
   band.release = 0.1;
   EXPECT_EQ(band.update(spectrum, 1.0 / 60), 1.25);  // no attack time: at once
   EXPECT_EQ(band.update(spectrum, 0.0), 1.25);       // paused: held
+  spectrum[3] = 0.25f;
+  EXPECT_EQ(band.update(spectrum, 0.0), 1.25);  // falling, with a release: held at dt 0
+  band.release = 0.0;
+  EXPECT_EQ(band.update(spectrum, 0.0), 0.75);  // no release: the spectrum now, even at dt 0
+  spectrum[3] = 0.75f;
+  band.release = 0.1;
+  EXPECT_EQ(band.update(spectrum, 0.0), 1.25);  // rising without an attack: at once, at dt 0
   EXPECT_DOUBLE_EQ(band.update(nullptr, 0.1), 1.25 * std::exp(-1.0));
   band.attack = 0.5;
   const double before = band.value();
@@ -217,4 +225,17 @@ TEST(SyncMusicValues, BandLevelFollowsWithAttackAndReleaseAndTheBeatRamps) {
   EXPECT_EQ(syncBeatRamp(1.375, 120.0), 0.75);
   EXPECT_EQ(syncBeatRamp(-0.25, 120.0), 0.5);
   EXPECT_EQ(syncBeatRamp(3.0, 0.0), 0.0);
+}
+
+TEST(SyncClockValues, WaveIsThePostChainsThresholdToTheBit) {
+  // The post chain's threshold, as it computes it from its float members and the frame's
+  // float time.
+  const float base = 0.5f, amplitude = 0.02f, rate = 24.0f;
+  for (const double seconds : {0.0, 1.0 / 60, 5.0, 42.99, 43.0, 43.5, 100.0, 119.99, 121.0, 1e4 + 1.0 / 3, -7.25}) {
+    const float t = static_cast<float>(seconds);
+    const float chain = base + amplitude * std::sin(static_cast<float>(rate * t));
+    const float wave = syncWave(base, amplitude, rate, seconds);
+    EXPECT_EQ(std::memcmp(&chain, &wave, sizeof chain), 0) << seconds;
+  }
+  EXPECT_EQ(syncWave(0.25f, 0.0f, 3.0f, 2.0), 0.25f);
 }

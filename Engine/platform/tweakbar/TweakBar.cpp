@@ -15,6 +15,7 @@ struct TwBar {
   std::string name;
   std::vector<tweakbar::Item> items;
   float width = 200, height = 320;
+  float x = 10, y = 10;  // the top left corner, pixels from the window's
   float valuesWidth = 80;
   double refresh = 0.2;
   bool visible = true;
@@ -62,6 +63,13 @@ void applyBarAttributes(TwBar& bar, const tweakbar::Definition& d) {
     if (std::sscanf(d.get("size").c_str(), "%f %f", &w, &h) == 2 && w > 0 && h > 0) {
       bar.width = w;
       bar.height = h;
+    }
+  }
+  if (d.has("position")) {
+    float x = 0, y = 0;
+    if (std::sscanf(d.get("position").c_str(), "%f %f", &x, &y) == 2 && x >= 0 && y >= 0) {
+      bar.x = x;
+      bar.y = y;
     }
   }
   if (d.has("valuesWidth")) bar.valuesWidth = static_cast<float>(d.number("valuesWidth", bar.valuesWidth));
@@ -436,7 +444,7 @@ int TwDraw() {
     TwBar& bar = *barPtr;
     if (!bar.visible) continue;
     if (!bar.placed) {
-      ImGui::SetNextWindowPos(ImVec2(10, 10), ImGuiCond_Always);
+      ImGui::SetNextWindowPos(ImVec2(bar.x, bar.y), ImGuiCond_Always);
       ImGui::SetNextWindowSize(ImVec2(bar.width, bar.height), ImGuiCond_Always);
       ImGui::SetNextWindowCollapsed(bar.iconified, ImGuiCond_Always);
       bar.placed = true;

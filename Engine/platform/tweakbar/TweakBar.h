@@ -8,7 +8,7 @@
 //
 // Definition strings are the library's: " BAR attr=value attr='two words' flag " for TwDefine,
 // and " attr=value ... " for a variable (min, max, step, precision, label, group, keyincr,
-// keydecr; bar attributes refresh, size, valuesWidth, show, iconify). A failed call returns 0
+// keydecr; bar attributes refresh, size, position, valuesWidth, show, iconify). A failed call returns 0
 // and leaves its reason in TwGetLastError(); the handler set with TwHandleErrors() is told
 // too. Main thread only; callbacks run inside TwEventWin() and TwDraw().
 #pragma once
