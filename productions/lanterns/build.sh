@@ -7,7 +7,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 rebuild=1
 if [ "${1:-}" = "--pack-only" ]; then rebuild=0; shift; fi
-out="${1:-$here/../../build/lanterns.zip}"
+out="$(realpath -m "${1:-$here/../../build/lanterns.zip}")"
 pylon="${2:-$here/../../build/pylon}"
 if [ "$rebuild" = 1 ] && command -v blender > /dev/null; then
   blender -b --factory-startup --python "$here/blender/make_scenes.py" > /dev/null
