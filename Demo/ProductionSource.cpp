@@ -7,9 +7,13 @@
 #include <sys/stat.h>
 
 #include "BuiltinProduction.h"
+#include "DemoPlayer.h"
 #include "SceneOverride.h"
+#include "platform/MessageBox.h"
 #include "resources/Loader.h"
 #include "runtime/Options.h"
+#include "runtime/Runtime.h"
+#include "sound/Sound.h"
 
 namespace {
 
@@ -93,4 +97,19 @@ int loadPlayerProduction(Loader& loader, const ProgramOptions& options, Producti
   }
   return readAndCheck(std::string(veltro12ProductionText()), "built-in Veltro 12 production", loader, production,
                       errors);
+}
+
+int preparePlayerProduction(const ProgramOptions& options, OverlaidScene* scene) {
+  Runtime* runtime = Runtime::instance();
+  ProductionFile production;
+  std::vector<ProductionError> errors;
+  if (loadPlayerProduction(*runtime->loader, options, production, errors, scene) != 0) {
+    std::string text;
+    for (const ProductionError& e : errors) text += (text.empty() ? "" : "\n") + e.text();
+    platform::showMessageBox(text, "Production::load", platform::MessageIcon::Error);
+    return 1;
+  }
+  demoPlayer().setProduction(production);
+  runtime->sound->musicMember = production.message.has_music() ? production.message.music().member() : "";
+  return 0;
 }

@@ -22,6 +22,11 @@ struct ProgramOptions;
 int loadPlayerProduction(Loader& loader, const ProgramOptions& options, ProductionFile& production,
                          std::vector<ProductionError>& errors, OverlaidScene* scene = nullptr);
 
+// The player's preparation before the screen opens: loadPlayerProduction(), then the
+// production handed to demoPlayer() and its music to the sound. 1, with every error shown
+// in one message box, when the production cannot be played.
+int preparePlayerProduction(const ProgramOptions& options, OverlaidScene* scene = nullptr);
+
 // Where the production of this run is read from: the --production file, or the data
 // directory's production.txtpb; "" when it is not a file that can be watched.
 std::string productionFilePath(Loader& loader, const ProgramOptions& options);

@@ -54,20 +54,7 @@ int main(int argc, char** argv) {
   if (options.noDialog) platform::setUnattended(true);
 
   DemoHooks hooks;
-  hooks.prepare = [&options] {
-    Runtime* runtime = Runtime::instance();
-    ProductionFile production;
-    std::vector<ProductionError> errors;
-    if (loadPlayerProduction(*runtime->loader, options, production, errors, &liveEdit.sceneRecord) != 0) {
-      std::string text;
-      for (const ProductionError& e : errors) text += (text.empty() ? "" : "\n") + e.text();
-      platform::showMessageBox(text, "Production::load", platform::MessageIcon::Error);
-      return 1;
-    }
-    demoPlayer().setProduction(production);
-    runtime->sound->musicMember = production.message.has_music() ? production.message.music().member() : "";
-    return 0;
-  };
+  hooks.prepare = [&options] { return preparePlayerProduction(options, &liveEdit.sceneRecord); };
   hooks.init = [&options] {
     if (demoPlayer().init() != 0) return 1;
     if (options.sync) {

@@ -55,6 +55,7 @@
 #include "resources/Loader.h"
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
+#include "ProductionSource.h"
 #include "scene/Renderer.h"
 #include "scene/SceneRenderer.h"
 #include "screen/Screen.h"
@@ -227,6 +228,8 @@ int main(int argc, char** argv) {
   if (fragments) surfaceProbe = &probe;
   std::array<double, FrameProfile::kPhases> phaseFragments{};
   DemoHooks hooks;
+  // The production the archive holds (its production.txtpb), as the player reads it.
+  hooks.prepare = [&] { return preparePlayerProduction(options); };
   hooks.init = [&] {
     Runtime::instance()->renderer->postprocess = postprocess;
     if (player.init() != 0) return 1;
