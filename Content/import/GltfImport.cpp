@@ -877,7 +877,18 @@ class Converter {
         {envelope(3), envelope(4), envelope(5)});
   }
 
+  // Blender's exporter writes a spot's blend b as the inner cone (1 - b) * outer, but Blender
+  // blends over the cosines: from cos outer to cos outer + (1 - cos outer) b. The cone
+  // Blender draws is the one kept.
+  static double blenderInnerCone(double inner, double outer) {
+    const double blend = outer > 0 ? (outer - inner) / outer : 0;
+    const double c = std::cos(outer);
+    return std::acos(std::min(1.0, c + (1 - c) * blend));
+  }
+
   void addLights() {
+    const bool fromBlender = model.asset.generator.rfind("Khronos glTF Blender I/O", 0) == 0;
+    bool spots = false;
     for (int n : order) {
       const tinygltf::Node& node = model.nodes[static_cast<size_t>(n)];
       const auto found = node.extensions.find("KHR_lights_punctual");
@@ -903,16 +914,19 @@ class Converter {
       light->set_intensity(static_cast<float>(source.intensity));
       if (source.type != "directional") light->set_range(static_cast<float>(source.range));
       if (source.type == "spot") {
+        spots = true;
         const double inner = source.spot.innerConeAngle, outer = source.spot.outerConeAngle;
         if (!(inner >= 0 && inner < outer && outer <= 3.14159265358979 / 2 + 1e-9))
           refuse(what + ": its cone angles (inner " + number(inner) + ", outer " + number(outer) +
                  ") are not 0 <= inner < outer <= pi/2");
-        light->set_innercone(static_cast<float>(inner));
+        light->set_innercone(static_cast<float>(fromBlender ? blenderInnerCone(inner, outer) : inner));
         light->set_outercone(static_cast<float>(outer));
       }
       light->mutable_parent()->set_type(1);
       light->mutable_parent()->set_number(static_cast<uint32_t>(objectOfNode[n] + 1));
     }
+    if (spots && fromBlender)
+      out.messages.push_back("spot lights: the inner cones are those Blender draws (its exporter writes the spot blend as an angle; Blender blends over the cosines)");
     if (scene.light_size() == 0 && !options.world) {
       // Without lights or a world the scene would be black; a sun over the camera's
       // shoulder shows its shapes and materials, as the importer's camera shows its extent.

@@ -47,7 +47,8 @@ const char* const kBrdf = R"(
 
   // One of the scene's lights: position.w 0 for a directional light (xyz towards it), 1 for a
   // point or spot light at xyz; colour.a its range (0: none); cone the spot's scale and
-  // offset on the cosine from its axis (0 and 1 for every other light).
+  // offset on the cosine from its axis (0 and 1 for every other light), eased in smoothly
+  // between the outer and the inner cone as Blender's spot blend is.
   vec3 punctual(Surface s, vec3 p, vec4 position, vec4 colour, vec3 axis, vec2 cone) {
     if (position.w == 0.0) return reflected(s, normalize(position.xyz), colour.rgb);
     vec3 d = position.xyz - p;
@@ -59,7 +60,7 @@ const char* const kBrdf = R"(
       falloff *= clamp(1.0 - r * r, 0.0, 1.0);
     }
     float spot = clamp(dot(axis, -l) * cone.x + cone.y, 0.0, 1.0);
-    return reflected(s, l, colour.rgb * falloff * spot * spot);
+    return reflected(s, l, colour.rgb * falloff * spot * spot * (3.0 - 2.0 * spot));
   }
 
   // Light from all round, of even radiance c: the diffuse part in full, the specular part
