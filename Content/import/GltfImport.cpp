@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -17,6 +18,7 @@
 #include "import/GltfCurves.h"
 #include "import/GltfExtensions.h"
 #include "import/GltfMaterialEffect.h"
+#include "import/GltfWorld.h"
 #include "import/GltfSafety.h"
 #include "import/GltfWarnings.h"
 #include "platform/ConfinedFile.h"
@@ -942,6 +944,7 @@ class Converter {
       world->set_r(options.worldColour[0]);
       world->set_g(options.worldColour[1]);
       world->set_b(options.worldColour[2]);
+      for (float t : options.worldTerms) world->add_ambientsh(t);
     }
   }
 };
@@ -954,6 +957,16 @@ std::string directoryOf(const std::string& path) {
 }  // namespace
 
 int parseWorld(const std::string& text, ImportOptions& options, std::string& error) {
+  std::error_code ignored;
+  if (text.find(',') == std::string::npos || std::filesystem::exists(text, ignored)) {
+    // An image file.
+    ShTerms terms;
+    if (readWorldImage(text, terms, error) != 0) return 1;
+    options.world = true;
+    options.worldTerms.assign(terms.begin(), terms.end());
+    for (size_t i = 0; i < 3; ++i) options.worldColour[i] = std::max(0.0f, terms[i] * 0.282095f);  // the mean: L00 Y00
+    return 0;
+  }
   float c[3];
   size_t at = 0;
   for (int i = 0; i < 3; ++i) {
@@ -962,7 +975,8 @@ int parseWorld(const std::string& text, ImportOptions& options, std::string& err
     char* stop = nullptr;
     const double v = part.empty() ? -1 : std::strtod(part.c_str(), &stop);
     if (part.empty() || *stop != '\0' || !std::isfinite(v) || v < 0 || v > 1e6) {
-      error = "--world needs R,G,B: three numbers of 0 or more (linear, as Blender's world colour), not \"" + text + "\"";
+      error = "--world needs R,G,B (three numbers of 0 or more, linear, as Blender's world colour) or an image file, not \"" +
+              text + "\"";
       return 1;
     }
     c[i] = static_cast<float>(v);

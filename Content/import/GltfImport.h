@@ -26,6 +26,7 @@ struct ImportOptions {
   // --world R,G,B: the world's colour (linear), behind the scene and lighting it from all round.
   bool world = false;
   float worldColour[3] = {0, 0, 0};
+  std::vector<float> worldTerms;  // --world IMAGE: its light's nine spherical-harmonic terms (27)
 };
 
 struct ImportedScene {
@@ -53,8 +54,10 @@ struct ImportedScene {
   std::map<std::pair<std::string, std::string>, Curve> curves;
 };
 
-// --world's value: "R,G,B" (linear, 0 or more each, as Blender's world colour shows them).
-// 0 on success; 1 with `error` saying what is wrong.
+// --world's value: "R,G,B" (linear, 0 or more each, as Blender's world colour shows them),
+// or an equirectangular image file (PNG or JPEG) as Blender's world takes one, reduced to
+// the terms of its light (GltfWorld.h) and its mean colour. 0 on success; 1 with `error`
+// saying what is wrong.
 int parseWorld(const std::string& text, ImportOptions& options, std::string& error);
 
 // 0 on success; 1 with `error` naming the file and the problem.

@@ -63,14 +63,26 @@ const char* const kBrdf = R"(
     return reflected(s, l, colour.rgb * falloff * spot * spot * (3.0 - 2.0 * spot));
   }
 
-  // Light from all round, of even radiance c: the diffuse part in full, the specular part
-  // with the analytic fit of the split-sum environment term.
-  vec3 ambient(Surface s, vec3 c, float roughness) {
+  // The world's light towards direction d (view space), smoothed as a cosine lobe smooths it:
+  // irradiance over pi, from its nine spherical-harmonic terms in the scene's axes.
+  vec3 worldLight(vec3 d) {
+    vec3 w = viewToWorld * d;
+    return ambientSH0 * 0.282095
+         + (ambientSH1 * w.y + ambientSH2 * w.z + ambientSH3 * w.x) * (0.488603 * 2.0 / 3.0)
+         + (ambientSH4 * (w.x * w.y) * 1.092548 + ambientSH5 * (w.y * w.z) * 1.092548
+            + ambientSH6 * (3.0 * w.z * w.z - 1.0) * 0.315392 + ambientSH7 * (w.x * w.z) * 1.092548
+            + ambientSH8 * (w.x * w.x - w.y * w.y) * 0.546274) * 0.25;
+  }
+
+  // Light from all round: the diffuse part from the world's light around the normal, the
+  // specular part from around the mirror direction, with the analytic fit of the split-sum
+  // environment term.
+  vec3 ambient(Surface s, float roughness) {
     float nv = max(dot(s.n, s.v), 1e-4);
     vec4 r = roughness * vec4(-1.0, -0.0275, -0.572, 0.022) + vec4(1.0, 0.0425, 1.04, -0.04);
     float a004 = min(r.x * r.x, exp2(-9.28 * nv)) * r.x + r.y;
     vec2 ab = vec2(-1.04, 1.04) * a004 + r.zw;
-    return c * (s.diffuse + s.f0 * ab.x + ab.y);
+    return s.diffuse * max(worldLight(s.n), 0.0) + (s.f0 * ab.x + ab.y) * max(worldLight(reflect(-s.v, s.n)), 0.0);
   }
 )";
 
@@ -94,8 +106,9 @@ std::string materialEffect(const MaterialShape& shape) {
        "float normalScale = 1;\n"
        "float occlusionStrength = 1;\n"
        "float alphaCutoff = 0.5;\n"
-       "float3 ambientColour;\n"
+       "float3x3 viewToWorld = {1, 0, 0, 0, 1, 0, 0, 0, 1};\n"
        "float lightCount;\n";
+  for (int k = 0; k < 9; ++k) e << "float3 ambientSH" << k << ";\n";
   for (int i = 0; i < kMaxLights; ++i)
     e << "float4 lightPosition" << i << ";\nfloat4 lightColour" << i << ";\nfloat3 lightAxis" << i << ";\nfloat2 lightCone" << i
       << ";\n";
@@ -136,7 +149,7 @@ std::string materialEffect(const MaterialShape& shape) {
   e << "    Surface s;\n    s.n = n;\n    s.v = normalize(-position);\n"
        "    s.diffuse = base.rgb * (1.0 - metallic);\n    s.f0 = mix(vec3(0.04), base.rgb, metallic);\n"
        "    s.alpha = roughness * roughness;\n"
-       "    vec3 colour = ambient(s, ambientColour, roughness);\n";
+       "    vec3 colour = ambient(s, roughness);\n";
   if (shape.occlusion) e << "    colour *= 1.0 + occlusionStrength * (texture2D(occlusionMap, uv).r - 1.0);\n";
   for (int i = 0; i < kMaxLights; ++i)
     e << "    if (lightCount > " << i << ".5) colour += punctual(s, position, lightPosition" << i << ", lightColour" << i

@@ -130,10 +130,30 @@ void setLights(KestrelLibDynamic& scene, Renderer& renderer, float time) {
   }
   const int count = chooseLights(lights.data(), static_cast<int>(lights.size()));
   const Kestrel::World& world = scene.world();
+  // The world's light as nine spherical-harmonic terms (a colour is the first term alone),
+  // and the turn from view space back to the scene's axes that they are in.
+  float terms[27] = {};
+  if (world.ambientsh_size() == 27) {
+    std::copy(world.ambientsh().begin(), world.ambientsh().end(), terms);
+  } else {
+    const float fullSphere = 3.5449077f;  // 2 sqrt(pi): a constant's first term
+    terms[0] = world.r() * fullSphere, terms[1] = world.g() * fullSphere, terms[2] = world.b() * fullSphere;
+  }
+  const float* v = renderer.viewMatrix;
+  const float viewToWorld[9] = {v[0], v[4], v[8], v[1], v[5], v[9], v[2], v[6], v[10]};
+  static const std::vector<std::string> termNames = [] {
+    std::vector<std::string> n;
+    for (int k = 0; k < 9; ++k) n.push_back("ambientSH" + std::to_string(k));
+    return n;
+  }();
   for (size_t e = 0; e < scene.effects.size(); ++e) {
     CGeffect effect = scene.effects[e];
     if (!effect || (e > 0 && effect == scene.effects[e - 1])) continue;
     if (CGparameter p = cgGetNamedEffectParameter(effect, "ambientColour")) cgGLSetParameter3f(p, world.r(), world.g(), world.b());
+    if (CGparameter p = cgGetNamedEffectParameter(effect, "viewToWorld")) cgSetParameterValuefr(p, 9, viewToWorld);
+    for (int k = 0; k < 9; ++k)
+      if (CGparameter p = cgGetNamedEffectParameter(effect, termNames[static_cast<size_t>(k)].c_str()))
+        cgSetParameterValuefr(p, 3, terms + 3 * k);
     CGparameter p = cgGetNamedEffectParameter(effect, "lightCount");
     if (!p) continue;
     cgGLSetParameter1f(p, static_cast<float>(count));

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "import/GltfImport.h"
+#include "import/GltfWorld.h"
 #include "support/TestSupport.h"
 
 using namespace gltf_import;
@@ -250,4 +251,30 @@ TEST(GltfMaterials, LightsKeepTheirConesAndRangeAndBadOnesAreRefused) {
   EXPECT_TRUE(options.world);
   EXPECT_FLOAT_EQ(options.worldColour[2], 0.2f);
   for (const char* bad : {"0.1,0.2", "0.1,x,0.2", "-1,0,0", "1,2,3,4"}) EXPECT_EQ(parseWorld(bad, options, error), 1) << bad;
+}
+
+TEST(GltfMaterials, AWorldImageBecomesTheTermsOfItsLight) {
+  // An even image gives the terms of its colour; one lit from above only gives light from +Y
+  // (glTF's up), none from below; one red towards the middle of the image, +X.
+  const int w = 64, h = 32;
+  std::vector<float> even(w * h * 3, 0.5f), above(w * h * 3, 0.0f), middle(w * h * 3, 0.0f);
+  for (int row = 0; row < h / 2; ++row)
+    for (int c = 0; c < w * 3; ++c) above[static_cast<size_t>(row * w * 3 + c)] = 1.0f;
+  for (int row = 0; row < h; ++row)
+    for (int column = w / 4; column < 3 * w / 4; ++column) middle[static_cast<size_t>((row * w + column) * 3)] = 1.0f;
+  const float grey[3] = {0.5f, 0.5f, 0.5f};
+  const ShTerms uniform = uniformTerms(grey), terms = equirectTerms(even, w, h);
+  for (size_t i = 0; i < 27; ++i) EXPECT_NEAR(terms[i], uniform[i], 2e-3) << i;
+  const float up[3] = {0, 1, 0}, down[3] = {0, -1, 0}, plusX[3] = {1, 0, 0}, minusX[3] = {-1, 0, 0};
+  const ShTerms sky = equirectTerms(above, w, h), red = equirectTerms(middle, w, h);
+  EXPECT_GT(radianceOf(sky, up)[1], 0.9f);
+  EXPECT_LT(radianceOf(sky, down)[1], 0.1f);
+  EXPECT_GT(radianceOf(red, plusX)[0], 0.9f);
+  EXPECT_LT(radianceOf(red, minusX)[0], 0.1f);
+  EXPECT_EQ(radianceOf(red, plusX)[1], 0.0f);
+
+  ImportOptions options;
+  std::string error;
+  EXPECT_EQ(parseWorld("/absent/sky.png", options, error), 1);
+  EXPECT_NE(error.find("/absent/sky.png: the world image"), std::string::npos) << error;
 }
