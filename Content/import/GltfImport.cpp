@@ -936,8 +936,8 @@ class Converter {
       light->set_type(Kestrel::DISTANT);
       light->set_r(1), light->set_g(1), light->set_b(1);
       light->set_intensity(kImporterSunLux);
-      out.messages.push_back("the file has no lights and no world: the importer's own sun (" + number(kImporterSunLux) +
-                             " lux, from above and behind the camera) lights the scene");
+      out.messages.push_back("the file has no lights and no world: the importer's own sun (" +
+                             std::to_string(static_cast<int>(kImporterSunLux)) + " lux, from above and behind the camera) lights the scene");
     }
     if (options.world) {
       Kestrel::World* world = scene.mutable_world();

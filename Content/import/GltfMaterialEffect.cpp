@@ -41,7 +41,8 @@ const char* const kBrdf = R"(
     float d = nh * nh * (a2 - 1.0) + 1.0;
     float D = a2 / (PI * d * d);
     float V = 1.0 / ((nl + sqrt(a2 + (1.0 - a2) * nl * nl)) * (nv + sqrt(a2 + (1.0 - a2) * nv * nv)));
-    vec3 F = s.f0 + (1.0 - s.f0) * pow(1.0 - vh, 5.0);
+    float m = 1.0 - vh, m2 = m * m;
+    vec3 F = s.f0 + (1.0 - s.f0) * (m2 * m2 * m);
     return ((1.0 - F) * s.diffuse / PI + F * D * V) * e * nl;
   }
 
