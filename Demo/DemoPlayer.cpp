@@ -101,7 +101,7 @@ void applyPostValues(const Pylon::Production& production, PostChain& post, Rende
   const bool flash = values.has_flash() && !values.flash().off();
   renderer.fftControl = flash ? static_cast<int>(values.flash().bin()) : 0;
   renderer.flashGain = flash ? values.flash().gain() : 0.0f;
-  renderer.postprocess = values.enabled();
+  renderer.postprocess = values.enabled() && !programOptions().postOff;
   // Values only tracks set, until the production's tracks set them again.
   renderer.trackFovY = 0.0f;
   renderer.trackFlash = -1.0f;

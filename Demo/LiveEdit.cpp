@@ -403,7 +403,8 @@ void LiveEdit::release(KestrelLibDynamic& scene) {
   const std::vector<GLuint> b(buffers.begin(), buffers.end()), t(textures.begin(), textures.end());
   if (!b.empty()) glDeleteBuffers(static_cast<GLsizei>(b.size()), b.data());
   if (!t.empty()) glDeleteTextures(static_cast<GLsizei>(t.size()), t.data());
-  for (CGeffect effect : scene.effects)
+  // Shader entries of one effect file share its effect: each effect is destroyed once.
+  for (CGeffect effect : std::set<CGeffect>(scene.effects.begin(), scene.effects.end()))
     if (effect) cgDestroyEffect(effect);
   scene.effects.clear();
   scene.techniques.clear();

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "import/GltfImport.h"
+#include "runtime/Options.h"
 #include "resources/Loader.h"
 #include "resources/SceneValidator.h"
 
@@ -49,6 +50,8 @@ int overlayScene(Loader& loader, const std::string& path, std::string& error, co
   gltf_import::ImportedScene imported;
   gltf_import::ImportOptions options;
   options.cameraName = cameraName;
+  if (const std::string& world = programOptions().world; !world.empty() && gltf_import::parseWorld(world, options, error) != 0)
+    return 1;
   if (gltf_import::importGltf(path, options, imported, error) != 0) return 1;
   return layOver(loader, imported, path, error, sceneMember, result);
 }

@@ -7,7 +7,10 @@
 #include "runtime/Logger.h"
 #include "runtime/Runtime.h"
 #include "scene/Renderer.h"
+#include "scene/SceneLights.h"
 #include "scene/SceneRenderer.h"
+
+#include <GL/glew.h>
 
 std::string ScenePart::sceneMember() const {
   return config.has_gltf() ? "imported/parts/" + id + ".pb" : config.member();
@@ -24,6 +27,12 @@ int ScenePart::init() {
     }
   }
   if (loader.loadScene(scene, sceneMember()) != 0) return 1;
+  if (config.has_world()) {
+    Kestrel::World& world = *scene.mutable_world();
+    world.set_r(config.world().r());
+    world.set_g(config.world().g());
+    world.set_b(config.world().b());
+  }
   camera = 0;
   if (config.has_camera_index() || config.has_camera_name()) {
     camera = -1;
@@ -45,6 +54,18 @@ void ScenePart::draw(float localTime) {
   renderer.sceneCamera = camera;
   renderer.sceneNear = config.near();
   renderer.sceneFar = config.far();
+  if (scene.has_world()) {
+    // The world's colour behind the scene, over the view this part draws into.
+    GLint view[4];
+    glGetIntegerv(GL_VIEWPORT, view);
+    glPushAttrib(GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(view[0], view[1], view[2], view[3]);
+    const Kestrel::World& world = scene.world();
+    glClearColor(srgbEncode(world.r()), srgbEncode(world.g()), srgbEncode(world.b()), 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
+  }
   drawScene(renderer, scene, localTime);
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -16,6 +17,8 @@
 #include "import/GltfCamera.h"
 #include "import/GltfCurves.h"
 #include "import/GltfExtensions.h"
+#include "import/GltfMaterialEffect.h"
+#include "import/GltfWorld.h"
 #include "import/GltfSafety.h"
 #include "import/GltfWarnings.h"
 #include "platform/ConfinedFile.h"
@@ -31,6 +34,8 @@ namespace {
 using tinygltf::Model;
 
 constexpr double kRotationToleranceDegrees = 0.05;
+// The importer's sun for a file without lights: 3 W/m2 as a Blender sun, at 683 lm/W.
+constexpr double kImporterSunLux = 3 * 683.0;
 // Deeper hierarchies are refused: the engine walks an object's parents for every frame.
 constexpr size_t kMaxDepth = 1000;
 
@@ -94,6 +99,8 @@ class Converter {
   std::map<int, Kestrel::BoundingBox> meshBounds;
   std::map<int, uint32_t> materialEntry;  // glTF material (-1: none) -> material entry
   std::map<int, uint32_t> textureEntry;   // glTF image -> texture entry
+  std::map<std::string, std::string> effectMember;  // effect text -> its archive member
+  int materialIndex = -1;  // the glTF material being converted
   std::set<std::string> noted;
 
   void note(const std::string& line) {
@@ -557,6 +564,34 @@ class Converter {
     return textureEntry[source] = static_cast<uint32_t>(scene.texture_size());
   }
 
+  // The texture entry and sampler states of one of material m's textures; 0 without one.
+  uint32_t mapOf(int gltfTexture, int texCoord, const tinygltf::ExtensionMap& extensions, const std::string& what,
+                 const char* role, MapSampler& sampler) {
+    if (gltfTexture < 0) return 0;
+    const uint32_t id = texture(gltfTexture, what);
+    const int chosen = model.textures[static_cast<size_t>(gltfTexture)].sampler;
+    if (chosen >= 0 && static_cast<size_t>(chosen) < model.samplers.size()) {
+      const tinygltf::Sampler& source = model.samplers[static_cast<size_t>(chosen)];
+      sampler.nearest = source.magFilter == TINYGLTF_TEXTURE_FILTER_NEAREST;
+      sampler.wrapS = wrapMode(source.wrapS);
+      sampler.wrapT = wrapMode(source.wrapT);
+    }
+    // Every texture of a material reads the coordinates of its base colour texture.
+    if (std::string(role) != "base colour") {
+      const UvTransform transform = textureTransform(extensions, what);
+      const tinygltf::TextureInfo& base = model.materials[static_cast<size_t>(materialIndex)].pbrMetallicRoughness.baseColorTexture;
+      const int set = transform.texCoord >= 0 ? transform.texCoord : texCoord;
+      int baseSet = 0;
+      const UvTransform baseTransform = baseColorTransform(materialIndex, baseSet);
+      const bool same = set == baseSet && transform.present == baseTransform.present && transform.rotation == baseTransform.rotation &&
+                        transform.offset[0] == baseTransform.offset[0] && transform.offset[1] == baseTransform.offset[1] &&
+                        transform.scale[0] == baseTransform.scale[0] && transform.scale[1] == baseTransform.scale[1];
+      if (!same && !(base.index < 0 && set == 0 && !transform.present))
+        note(what + ": its " + role + " texture is read with the base colour texture's coordinates (its own set or transform is not carried)");
+    }
+    return id;
+  }
+
   uint32_t material(int m) {
     if (const auto found = materialEntry.find(m); found != materialEntry.end()) return found->second;
     if (m >= 0 && static_cast<size_t>(m) >= model.materials.size())
@@ -564,7 +599,9 @@ class Converter {
     const tinygltf::Material fallback;
     const tinygltf::Material& source = m >= 0 ? model.materials[static_cast<size_t>(m)] : fallback;
     const std::string what = m >= 0 ? quotedName("material", m, source.name) : "the default material";
-    std::vector<double> base = source.pbrMetallicRoughness.baseColorFactor;
+    materialIndex = m;
+    const tinygltf::PbrMetallicRoughness& pbr = source.pbrMetallicRoughness;
+    std::vector<double> base = pbr.baseColorFactor;
     base.resize(4, 1.0);
     std::vector<double> emissive = source.emissiveFactor;
     emissive.resize(3, 0.0);
@@ -573,75 +610,80 @@ class Converter {
       if (value.IsNumber())
         for (double& e : emissive) e *= value.GetNumberAsDouble();
     }
-    uint32_t textureId = 0;
-    bool nearest = false;  // the texture's sampler asks for unfiltered magnification
-    std::string wrapS = "Repeat", wrapT = "Repeat";
-    if (source.pbrMetallicRoughness.baseColorTexture.index >= 0) {
-      textureId = texture(source.pbrMetallicRoughness.baseColorTexture.index, what);
-      const int sampler = model.textures[static_cast<size_t>(source.pbrMetallicRoughness.baseColorTexture.index)].sampler;
-      if (sampler >= 0 && static_cast<size_t>(sampler) < model.samplers.size()) {
-        const tinygltf::Sampler& chosen = model.samplers[static_cast<size_t>(sampler)];
-        nearest = chosen.magFilter == TINYGLTF_TEXTURE_FILTER_NEAREST;
-        wrapS = wrapMode(chosen.wrapS);
-        wrapT = wrapMode(chosen.wrapT);
-      }
+    MaterialShape shape;
+    Kestrel::Shader* shader = scene.add_shader();
+    auto addMap = [&](const char* name, uint32_t id, bool& present) {
+      present = id != 0;
+      if (!present) return;
+      Kestrel::Sampler* sampler = shader->add_sampler();
+      sampler->set_name(name);
+      sampler->set_texid(id);
+    };
+    const uint32_t baseId = m >= 0 ? mapOf(pbr.baseColorTexture.index, pbr.baseColorTexture.texCoord, pbr.baseColorTexture.extensions,
+                                           what, "base colour", shape.baseColourSampler) : 0;
+    addMap("baseMap", baseId, shape.baseColour);
+    if (m >= 0) {
+      addMap("metallicRoughnessMap",
+             mapOf(pbr.metallicRoughnessTexture.index, pbr.metallicRoughnessTexture.texCoord, pbr.metallicRoughnessTexture.extensions,
+                   what, "metallic-roughness", shape.metallicRoughnessSampler),
+             shape.metallicRoughness);
+      addMap("normalMap",
+             mapOf(source.normalTexture.index, source.normalTexture.texCoord, source.normalTexture.extensions, what, "normal",
+                   shape.normalSampler),
+             shape.normal);
+      addMap("occlusionMap",
+             mapOf(source.occlusionTexture.index, source.occlusionTexture.texCoord, source.occlusionTexture.extensions, what,
+                   "occlusion", shape.occlusionSampler),
+             shape.occlusion);
+      addMap("emissiveMap",
+             mapOf(source.emissiveTexture.index, source.emissiveTexture.texCoord, source.emissiveTexture.extensions, what, "emissive",
+                   shape.emissiveSampler),
+             shape.emissive);
     }
-    if (source.normalTexture.index >= 0 || source.occlusionTexture.index >= 0 || source.emissiveTexture.index >= 0 ||
-        source.pbrMetallicRoughness.metallicRoughnessTexture.index >= 0)
-      note(what + ": normal, occlusion, emissive and metallic-roughness textures are not carried");
-    if (source.alphaMode != "OPAQUE") note(what + ": alpha mode " + source.alphaMode + " is drawn opaque");
+    shape.alpha = source.alphaMode == "BLEND" ? AlphaMode::Blend : source.alphaMode == "MASK" ? AlphaMode::Mask : AlphaMode::Opaque;
+    shape.doubleSided = source.doubleSided;
+    for (const auto& [extension, value] : source.extensions) {
+      (void)value;
+      if (extension != "KHR_materials_emissive_strength" && extension != "KHR_texture_transform")
+        note(what + ": " + extension + " is not carried");
+    }
+
+    auto value = [&](const char* name, std::initializer_list<double> values) {
+      Kestrel::ShaderValue* v = shader->add_value();
+      v->set_name(name);
+      for (double x : values) v->add_value(static_cast<float>(std::isfinite(x) ? x : 0.0));
+    };
+    value("baseColourFactor", {base[0], base[1], base[2], base[3]});
+    value("metallicRoughness", {pbr.metallicFactor, pbr.roughnessFactor});
+    value("emissiveFactor", {emissive[0], emissive[1], emissive[2]});
+    if (shape.normal) value("normalScale", {source.normalTexture.scale});
+    if (shape.occlusion) value("occlusionStrength", {source.occlusionTexture.strength});
+    if (shape.alpha == AlphaMode::Mask) value("alphaCutoff", {source.alphaCutoff});
+
+    // Materials of one shape share one effect file, so the player compiles it once.
+    const std::string effect = materialEffect(shape);
+    auto member = effectMember.find(effect);
+    if (member == effectMember.end()) {
+      const std::string name = std::string(kImportedPrefix) + "effects/lit-" + std::to_string(effectMember.size()) + ".cgfx";
+      member = effectMember.emplace(effect, name).first;
+      out.members.push_back({name, std::vector<uint8_t>(effect.begin(), effect.end())});
+    }
+    shader->set_source(member->second);
 
     const uint32_t index = static_cast<uint32_t>(scene.material_size());
-    const std::string effectName = std::string(kImportedPrefix) + "effects/material-" + std::to_string(index) + ".cgfx";
-    const std::string effect = litEffect(base, emissive, textureId != 0, nearest, wrapS, wrapT, source.doubleSided);
-    out.members.push_back({effectName, std::vector<uint8_t>(effect.begin(), effect.end())});
-    Kestrel::Shader* shader = scene.add_shader();
-    shader->set_source(effectName);
-    if (textureId != 0) {
-      Kestrel::Sampler* sampler = shader->add_sampler();
-      sampler->set_name("baseMap");
-      sampler->set_texid(textureId);
-    }
     Kestrel::Material* record = scene.add_material();
     record->set_r(static_cast<float>(base[0]));
     record->set_g(static_cast<float>(base[1]));
     record->set_b(static_cast<float>(base[2]));
-    record->set_mappingtype(textureId != 0 ? Kestrel::UV : Kestrel::FLAT);
+    record->set_mappingtype(baseId != 0 ? Kestrel::UV : Kestrel::FLAT);
     record->set_shader(static_cast<uint32_t>(scene.shader_size()));
-    record->set_ttexid(textureId);
+    record->set_ttexid(baseId);
+    if (shape.alpha == AlphaMode::Blend) record->set_blended(true);
     return materialEntry[m] = index + 1;
   }
 
-  // One small effect per material, its colours written into the source: the renderer hands an
-  // effect the camera, the time and its samplers, never a material's colour.
   static std::string wrapMode(int glTF) {
     return glTF == TINYGLTF_TEXTURE_WRAP_CLAMP_TO_EDGE ? "ClampToEdge" : glTF == TINYGLTF_TEXTURE_WRAP_MIRRORED_REPEAT ? "MirroredRepeat" : "Repeat";
-  }
-
-  static std::string litEffect(const std::vector<double>& base, const std::vector<double>& emissive, bool textured,
-                               bool nearest, const std::string& wrapS, const std::string& wrapT, bool doubleSided) {
-    std::ostringstream e;
-    e << "// Written by pylon import: the base colour" << (textured ? " times its texture" : "")
-      << ", lit by a light above and behind the camera, plus the emissive colour.\n\n";
-    if (textured)
-      e << "sampler2D baseMap = sampler_state {\n  MinFilter = " << (nearest ? "NearestMipmapLinear" : "LinearMipmapLinear")
-        << ";\n  MagFilter = " << (nearest ? "Nearest" : "Linear") << ";\n  WrapS = " << wrapS << ";\n  WrapT = " << wrapT
-        << ";\n};\n\n";
-    e << "glsl_shared {\n  varying vec3 normal;\n  varying vec2 uv;\n}\n\n"
-         "glsl_vertex litVS {\n  void main() {\n    normal = gl_NormalMatrix * gl_Normal;\n"
-         "    uv = gl_MultiTexCoord0.xy;\n    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;\n  }\n}\n\n"
-         "glsl_fragment litFS {\n  void main() {\n"
-      << "    vec3 base = vec3(" << number(base[0]) << ", " << number(base[1]) << ", " << number(base[2]) << ");\n";
-    if (textured) e << "    base *= texture2D(baseMap, uv).rgb;\n";
-    e << "    vec3 n = normalize(normal);\n"
-      << "    float light = 0.3 + 0.7 * " << (doubleSided ? "abs" : "max") << "(dot(n, normalize(vec3(0.4, 0.7, 0.6)))"
-      << (doubleSided ? "" : ", 0.0") << ");\n"
-      << "    gl_FragColor = vec4(base * light + vec3(" << number(emissive[0]) << ", " << number(emissive[1]) << ", "
-      << number(emissive[2]) << "), 1.0);\n  }\n}\n\n"
-      << "technique main {\n  pass p0 {\n    DepthTestEnable = true;\n    DepthMask = true;\n"
-      << "    CullFaceEnable = " << (doubleSided ? "false" : "true") << ";\n"
-      << "    VertexProgram = compile glsl120 litVS;\n    FragmentProgram = compile glsl120 litFS;\n  }\n}\n";
-    return e.str();
   }
 
   // -- camera and lights --
@@ -837,7 +879,18 @@ class Converter {
         {envelope(3), envelope(4), envelope(5)});
   }
 
+  // Blender's exporter writes a spot's blend b as the inner cone (1 - b) * outer, but Blender
+  // blends over the cosines: from cos outer to cos outer + (1 - cos outer) b. The cone
+  // Blender draws is the one kept.
+  static double blenderInnerCone(double inner, double outer) {
+    const double blend = outer > 0 ? (outer - inner) / outer : 0;
+    const double c = std::cos(outer);
+    return std::acos(std::min(1.0, c + (1 - c) * blend));
+  }
+
   void addLights() {
+    const bool fromBlender = model.asset.generator.rfind("Khronos glTF Blender I/O", 0) == 0;
+    bool spots = false;
     for (int n : order) {
       const tinygltf::Node& node = model.nodes[static_cast<size_t>(n)];
       const auto found = node.extensions.find("KHR_lights_punctual");
@@ -848,17 +901,50 @@ class Converter {
       if (l < 0 || static_cast<size_t>(l) >= model.lights.size())
         refuse(nodeName(n) + " names light " + std::to_string(l) + ", which does not exist");
       const tinygltf::Light& source = model.lights[static_cast<size_t>(l)];
+      const std::string what = quotedName("light", l, source.name);
       Kestrel::Light* light = scene.add_light();
       light->set_type(source.type == "spot" ? Kestrel::SPOT : source.type == "point" ? Kestrel::POINT : Kestrel::DISTANT);
       std::vector<double> colour = source.color;
       colour.resize(3, 1.0);
+      for (double c : colour)
+        if (!std::isfinite(c) || c < 0) refuse(what + " has a colour component that is not a number of 0 or more");
+      if (!std::isfinite(source.intensity) || source.intensity < 0) refuse(what + " has an intensity that is not a number of 0 or more");
+      if (!std::isfinite(source.range) || source.range < 0) refuse(what + " has a range that is not a number of 0 or more");
       light->set_r(static_cast<float>(colour[0]));
       light->set_g(static_cast<float>(colour[1]));
       light->set_b(static_cast<float>(colour[2]));
       light->set_intensity(static_cast<float>(source.intensity));
+      if (source.type != "directional") light->set_range(static_cast<float>(source.range));
+      if (source.type == "spot") {
+        spots = true;
+        const double inner = source.spot.innerConeAngle, outer = source.spot.outerConeAngle;
+        if (!(inner >= 0 && inner < outer && outer <= 3.14159265358979 / 2 + 1e-9))
+          refuse(what + ": its cone angles (inner " + number(inner) + ", outer " + number(outer) +
+                 ") are not 0 <= inner < outer <= pi/2");
+        light->set_innercone(static_cast<float>(fromBlender ? blenderInnerCone(inner, outer) : inner));
+        light->set_outercone(static_cast<float>(outer));
+      }
       light->mutable_parent()->set_type(1);
       light->mutable_parent()->set_number(static_cast<uint32_t>(objectOfNode[n] + 1));
-      note("lights are recorded (type, colour, intensity, node) but do not light the picture");
+    }
+    if (spots && fromBlender)
+      out.messages.push_back("spot lights: the inner cones are those Blender draws (its exporter writes the spot blend as an angle; Blender blends over the cosines)");
+    if (scene.light_size() == 0 && !options.world) {
+      // Without lights or a world the scene would be black; a sun over the camera's
+      // shoulder shows its shapes and materials, as the importer's camera shows its extent.
+      Kestrel::Light* light = scene.add_light();
+      light->set_type(Kestrel::DISTANT);
+      light->set_r(1), light->set_g(1), light->set_b(1);
+      light->set_intensity(kImporterSunLux);
+      out.messages.push_back("the file has no lights and no world: the importer's own sun (" +
+                             std::to_string(static_cast<int>(kImporterSunLux)) + " lux, from above and behind the camera) lights the scene");
+    }
+    if (options.world) {
+      Kestrel::World* world = scene.mutable_world();
+      world->set_r(options.worldColour[0]);
+      world->set_g(options.worldColour[1]);
+      world->set_b(options.worldColour[2]);
+      for (float t : options.worldTerms) world->add_ambientsh(t);
     }
   }
 };
@@ -869,6 +955,37 @@ std::string directoryOf(const std::string& path) {
 }
 
 }  // namespace
+
+int parseWorld(const std::string& text, ImportOptions& options, std::string& error) {
+  std::error_code ignored;
+  if (text.find(',') == std::string::npos || std::filesystem::exists(text, ignored)) {
+    // An image file.
+    ShTerms terms;
+    if (readWorldImage(text, terms, error) != 0) return 1;
+    options.world = true;
+    options.worldTerms.assign(terms.begin(), terms.end());
+    for (size_t i = 0; i < 3; ++i) options.worldColour[i] = std::max(0.0f, terms[i] * 0.282095f);  // the mean: L00 Y00
+    return 0;
+  }
+  float c[3];
+  size_t at = 0;
+  for (int i = 0; i < 3; ++i) {
+    const size_t end = i < 2 ? text.find(',', at) : text.size();
+    const std::string part = end == std::string::npos ? std::string() : text.substr(at, end - at);
+    char* stop = nullptr;
+    const double v = part.empty() ? -1 : std::strtod(part.c_str(), &stop);
+    if (part.empty() || *stop != '\0' || !std::isfinite(v) || v < 0 || v > 1e6) {
+      error = "--world needs R,G,B (three numbers of 0 or more, linear, as Blender's world colour) or an image file, not \"" +
+              text + "\"";
+      return 1;
+    }
+    c[i] = static_cast<float>(v);
+    at = end + 1;
+  }
+  options.world = true;
+  std::copy(c, c + 3, options.worldColour);
+  return 0;
+}
 
 int importGltfMemory(const uint8_t* data, size_t size, const std::string& name, const ImportOptions& options,
                      ImportedScene& out, std::string& error) {

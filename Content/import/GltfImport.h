@@ -23,6 +23,10 @@ namespace gltf_import {
 
 struct ImportOptions {
   std::string cameraName;  // --camera NAME: the camera (or its node) of that name; "" for the first
+  // --world R,G,B: the world's colour (linear), behind the scene and lighting it from all round.
+  bool world = false;
+  float worldColour[3] = {0, 0, 0};
+  std::vector<float> worldTerms;  // --world IMAGE: its light's nine spherical-harmonic terms (27)
 };
 
 struct ImportedScene {
@@ -49,6 +53,12 @@ struct ImportedScene {
   std::vector<std::string> messages;
   std::map<std::pair<std::string, std::string>, Curve> curves;
 };
+
+// --world's value: "R,G,B" (linear, 0 or more each, as Blender's world colour shows them),
+// or an equirectangular image file (PNG or JPEG) as Blender's world takes one, reduced to
+// the terms of its light (GltfWorld.h) and its mean colour. 0 on success; 1 with `error`
+// saying what is wrong.
+int parseWorld(const std::string& text, ImportOptions& options, std::string& error);
 
 // 0 on success; 1 with `error` naming the file and the problem.
 int importGltf(const std::string& path, const ImportOptions& options, ImportedScene& out, std::string& error);

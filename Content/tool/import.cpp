@@ -1,5 +1,5 @@
 // pylon import SCENE.gltf|SCENE.glb OUT.zip [--base ARCHIVE] [--music FILE.ogg] [--name NAME]
-// [--camera NAME] [--length S]: a glTF 2.0 scene converted (docs/importing.md) and written
+// [--camera NAME] [--world R,G,B] [--length S]: a glTF 2.0 scene converted (docs/importing.md) and written
 // as an archive the player plays as it is: the scene under NAME, its images and effects, a
 // production file that plays the scene over its animation (or S seconds) with the music
 // given or none, and every other member of the base archive (the production's own by
@@ -28,7 +28,7 @@ namespace {
 int usage(const std::string& problem) {
   std::fprintf(stderr,
                "pylon import: %s\nUsage: pylon import SCENE.gltf|SCENE.glb OUT.zip [--base ARCHIVE] [--music FILE.ogg] "
-               "[--name city-03.pb] [--camera NAME] [--length S]\n",
+               "[--name city-03.pb] [--camera NAME] [--world R,G,B] [--length S]\n",
                problem.c_str());
   return 1;
 }
@@ -58,6 +58,10 @@ int runImport(int argc, char** argv) {
       if (!value(sceneName) || sceneName.empty()) return usage("--name needs a member name");
     } else if (arg == "--camera") {
       if (!value(options.cameraName)) return usage("--camera needs a name");
+    } else if (arg == "--world") {
+      std::string text, problem;
+      if (!value(text)) return usage("--world needs R,G,B");
+      if (gltf_import::parseWorld(text, options, problem) != 0) return usage(problem);
     } else if (arg == "--length") {
       std::string text;
       double seconds = 0;

@@ -1,5 +1,6 @@
 // Effect loading of Loader: an effect file of the archive compiled in the Screen's Cg
 // context, its first valid technique chosen, and its float parameters offered to the tweak GUI.
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <sstream>
@@ -75,6 +76,16 @@ int Loader::compileShader(Shader& shader) {
 }
 
 int Loader::loadSceneShader(Kestrel::Shader& shader, KestrelLibDynamic& scene) {
+  // Entries that name the same effect file share its effect (and so its compiled programs);
+  // what differs between them are their samplers and values, set before each draw.
+  const size_t loaded = std::min(scene.effects.size(), scene.techniques.size());
+  for (size_t i = 0; i < loaded && i < static_cast<size_t>(scene.shader_size()); ++i)
+    if (&scene.shader(static_cast<int>(i)) != &shader && scene.shader(static_cast<int>(i)).source() == shader.source() &&
+        scene.effects[i] && scene.techniques[i]) {
+      scene.effects.push_back(scene.effects[i]);
+      scene.techniques.push_back(scene.techniques[i]);
+      return 0;
+    }
   std::unique_ptr<char[]> text = readEffectText(*this, shader.source());
   if (!text) return 1;
   CGeffect effect = cgCreateEffect(cgContextOf(runtime), text.get(), nullptr);

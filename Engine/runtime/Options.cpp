@@ -51,6 +51,9 @@ const std::vector<OptionSpec>& optionTable() {
        "play this glTF 2.0 scene as a production of its own (with --production: in place of the scene member "
        "city-03.pb)"},
       {"--camera", "NAME", "with --scene: view through the camera (or camera node) of that name, not the first"},
+      {"--world", "R,G,B", "with --scene: the world's colour (linear, as Blender's), behind the scene and lighting it from all round"},
+      {"--post", "on|off",
+       "off: show the parts as drawn, without bloom or the final grading (the production file's post { enabled: false })"},
       {"--watch", nullptr, "reload the production file, effects, images, meshes and scenes when their files are saved"},
       {"--sync", "[HOST][:PORT]",
        "follow a sync editor (127.0.0.1:1338 by default): its keys drive the tracks, its pause and row the clock"},
@@ -207,6 +210,15 @@ int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::stri
       const char* v = value("NAME");
       if (!v) return 1;
       o.cameraName = v;
+    } else if (arg == "--world") {
+      const char* v = value("R,G,B");
+      if (!v) return 1;
+      o.world = v;
+    } else if (arg == "--post") {
+      const char* v = value("on|off");
+      if (!v) return 1;
+      if (std::string(v) != "on" && std::string(v) != "off") return bad(v);
+      o.postOff = std::string(v) == "off";
     } else if (arg == "--watch") {
       o.watch = true;
     } else if (arg == "--sync") {
@@ -244,6 +256,10 @@ int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::stri
       error = "unknown option: " + arg;
       return 1;
     }
+  }
+  if (!o.world.empty() && o.sceneFile.empty()) {
+    error = "--world needs --scene FILE (a production file gives a scene part its world)";
+    return 1;
   }
   if (!o.cameraName.empty() && o.sceneFile.empty()) {
     error = "--camera needs --scene FILE (pylon import --camera NAME picks the camera of an archive)";

@@ -35,6 +35,8 @@ struct ProgramOptions {
   std::string productionFile;        // --production FILE
   std::string sceneFile;             // --scene FILE.gltf|FILE.glb
   std::string cameraName;            // --camera NAME (with --scene)
+  std::string world;                 // --world R,G,B (with --scene)
+  bool postOff = false;              // --post off: no bloom or grading, whatever the production says
   bool watch = false;                // --watch
   std::optional<std::string> sync;   // --sync [HOST][:PORT] ("" for the editor's default address)
   std::optional<double> loopFrom, loopTo;  // --loop FROM TO

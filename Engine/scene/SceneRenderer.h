@@ -4,10 +4,14 @@
 // drawScene() sets the scene camera's projection and view, then for each object builds its
 // model-view matrix, skips it unless its dissolve envelope is exactly 0, skips it when its
 // bounding box lies outside the view (Renderer::cullObjects), and draws every
-// surface: through each pass of its material's effect technique (after "camPos", "time" and
-// the samplers are set) or, without an effect, with fixed-function GL in the material's
-// colour or texture. State set by the fixed-function path carries over to later surfaces.
-// Needs a current GL context and the Cg context; main thread only; allocates nothing.
+// surface: through each pass of its material's effect technique (after "camPos", "time", the
+// shader entry's values and the samplers are set) or, without an effect, with fixed-function
+// GL in the material's colour or texture. State set by the fixed-function path carries over to
+// later surfaces. Surfaces of blended materials wait until every other one is drawn and then
+// go far to near. A scene with lights or a world first hands them to every effect that
+// declares their parameters (SceneLights.h; unit 2's coordinate array carries the tangents).
+// Needs a current GL context and the Cg context; main thread only; allocates nothing once its
+// reused lists have grown to the scene's size.
 #pragma once
 
 #include <cstdint>

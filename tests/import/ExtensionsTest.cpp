@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "import/GltfImport.h"
+#include "import/GltfWorld.h"
 #include "support/TestSupport.h"
 
 using namespace gltf_import;
@@ -103,10 +104,11 @@ TEST(GltfExtensions, EmissiveStrengthScalesTheEmissiveColour) {
                                                R"(, "extensionsRequired": ["KHR_materials_emissive_strength"],
     "extensionsUsed": ["KHR_materials_emissive_strength"],
     "materials": [{"emissiveFactor": [1, 0.5, 0], "extensions": {"KHR_materials_emissive_strength": {"emissiveStrength": 4}}}])"));
-  std::string effect;
-  for (const auto& [name, bytes] : s.members)
-    if (name.find(".cgfx") != std::string::npos) effect.assign(bytes.begin(), bytes.end());
-  EXPECT_NE(effect.find("vec3(4.000000, 2.000000, 0.000000)"), std::string::npos) << effect;
+  ASSERT_EQ(s.scene.shader_size(), 1);
+  std::vector<float> emissive;
+  for (const Kestrel::ShaderValue& v : s.scene.shader(0).value())
+    if (v.name() == "emissiveFactor") emissive.assign(v.value().begin(), v.value().end());
+  EXPECT_EQ(emissive, (std::vector<float>{4, 2, 0}));
   EXPECT_TRUE(s.notCarried.empty() || s.notCarried[0].find("emissive_strength") == std::string::npos);
 }
 
@@ -181,4 +183,98 @@ TEST(GltfSparse, SubstitutesReplaceTheBaseViewOrZerosForPositionsNormalsUvsAndKe
     EXPECT_EQ(importGltf(dir.file("s.gltf"), {}, out, error), 1);
     EXPECT_NE(error.find(problem), std::string::npos) << error;
   }
+}
+
+TEST(GltfMaterials, MaterialsOfOneShapeShareAnEffectAndKeepTheirOwnValues) {
+  Buffer buffer;
+  buffer.add(kPositions);
+  const std::string accessors = R"({"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3"})";
+  std::string primitives;
+  for (int m = 0; m < 4; ++m) primitives += (m ? ", " : "") + std::string(R"({"attributes": {"POSITION": 0}, "material": )") + std::to_string(m) + "}";
+  const ImportedScene s = importJson(sceneJson(buffer, primitives, accessors, R"(, "materials": [
+    {"pbrMetallicRoughness": {"baseColorFactor": [1, 0, 0, 1], "metallicFactor": 0.25, "roughnessFactor": 0.75}},
+    {"pbrMetallicRoughness": {"baseColorFactor": [0, 1, 0, 1]}},
+    {"alphaMode": "BLEND", "doubleSided": true},
+    {"alphaMode": "MASK", "alphaCutoff": 0.3}])"));
+  ASSERT_EQ(s.scene.material_size(), 4);
+  std::vector<std::string> effects;
+  for (const auto& [name, bytes] : s.members)
+    if (name.find(".cgfx") != std::string::npos) effects.push_back(name);
+  EXPECT_EQ(effects, (std::vector<std::string>{"imported/effects/lit-0.cgfx", "imported/effects/lit-1.cgfx", "imported/effects/lit-2.cgfx"}));
+  EXPECT_EQ(s.scene.shader(0).source(), s.scene.shader(1).source()) << "two opaque flat materials: one effect";
+  EXPECT_NE(s.scene.shader(2).source(), s.scene.shader(0).source());
+  auto value = [&](int shader, const std::string& name) {
+    for (const Kestrel::ShaderValue& v : s.scene.shader(shader).value())
+      if (v.name() == name) return std::vector<float>(v.value().begin(), v.value().end());
+    return std::vector<float>();
+  };
+  EXPECT_EQ(value(0, "baseColourFactor"), (std::vector<float>{1, 0, 0, 1}));
+  EXPECT_EQ(value(0, "metallicRoughness"), (std::vector<float>{0.25f, 0.75f}));
+  EXPECT_EQ(value(1, "metallicRoughness"), (std::vector<float>{1, 1})) << "glTF's defaults";
+  EXPECT_EQ(value(3, "alphaCutoff"), (std::vector<float>{0.3f}));
+  EXPECT_TRUE(s.scene.material(2).blended());
+  EXPECT_FALSE(s.scene.material(3).blended());
+  for (const std::string& line : s.notCarried) EXPECT_EQ(line.find("alpha"), std::string::npos) << line;
+}
+
+TEST(GltfMaterials, LightsKeepTheirConesAndRangeAndBadOnesAreRefused) {
+  Buffer buffer;
+  buffer.add(kPositions);
+  auto file = [&](const std::string& light) {
+    return R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": [0, 1]}],
+      "extensionsUsed": ["KHR_lights_punctual"], "extensions": {"KHR_lights_punctual": {"lights": [)" + light + R"(]}},
+      "nodes": [{"mesh": 0}, {"extensions": {"KHR_lights_punctual": {"light": 0}}, "translation": [0, 2, 0]}],
+      "meshes": [{"primitives": [{"attributes": {"POSITION": 0}}]}], )" + buffer.json() +
+           R"(, "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3"}]})";
+  };
+  const ImportedScene s = importJson(file(R"({"type": "spot", "color": [1, 0.5, 0], "intensity": 80, "range": 6,
+                                               "spot": {"innerConeAngle": 0.1, "outerConeAngle": 0.5}})"));
+  ASSERT_EQ(s.scene.light_size(), 1);
+  const Kestrel::Light& light = s.scene.light(0);
+  EXPECT_EQ(light.type(), Kestrel::SPOT);
+  EXPECT_FLOAT_EQ(light.intensity(), 80.0f);
+  EXPECT_FLOAT_EQ(light.g(), 0.5f);
+  EXPECT_FLOAT_EQ(light.range(), 6.0f);
+  EXPECT_FLOAT_EQ(light.innercone(), 0.1f);
+  EXPECT_FLOAT_EQ(light.outercone(), 0.5f);
+  EXPECT_EQ(light.parent().number(), 2u) << "on its node's object";
+
+  testing_support::ScratchDir dir;
+  testing_support::writeFile(dir.file("bad.gltf"), file(R"({"type": "spot", "spot": {"innerConeAngle": 0.6, "outerConeAngle": 0.5}})"));
+  ImportedScene out;
+  std::string error;
+  EXPECT_EQ(importGltf(dir.file("bad.gltf"), {}, out, error), 1);
+  EXPECT_NE(error.find("light 0: its cone angles"), std::string::npos) << error;
+
+  ImportOptions options;
+  EXPECT_EQ(parseWorld("0.05,0.1,0.2", options, error), 0);
+  EXPECT_TRUE(options.world);
+  EXPECT_FLOAT_EQ(options.worldColour[2], 0.2f);
+  for (const char* bad : {"0.1,0.2", "0.1,x,0.2", "-1,0,0", "1,2,3,4"}) EXPECT_EQ(parseWorld(bad, options, error), 1) << bad;
+}
+
+TEST(GltfMaterials, AWorldImageBecomesTheTermsOfItsLight) {
+  // An even image gives the terms of its colour; one lit from above only gives light from +Y
+  // (glTF's up), none from below; one red towards the middle of the image, +X.
+  const int w = 64, h = 32;
+  std::vector<float> even(w * h * 3, 0.5f), above(w * h * 3, 0.0f), middle(w * h * 3, 0.0f);
+  for (int row = 0; row < h / 2; ++row)
+    for (int c = 0; c < w * 3; ++c) above[static_cast<size_t>(row * w * 3 + c)] = 1.0f;
+  for (int row = 0; row < h; ++row)
+    for (int column = w / 4; column < 3 * w / 4; ++column) middle[static_cast<size_t>((row * w + column) * 3)] = 1.0f;
+  const float grey[3] = {0.5f, 0.5f, 0.5f};
+  const ShTerms uniform = uniformTerms(grey), terms = equirectTerms(even, w, h);
+  for (size_t i = 0; i < 27; ++i) EXPECT_NEAR(terms[i], uniform[i], 2e-3) << i;
+  const float up[3] = {0, 1, 0}, down[3] = {0, -1, 0}, plusX[3] = {1, 0, 0}, minusX[3] = {-1, 0, 0};
+  const ShTerms sky = equirectTerms(above, w, h), red = equirectTerms(middle, w, h);
+  EXPECT_GT(radianceOf(sky, up)[1], 0.9f);
+  EXPECT_LT(radianceOf(sky, down)[1], 0.1f);
+  EXPECT_GT(radianceOf(red, plusX)[0], 0.9f);
+  EXPECT_LT(radianceOf(red, minusX)[0], 0.1f);
+  EXPECT_EQ(radianceOf(red, plusX)[1], 0.0f);
+
+  ImportOptions options;
+  std::string error;
+  EXPECT_EQ(parseWorld("/absent/sky.png", options, error), 1);
+  EXPECT_NE(error.find("/absent/sky.png: the world image"), std::string::npos) << error;
 }

@@ -271,8 +271,9 @@ TEST(GltfSamples, CamerasAreListedWithTheirPlanesAndAFileWithoutOneIsFramed) {
   // with the whole box inside the view and inside the planes.
   ASSERT_EQ(importGltf(folder + "/BoxTextured/glTF/BoxTextured.gltf", {}, s, error), 0) << error;
   EXPECT_TRUE(s.cameraMade);
-  ASSERT_EQ(s.messages.size(), 1u);
+  ASSERT_EQ(s.messages.size(), 2u);
   EXPECT_NE(s.messages[0].find("the file has no camera"), std::string::npos);
+  EXPECT_NE(s.messages[1].find("the file has no lights"), std::string::npos);
   Renderer renderer(nullptr);
   updateSceneCamera(s.scene, 0.0f, renderer, 1024, 576, false);
   float projection[16];

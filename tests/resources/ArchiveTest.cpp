@@ -34,8 +34,11 @@ TEST(SceneSchema, CompiledDescriptorIsTheSchemaByteForByte) {
   ASSERT_NE(file, nullptr) << "the schema is registered at start-up";
   google::protobuf::FileDescriptorProto proto;
   file->CopyTo(&proto);
-  // The schema plus the one field added since for the tools: Object.name (18).
-  EXPECT_EQ(proto.SerializeAsString().size(), 2564u);
+  // The schema plus the fields added since: Object.name (18) for the tools; for imported
+  // materials and lights Shader.value (4) with the message ShaderValue, Material.blended (9),
+  // Light.range (9), innerCone (10) and outerCone (11), and KestrelLib.world (13) with the
+  // message World (r, g, b, ambientSH).
+  EXPECT_EQ(proto.SerializeAsString().size(), 2807u);
   EXPECT_NE(file->FindMessageTypeByName("Object")->FindFieldByNumber(18), nullptr);
   EXPECT_EQ(file->package(), "Kestrel");
   EXPECT_NE(file->FindMessageTypeByName("KestrelLib"), nullptr);
