@@ -30,11 +30,12 @@ def reset(seconds):
     return scene
 
 
-def material(name, colour, emission=None, strength=1.0, image=None):
+def material(name, colour, emission=None, strength=1.0, image=None, roughness=0.5):
     mat = bpy.data.materials.new(name)
     mat.use_nodes = True
     bsdf = mat.node_tree.nodes["Principled BSDF"]
     bsdf.inputs["Base Color"].default_value = (*colour, 1.0)
+    bsdf.inputs["Roughness"].default_value = roughness
     if emission:
         bsdf.inputs["Emission"].default_value = (*emission, 1.0)
         bsdf.inputs["Emission Strength"].default_value = strength
@@ -99,9 +100,23 @@ def cube(name, location, scale):
 
 
 def sky(name, colour):
-    """The night behind a scene: a large sphere that only emits, seen from inside."""
+    """The night behind a scene: a large sphere that only emits, seen from inside. Black and
+    fully rough, so the scene's light leaves no highlight on it; its colour is linear, as
+    every glTF colour is (0.003 shows as about 10 of 255)."""
     bpy.ops.mesh.primitive_uv_sphere_add(radius=140, segments=32, ring_count=16)
-    return add(bpy.context.object, material(name, (0, 0, 0), emission=colour)).name
+    return add(bpy.context.object, material(name, (0, 0, 0), emission=colour, roughness=1.0)).name
+
+
+def sun(name, colour, strength, rotation):
+    """A sun (strength in W/m2, as Blender's exporter turns it into lux) for the scene's
+    solid objects."""
+    data = bpy.data.lights.new(name, "SUN")
+    data.color = colour
+    data.energy = strength
+    obj = bpy.data.objects.new(name, data)
+    obj.rotation_euler = rotation
+    bpy.context.scene.collection.objects.link(obj)
+    return obj
 
 
 def camera(name, lens, parent=None):
@@ -135,7 +150,7 @@ def bake(objects, scene):
 
 def export(name):
     bpy.ops.export_scene.gltf(filepath=os.path.join(OUT, name), export_format="GLB",
-                              export_cameras=True, export_force_sampling=True,
+                              export_cameras=True, export_lights=True, export_force_sampling=True,
                               export_frame_step=2)
 
 
@@ -150,7 +165,9 @@ def garden():
     ring_mat = material("Ring", (0.3, 0.7, 1.0), emission=(0.25, 0.7, 1.0), strength=2.0)
     hub_mat = material("Hub", (0.9, 0.9, 1.0), emission=(0.8, 0.85, 1.0), strength=2.0)
 
-    sky("GardenSky", (0.025, 0.03, 0.07))
+    sky("GardenSky", (0.0025, 0.003, 0.008))
+    # Moonlight from high behind the camera's start.
+    sun("Moon", (0.65, 0.75, 1.0), 1.5, (math.radians(50), 0, math.radians(80)))
     bpy.ops.mesh.primitive_plane_add(size=120)
     add(bpy.context.object, floor).name = "Floor"
     for i in range(-4, 5):
@@ -201,12 +218,13 @@ def garden():
 def spire():
     seconds = 22
     scene = reset(seconds)
-    slab_a = material("SlabWarm", (0.9, 0.3, 0.1), emission=(1.0, 0.3, 0.08), strength=1.2)
+    slab_a = material("SlabWarm", (0.9, 0.3, 0.1), emission=(1.0, 0.22, 0.03), strength=0.8)
     slab_b = material("SlabCold", (0.15, 0.2, 0.4))
-    sky("SpireSky", (0.06, 0.025, 0.07))
+    sky("SpireSky", (0.005, 0.002, 0.006))
+    sun("Dusk", (1.0, 0.75, 0.9), 1.5, (math.radians(55), 0, math.radians(-30)))
     band_img = tile_image("spire-band", 128, (0.45, 0.4, 0.6), (0.12, 0.1, 0.25),
                           (1.0, 0.4, 0.9))
-    base_mat = material("Base", (1, 1, 1), image=band_img)
+    base_mat = material("Base", (1, 1, 1), image=band_img, roughness=0.85)
     bpy.ops.mesh.primitive_cylinder_add(radius=14, depth=1.0, location=(0, 0, -0.5))
     add(bpy.context.object, base_mat).name = "Base"
     parent = None
