@@ -12,7 +12,7 @@ namespace gltf_import {
 bool implementedExtension(const std::string& name) {
   static const std::set<std::string> implemented = {"KHR_texture_transform", "KHR_materials_emissive_strength",
                                                     "KHR_mesh_quantization", "KHR_draco_mesh_compression",
-                                                    "KHR_lights_punctual"};
+                                                    "KHR_lights_punctual", "KHR_materials_unlit"};
   return implemented.count(name) != 0;
 }
 

@@ -611,6 +611,7 @@ class Converter {
         for (double& e : emissive) e *= value.GetNumberAsDouble();
     }
     MaterialShape shape;
+    shape.unlit = source.extensions.count("KHR_materials_unlit") != 0;
     Kestrel::Shader* shader = scene.add_shader();
     auto addMap = [&](const char* name, uint32_t id, bool& present) {
       present = id != 0;
@@ -622,7 +623,7 @@ class Converter {
     const uint32_t baseId = m >= 0 ? mapOf(pbr.baseColorTexture.index, pbr.baseColorTexture.texCoord, pbr.baseColorTexture.extensions,
                                            what, "base colour", shape.baseColourSampler) : 0;
     addMap("baseMap", baseId, shape.baseColour);
-    if (m >= 0) {
+    if (m >= 0 && !shape.unlit) {
       addMap("metallicRoughnessMap",
              mapOf(pbr.metallicRoughnessTexture.index, pbr.metallicRoughnessTexture.texCoord, pbr.metallicRoughnessTexture.extensions,
                    what, "metallic-roughness", shape.metallicRoughnessSampler),
@@ -644,7 +645,8 @@ class Converter {
     shape.doubleSided = source.doubleSided;
     for (const auto& [extension, value] : source.extensions) {
       (void)value;
-      if (extension != "KHR_materials_emissive_strength" && extension != "KHR_texture_transform")
+      if (extension != "KHR_materials_emissive_strength" && extension != "KHR_texture_transform" &&
+          extension != "KHR_materials_unlit")
         note(what + ": " + extension + " is not carried");
     }
 

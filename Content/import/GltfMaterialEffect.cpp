@@ -97,6 +97,7 @@ std::string materialEffect(const MaterialShape& shape) {
   if (shape.normal) e << ", normal texture";
   if (shape.occlusion) e << ", occlusion texture";
   if (shape.emissive) e << ", emissive texture";
+  if (shape.unlit) e << ", unlit";
   e << (shape.alpha == AlphaMode::Blend ? ", blended" : shape.alpha == AlphaMode::Mask ? ", alpha masked" : "")
     << (shape.doubleSided ? ", double-sided" : "") << ".\n"
     << "// The material's own values come from its scene entry; the lights and the ambient colour\n"
@@ -129,6 +130,13 @@ std::string materialEffect(const MaterialShape& shape) {
     << "    vec4 base = baseColourFactor;\n";
   if (shape.baseColour) e << "    vec4 texel = texture2D(baseMap, uv);\n    base *= vec4(fromSrgb(texel.rgb), texel.a);\n";
   if (shape.alpha == AlphaMode::Mask) e << "    if (base.a < alphaCutoff) discard;\n";
+  if (shape.unlit) {
+    // The colour is the base colour: lights, the world and the surface's angle play no part,
+    // which also makes it the cheapest effect a surface can have (a sky, a backdrop, a
+    // baked model).
+    e << "    gl_FragColor = vec4(toSrgb(base.rgb), " << (shape.alpha == AlphaMode::Blend ? "base.a" : "1.0")
+      << ");\n  }\n}\n\n";
+  } else {
   e << "    float metallic = metallicRoughness.x, roughness = metallicRoughness.y;\n";
   if (shape.metallicRoughness)
     e << "    vec4 mr = texture2D(metallicRoughnessMap, uv);\n    metallic *= mr.b;\n    roughness *= mr.g;\n";
@@ -158,6 +166,7 @@ std::string materialEffect(const MaterialShape& shape) {
   e << "    vec3 emitted = emissiveFactor;\n";
   if (shape.emissive) e << "    emitted *= fromSrgb(texture2D(emissiveMap, uv).rgb);\n";
   e << "    gl_FragColor = vec4(toSrgb(colour + emitted), " << (shape.alpha == AlphaMode::Blend ? "base.a" : "1.0") << ");\n  }\n}\n\n";
+  }
   e << "technique main {\n  pass p0 {\n    DepthTestEnable = true;\n    DepthFunc = LEqual;\n    DepthMask = "
     << (shape.alpha == AlphaMode::Blend ? "false" : "true") << ";\n    CullFaceEnable = " << (shape.doubleSided ? "false" : "true")
     << ";\n";

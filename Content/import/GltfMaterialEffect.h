@@ -29,6 +29,9 @@ struct MaterialShape {
   MapSampler baseColourSampler, metallicRoughnessSampler, normalSampler, occlusionSampler, emissiveSampler;
   AlphaMode alpha = AlphaMode::Opaque;
   bool doubleSided = false;
+  // KHR_materials_unlit: the base colour (factor, texture, alpha) as it is; no light, and
+  // the metal, roughness, normal, occlusion and emission are not read.
+  bool unlit = false;
 };
 
 // The effect text for materials of this shape (the same text for the same shape).

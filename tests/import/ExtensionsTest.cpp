@@ -217,6 +217,26 @@ TEST(GltfMaterials, MaterialsOfOneShapeShareAnEffectAndKeepTheirOwnValues) {
   for (const std::string& line : s.notCarried) EXPECT_EQ(line.find("alpha"), std::string::npos) << line;
 }
 
+TEST(GltfMaterials, AnUnlitMaterialShowsItsBaseColourAndReadsNothingElse) {
+  Buffer buffer;
+  buffer.add(kPositions);
+  const std::string accessors = R"({"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3"})";
+  const ImportedScene s = importJson(sceneJson(buffer, R"({"attributes": {"POSITION": 0}, "material": 0}, {"attributes": {"POSITION": 0}, "material": 1})",
+                                               accessors, R"(, "extensionsUsed": ["KHR_materials_unlit"], "materials": [
+    {"pbrMetallicRoughness": {"baseColorFactor": [0.2, 0.4, 0.6, 1]}, "emissiveFactor": [1, 1, 1],
+     "extensions": {"KHR_materials_unlit": {}}},
+    {"pbrMetallicRoughness": {"baseColorFactor": [0.2, 0.4, 0.6, 1]}}])"));
+  ASSERT_EQ(s.scene.shader_size(), 2);
+  EXPECT_NE(s.scene.shader(0).source(), s.scene.shader(1).source()) << "unlit is a shape of its own";
+  std::string unlit;
+  for (const auto& [name, bytes] : s.members)
+    if (name == s.scene.shader(0).source()) unlit.assign(bytes.begin(), bytes.end());
+  ASSERT_FALSE(unlit.empty());
+  EXPECT_NE(unlit.find("gl_FragColor = vec4(toSrgb(base.rgb), 1.0)"), std::string::npos) << unlit;
+  EXPECT_EQ(unlit.find("punctual(s"), std::string::npos) << "no light reaches an unlit surface";
+  for (const std::string& line : s.notCarried) EXPECT_EQ(line.find("unlit"), std::string::npos) << line;
+}
+
 TEST(GltfMaterials, LightsKeepTheirConesAndRangeAndBadOnesAreRefused) {
   Buffer buffer;
   buffer.add(kPositions);

@@ -100,11 +100,19 @@ def cube(name, location, scale):
 
 
 def sky(name, colour):
-    """The night behind a scene: a large sphere that only emits, seen from inside. Black and
-    fully rough, so the scene's light leaves no highlight on it; its colour is linear, as
-    every glTF colour is (0.003 shows as about 10 of 255)."""
+    """The night behind a scene: a large sphere seen from inside, its colour a Background
+    shader's, which the exporter writes as an unlit material (KHR_materials_unlit): no light
+    falls on it and it is the cheapest surface to draw. The colour is linear, as every glTF
+    colour is (0.003 shows as about 10 of 255)."""
     bpy.ops.mesh.primitive_uv_sphere_add(radius=140, segments=32, ring_count=16)
-    return add(bpy.context.object, material(name, (0, 0, 0), emission=colour, roughness=1.0)).name
+    mat = bpy.data.materials.new(name)
+    mat.use_nodes = True
+    nodes = mat.node_tree.nodes
+    nodes.remove(nodes["Principled BSDF"])
+    background = nodes.new("ShaderNodeBackground")
+    background.inputs["Color"].default_value = (*colour, 1.0)
+    mat.node_tree.links.new(background.outputs["Background"], nodes["Material Output"].inputs["Surface"])
+    return add(bpy.context.object, mat).name
 
 
 def sun(name, colour, strength, rotation):
