@@ -66,6 +66,7 @@ class Converter {
   void run() {
     readAnimations();
     orderNodes();
+    effectLights = std::min(countLights(), kMaxLights);
     for (size_t i = 0; i < order.size(); ++i) addObject(i);
     addCamera();
     for (int n : order) out.objectNodes.push_back(model.nodes[static_cast<size_t>(n)].name);
@@ -101,6 +102,7 @@ class Converter {
   std::map<int, uint32_t> textureEntry;   // glTF image -> texture entry
   std::map<std::string, std::string> effectMember;  // effect text -> its archive member
   int materialIndex = -1;  // the glTF material being converted
+  int effectLights = 0;    // the lights the scene hands its effects: what they are written for
   std::set<std::string> noted;
 
   void note(const std::string& line) {
@@ -612,6 +614,7 @@ class Converter {
     }
     MaterialShape shape;
     shape.unlit = source.extensions.count("KHR_materials_unlit") != 0;
+    shape.lights = effectLights;
     Kestrel::Shader* shader = scene.add_shader();
     auto addMap = [&](const char* name, uint32_t id, bool& present) {
       present = id != 0;
@@ -888,6 +891,17 @@ class Converter {
     const double blend = outer > 0 ? (outer - inner) / outer : 0;
     const double c = std::cos(outer);
     return std::acos(std::min(1.0, c + (1 - c) * blend));
+  }
+
+  // The lights addLights() will make: one a node that names a light, or the importer's own
+  // sun where there are none and no world.
+  int countLights() const {
+    int count = 0;
+    for (int n : order) {
+      const auto found = model.nodes[static_cast<size_t>(n)].extensions.find("KHR_lights_punctual");
+      if (found != model.nodes[static_cast<size_t>(n)].extensions.end() && found->second.Get("light").IsNumber()) ++count;
+    }
+    return count == 0 && !options.world ? 1 : count;
   }
 
   void addLights() {

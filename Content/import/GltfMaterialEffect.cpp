@@ -1,5 +1,6 @@
 #include "import/GltfMaterialEffect.h"
 
+#include <algorithm>
 #include <sstream>
 
 namespace gltf_import {
@@ -160,7 +161,7 @@ std::string materialEffect(const MaterialShape& shape) {
        "    s.alpha = roughness * roughness;\n"
        "    vec3 colour = ambient(s, roughness);\n";
   if (shape.occlusion) e << "    colour *= 1.0 + occlusionStrength * (texture2D(occlusionMap, uv).r - 1.0);\n";
-  for (int i = 0; i < kMaxLights; ++i)
+  for (int i = 0; i < std::clamp(shape.lights, 0, kMaxLights); ++i)
     e << "    if (lightCount > " << i << ".5) colour += punctual(s, position, lightPosition" << i << ", lightColour" << i
       << ", lightAxis" << i << ", lightCone" << i << ");\n";
   e << "    vec3 emitted = emissiveFactor;\n";

@@ -32,6 +32,10 @@ struct MaterialShape {
   // KHR_materials_unlit: the base colour (factor, texture, alpha) as it is; no light, and
   // the metal, roughness, normal, occlusion and emission are not read.
   bool unlit = false;
+  // The lights the effect is written to read, the scene's own (at most kMaxLights). The
+  // software rasteriser runs a branch on a uniform for every fragment whether it is taken or
+  // not, so a light slot that the scene never fills would still cost its whole reflection.
+  int lights = 8;
 };
 
 // The effect text for materials of this shape (the same text for the same shape).
