@@ -228,10 +228,16 @@ TEST(GltfMaterials, AnUnlitMaterialShowsItsBaseColourAndReadsNothingElse) {
     {"pbrMetallicRoughness": {"baseColorFactor": [0.2, 0.4, 0.6, 1]}}])"));
   ASSERT_EQ(s.scene.shader_size(), 2);
   EXPECT_NE(s.scene.shader(0).source(), s.scene.shader(1).source()) << "unlit is a shape of its own";
-  std::string unlit;
-  for (const auto& [name, bytes] : s.members)
+  std::string unlit, lit;
+  for (const auto& [name, bytes] : s.members) {
     if (name == s.scene.shader(0).source()) unlit.assign(bytes.begin(), bytes.end());
+    if (name == s.scene.shader(1).source()) lit.assign(bytes.begin(), bytes.end());
+  }
   ASSERT_FALSE(unlit.empty());
+  // The file has no lights, so the importer's sun is its one light: the lit effect reads that
+  // slot alone, not all eight.
+  EXPECT_NE(lit.find("punctual(s, position, lightPosition0"), std::string::npos) << lit;
+  EXPECT_EQ(lit.find("punctual(s, position, lightPosition1"), std::string::npos) << lit;
   EXPECT_NE(unlit.find("gl_FragColor = vec4(toSrgb(base.rgb), 1.0)"), std::string::npos) << unlit;
   EXPECT_EQ(unlit.find("punctual(s"), std::string::npos) << "no light reaches an unlit surface";
   for (const std::string& line : s.notCarried) EXPECT_EQ(line.find("unlit"), std::string::npos) << line;
