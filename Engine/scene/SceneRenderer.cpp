@@ -148,7 +148,10 @@ void setLights(KestrelLibDynamic& scene, Renderer& renderer, float time) {
   }();
   for (size_t e = 0; e < scene.effects.size(); ++e) {
     CGeffect effect = scene.effects[e];
-    if (!effect || (e > 0 && effect == scene.effects[e - 1])) continue;
+    // Entries of one effect file share it (Loader::loadSceneShader): set it once.
+    if (!effect || std::find(scene.effects.begin(), scene.effects.begin() + static_cast<std::ptrdiff_t>(e), effect) !=
+                       scene.effects.begin() + static_cast<std::ptrdiff_t>(e))
+      continue;
     if (CGparameter p = cgGetNamedEffectParameter(effect, "ambientColour")) cgGLSetParameter3f(p, world.r(), world.g(), world.b());
     if (CGparameter p = cgGetNamedEffectParameter(effect, "viewToWorld")) cgSetParameterValuefr(p, 9, viewToWorld);
     for (int k = 0; k < 9; ++k)
