@@ -259,6 +259,7 @@ int DemoPlayer::init() {
     shotPending = true;
     shotTime = *options.shotTime;
     shotFile = options.shotFile;
+    moreShots = options.moreShots;
   }
   const UserConfig& config = runtime->screen->config;
   Renderer& renderer = *runtime->renderer;
@@ -452,6 +453,17 @@ void DemoPlayer::frame() {
   if (shotPending) {
     shotPending = false;
     const int result = writeFrameShot(shotFile, config.width, config.height);
+    if (result == 0 && !moreShots.empty()) {
+      // The next shot is drawn as if it were the first frame of its own run: no track
+      // integrates the time between the two.
+      shotPending = true;
+      shotTime = moreShots.front().first;
+      shotFile = moreShots.front().second;
+      moreShots.erase(moreShots.begin());
+      trackTime = -1.0;
+      platform::swapBuffers(runtime->screen->window);
+      return;
+    }
     platform::postQuitMessage(result == 0 ? 0 : 1);
     return;
   }

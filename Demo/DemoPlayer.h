@@ -25,6 +25,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Effect.h"
 #include "post/PostChain.h"
@@ -130,10 +132,13 @@ class DemoPlayer {
   TrackBindings trackBindings;
   double trackTime = -1.0;
 
-  // --shot: the frame at that time goes to this PNG file and the program ends.
+  // --shot: the frame at that time goes to this PNG file and the program ends (--shots:
+  // after the last of them; each is shown before the next is drawn).
   bool shotPending = false;
   double shotTime = 0.0;
   std::string shotFile;
+  // --shots: the shots still to take after this one, in order (time, file).
+  std::vector<std::pair<double, std::string>> moreShots;
 
   // --render-scale auto: the controller, and when the last frame began.
   std::optional<RenderScaleController> autoScale;

@@ -17,19 +17,59 @@
 #include "runtime/Options.h"
 #include "runtime/Runtime.h"
 #include "sound/Sound.h"
+#ifdef __EMSCRIPTEN__
+#include "platform/web/Page.h"
+#endif
 
 namespace {
 LiveEdit liveEdit;  // --watch
 SyncLink syncLink;  // --sync
 }  // namespace
 
+#ifdef __EMSCRIPTEN__
+namespace {
+// What the options ask for that a page cannot do: the reason, or null.
+const char* browserRefusal(const ProgramOptions& options) {
+  if (!options.captureFile.empty() || options.listCodecs || !options.codec.empty())
+    return "capture to a video file (--capture, --codec, --list-codecs) is not available in the browser";
+  if (options.watch) return "watching files for changes (--watch) is not available in the browser";
+  if (options.sync) return "following a sync editor (--sync) is not available in the browser";
+  if (options.gui) return "the tweak GUI (--gui) is not available in the browser";
+  if (!options.sceneFile.empty()) return "importing a glTF scene (--scene) is not available in the browser";
+  return nullptr;
+}
+
+int run(int argc, char** argv);
+}  // namespace
+
+// The page (web/player.js) learns that the run is over, with its exit code, whichever way
+// it ended.
 int main(int argc, char** argv) {
+  const int code = run(argc, argv);
+  platform::page::runEnded(code);
+  return code;
+}
+
+namespace {
+int run(int argc, char** argv) {
+#else
+int main(int argc, char** argv) {
+#endif
   ProgramOptions& options = programOptions();
   std::string error;
   if (parseOptions(argc, argv, options, error) != 0) {
     std::fprintf(stderr, "veltro12: %s\n\n%s", error.c_str(), usageText().c_str());
+#ifdef __EMSCRIPTEN__
+    platform::showMessageBox(error, "veltro12", platform::MessageIcon::Error);
+#endif
     return 1;
   }
+#ifdef __EMSCRIPTEN__
+  if (const char* refusal = browserRefusal(options)) {
+    platform::showMessageBox(refusal, "veltro12", platform::MessageIcon::Error);
+    return 1;
+  }
+#endif
   if (options.help) {
     std::fputs(usageText().c_str(), stdout);
     return 0;
@@ -85,3 +125,6 @@ int main(int argc, char** argv) {
   };
   return runEngine(hooks);
 }
+#ifdef __EMSCRIPTEN__
+}  // namespace
+#endif

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "cg/TypeTable.h"
+#include "platform/FromChars.h"
 
 namespace cg {
 
@@ -161,7 +162,7 @@ class Lexer {
       if (at < end && (isNameStart(*at) || isDigit(*at)))
         throw ParseError{lineNumber, "malformed number '" + token.text + *at + "'"};
       token.kind = TokenKind::Number;
-      auto result = std::from_chars(token.text.data(), token.text.data() + token.text.size(), token.number);
+      auto result = platform::fromChars(token.text.data(), token.text.data() + token.text.size(), token.number);
       if (result.ec != std::errc() || !std::isfinite(static_cast<float>(token.number)))
         throw ParseError{lineNumber, "number '" + token.text + "' is out of range"};
       return token;

@@ -1,9 +1,64 @@
 #include "resources/ImageDecode.h"
 
-#include <IL/il.h>
-
 #include "resources/ImageHeader.h"
 #include "runtime/Logger.h"
+
+#ifdef PYLON_STB_IMAGES
+// The web build has no DevIL: PNG, JPEG and BMP files are decoded with stb_image instead,
+// with the same header checks first and the same pixel layout after.
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#define STBI_NO_STDIO
+#include <stb_image.h>
+
+void ensureImageDecoder() {}
+
+int decodeImage(Logger& log, const uint8_t* data, size_t size, DecodedImage& image, uint64_t maxPixels) {
+  const ImageHeader header = readImageHeader(data, size);
+  const std::string problem = imageHeaderProblem(header, maxPixels);
+  if (!problem.empty()) {
+    log << problem << "\n";
+    return 1;
+  }
+  if (header.format == ImageFormat::Dds) {
+    log << "DDS images are not decoded in the browser (PNG, JPEG and BMP are)\n";
+    return 1;
+  }
+  int w = 0, h = 0, channels = 0;
+  unsigned char* rgba = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, 4);
+  if (!rgba) {
+    log << "image decoding failed: " << stbi_failure_reason() << "\n";
+    return 1;
+  }
+  log << w << "x" << h << "x" << channels * 8 << "bit (x1) .. ";
+  if (w <= 0 || h <= 0 || static_cast<uint64_t>(w) > header.width || static_cast<uint64_t>(h) > header.height) {
+    stbi_image_free(rgba);
+    log << "image size " << w << "x" << h << " not supported\n";
+    return 1;
+  }
+  image.width = w;
+  image.height = h;
+  image.cube = false;
+  const size_t rowBytes = static_cast<size_t>(w) * 4;
+  image.pixels.assign(rowBytes * static_cast<size_t>(h), 0);
+  // stb_image gives RGBA rows top first; textures take BGRA rows bottom first.
+  for (int y = 0; y < h; ++y) {
+    const unsigned char* from = rgba + static_cast<size_t>(y) * rowBytes;
+    unsigned char* to = image.pixels.data() + static_cast<size_t>(h - 1 - y) * rowBytes;
+    for (int x = 0; x < w; ++x, from += 4, to += 4) {
+      to[0] = from[2];
+      to[1] = from[1];
+      to[2] = from[0];
+      to[3] = from[3];
+    }
+  }
+  stbi_image_free(rgba);
+  return 0;
+}
+#else
+#include <IL/il.h>
 
 namespace {
 
@@ -89,3 +144,4 @@ int decodeImage(Logger& log, const uint8_t* data, size_t size, DecodedImage& ima
   }
   return 0;
 }
+#endif

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/FromChars.h"
 #include "resources/BinMmfHeader.h"
 #include "resources/Loader.h"
 #include "runtime/Logger.h"
@@ -43,7 +44,7 @@ void scanNumbers(const char* text, T* values, int count) {
     while (at < end && isBlank(*at)) ++at;
     if (at < end && *at == '+') ++at;
     T value = 0;
-    const auto [stop, error] = std::from_chars(at, end, value);
+    const auto [stop, error] = platform::fromChars(at, end, value);
     if (stop == at) return;
     values[i] = error == std::errc() ? value : 0;
     at = stop;
@@ -74,7 +75,7 @@ int Loader::loadBinMmf(const std::string& name, MmfMesh& mesh) {
     log() << " file error, size 0\n";
     return 1;
   }
-  auto block = std::make_unique_for_overwrite<uint8_t[]>(size);
+  std::unique_ptr<uint8_t[]> block(new uint8_t[size]);  // left uninitialised: read over at once
   if (read(name, block.get()) != 0) {
     log() << "\ndecompression error." << name << "\n";
     return 1;
@@ -132,7 +133,7 @@ int Loader::loadMmf(MmfMesh& mesh) {
     log() << " file error, size 0\n";
     return 1;
   }
-  auto block = std::make_unique_for_overwrite<char[]>(size);
+  std::unique_ptr<char[]> block(new char[size]);  // left uninitialised: read over at once
   if (read(name, block.get()) != 0) {
     log() << "\ndecompression error." << name << "\n";
     return 1;

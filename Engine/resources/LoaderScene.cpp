@@ -26,7 +26,7 @@ int Loader::loadScene(KestrelLibDynamic& scene, const std::string& member) {
     return 1;
   }
   {
-    auto block = std::make_unique_for_overwrite<uint8_t[]>(size);
+    std::unique_ptr<uint8_t[]> block(new uint8_t[size]);  // left uninitialised: read over at once
     if (read(name, block.get()) != 0) {
       log() << "\ndecompression error." << name << "\n";
       return 1;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -44,6 +45,9 @@ const std::vector<OptionSpec>& optionTable() {
       {"--from", "SECONDS", "start the demo at this time"},
       {"--to", "SECONDS", "end the demo after this time (default: the production's length)"},
       {"--shot", "SECONDS FILE.png", "render the frame at that demo time to a PNG file and exit"},
+      {"--shots", "T1,T2,... FOLDER",
+       "render the frames at those demo times, one after another in one run, to FOLDER/T.png (T as written) and "
+       "exit; each frame is drawn as --shot draws it"},
       {"--sound-output", "NAME", "sound output method (auto, nosound, pulseaudio, alsa, pipewire)"},
       {"--data", "FILE|DIR", "data archive (or a directory of its files) to play instead of data.zip"},
       {"--production", "FILE", "play this production file instead of the archive's production.txtpb"},
@@ -190,6 +194,26 @@ int parseOptions(int argc, const char* const* argv, ProgramOptions& o, std::stri
       if (!file) return 1;
       o.shotTime = s;
       o.shotFile = file;
+    } else if (arg == "--shots") {
+      const char* v = value("T1,T2,... FOLDER");
+      if (!v) return 1;
+      std::vector<std::pair<double, std::string>> shots;
+      const std::string list = v;
+      for (size_t begin = 0; begin <= list.size();) {
+        const size_t comma = std::min(list.find(',', begin), list.size());
+        const std::string text = list.substr(begin, comma - begin);
+        double s = 0;
+        if (!parseFiniteNumber(text.c_str(), s) || s < 0 || s > 1000) return bad(v);
+        shots.emplace_back(s, text);
+        begin = comma + 1;
+      }
+      const char* folder = value("FOLDER");
+      if (!folder) return 1;
+      const std::string prefix = std::string(folder) + (*folder && folder[std::strlen(folder) - 1] == '/' ? "" : "/");
+      o.shotTime = shots.front().first;
+      o.shotFile = prefix + shots.front().second + ".png";
+      o.moreShots.clear();
+      for (size_t k = 1; k < shots.size(); ++k) o.moreShots.emplace_back(shots[k].first, prefix + shots[k].second + ".png");
     } else if (arg == "--sound-output") {
       const char* v = value("NAME");
       if (!v) return 1;

@@ -8,6 +8,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct ProgramOptions {
   bool help = false;
@@ -28,8 +30,10 @@ struct ProgramOptions {
   std::string audioCodec;            // --audio-codec aac|flac|pcm
   std::optional<double> from;        // --from SECONDS
   std::optional<double> to;          // --to SECONDS
-  std::optional<double> shotTime;    // --shot SECONDS FILE.png
+  std::optional<double> shotTime;    // --shot SECONDS FILE.png (--shots: the first of them)
   std::string shotFile;
+  // --shots T1,T2,... FOLDER: the shots after the first, each (time, FOLDER/T.png) with T as written.
+  std::vector<std::pair<double, std::string>> moreShots;
   std::string soundOutput;           // --sound-output NAME
   std::string dataFile;              // --data FILE|DIR
   std::string productionFile;        // --production FILE

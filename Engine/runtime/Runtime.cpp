@@ -1,6 +1,8 @@
 #include "runtime/Runtime.h"
 
+#ifndef PYLON_STB_IMAGES
 #include <IL/il.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
@@ -59,7 +61,9 @@ Runtime::Runtime() {
   timer = new Timer();
   if (constructionObserver) constructionObserver("Timer", self);
   gui = 0;
+#ifndef PYLON_STB_IMAGES
   ilInit();
+#endif
 }
 
 void Runtime::destroyForTesting() {

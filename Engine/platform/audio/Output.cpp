@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 #include <strings.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten/eventloop.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -122,6 +125,31 @@ void SdlOutput::callback(void* self, uint8_t* stream, int length) {
   output->mixer_->noteHeard(first, Mixer::steadySeconds() + output->latency_);
 }
 
+#ifdef __EMSCRIPTEN__
+VirtualOutput::VirtualOutput(Mixer* mixer) : mixer_(mixer) {
+  beginSeconds_ = Mixer::steadySeconds();
+  interval_ = emscripten_set_interval([](void* self) { static_cast<VirtualOutput*>(self)->step(); }, 5.0, this);
+}
+
+VirtualOutput::~VirtualOutput() {
+  quit_ = true;
+  emscripten_clear_interval(interval_);
+}
+
+void VirtualOutput::run() {}
+
+void VirtualOutput::step() {
+  constexpr int64_t kMaxLag = Mixer::kRate / 4;
+  const int64_t due = static_cast<int64_t>((Mixer::steadySeconds() - beginSeconds_) * Mixer::kRate);
+  if (due - mixed_ > kMaxLag) mixed_ = due - kMaxLag;
+  while (mixed_ + Mixer::kChunkFrames / 2 <= due) {
+    const int frames = static_cast<int>(std::min<int64_t>(due - mixed_, Mixer::kChunkFrames));
+    const int64_t first = mixer_->mix(nullptr, frames, 2);
+    mixer_->noteHeard(first, beginSeconds_ + static_cast<double>(mixed_) / Mixer::kRate);
+    mixed_ += frames;
+  }
+}
+#else
 VirtualOutput::VirtualOutput(Mixer* mixer) : mixer_(mixer), thread_([this] { run(); }) {}
 
 VirtualOutput::~VirtualOutput() {
@@ -158,5 +186,6 @@ void VirtualOutput::run() {
     wake_.wait_for(guard, std::chrono::milliseconds(5), [this] { return quit_; });
   }
 }
+#endif
 
 }  // namespace audio

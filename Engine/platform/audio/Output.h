@@ -97,6 +97,13 @@ class VirtualOutput : public OutputDevice {
  private:
   void run();
   Mixer* mixer_;
+#ifdef __EMSCRIPTEN__
+  // A page has no threads: an interval timer pulls the mix instead (one step per call).
+  void step();
+  long interval_ = 0;
+  double beginSeconds_ = 0.0;
+  int64_t mixed_ = 0;
+#endif
   std::mutex wakeLock_;
   std::condition_variable wake_;
   bool quit_ = false;
