@@ -18,3 +18,8 @@ bash scripts/fuzz.sh "${PYLON_FUZZ_SECONDS:-5}"
 if [ "${PYLON_ASAN:-1}" != 0 ]; then
   bash scripts/asan.sh
 fi
+# The web player in Chromium: built with emscripten into build-web/, served and driven by
+# tests/web (PYLON_WEB=0 skips it).
+if [ "${PYLON_WEB:-1}" != 0 ]; then
+  bash scripts/web-test.sh
+fi

@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "capture/CaptureOptions.h"
 #include "cg/CgGL.h"
@@ -198,6 +199,19 @@ void logUsedSettings(Logger& log, const UserConfig& c) {
   log << "Aniso level: x" << static_cast<double>(c.anisoLevel) << "\n";
 }
 
+#ifdef __EMSCRIPTEN__
+namespace {
+// WebGL 2 names its versions "OpenGL ES 3.0 (WebGL 2.0 ...)" and "OpenGL ES GLSL ES 3.00
+// (...)": the numbers follow the prefix.
+const char* afterEsPrefix(const char* text) {
+  if (!text) return text;
+  for (const char* prefix : {"OpenGL ES GLSL ES ", "OpenGL ES "})
+    if (std::strncmp(text, prefix, std::strlen(prefix)) == 0) return text + std::strlen(prefix);
+  return text;
+}
+}  // namespace
+#endif
+
 int checkRequirements(const std::function<const char*(unsigned name)>& getString) {
   Logger& log = *Runtime::instance()->logger;
   const char* version = getString(GL_VERSION);
@@ -206,6 +220,9 @@ int checkRequirements(const std::function<const char*(unsigned name)>& getString
   log << "GL Version: " << version << "\n";
 
   int major = 0, minor = 0;
+#ifdef __EMSCRIPTEN__
+  version = afterEsPrefix(version);
+#endif
   if (!version || std::sscanf(version, "%d.%d", &major, &minor) != 2) {
     platform::showMessageBox("Invalid GL_VERSION format", "Req check error", platform::MessageIcon::Error);
     return 1;
@@ -218,6 +235,9 @@ int checkRequirements(const std::function<const char*(unsigned name)>& getString
     if (list.find("GL_ARB_shading_language_100") != std::string::npos) slMajor = 1;
   } else if (major >= 2) {
     const char* sl = getString(GL_SHADING_LANGUAGE_VERSION);
+#ifdef __EMSCRIPTEN__
+    sl = afterEsPrefix(sl);
+#endif
     if (!sl || std::sscanf(sl, "%d.%d", &slMajor, &slMinor) != 2) {
       platform::showMessageBox("Invalid GL_SHADING_LANGUAGE_VERSION format", "Req check error",
                                platform::MessageIcon::Error);

@@ -137,3 +137,24 @@ TEST(Options, RenderScaleTakesAScaleOrAutoWithATargetAndTheHelpSaysCaptureIgnore
   EXPECT_NE(usage.find("--target-fps N"), std::string::npos);
   EXPECT_NE(usage.find("Capture and --shot always render at 1"), std::string::npos);
 }
+
+TEST(Options, ShotsNameEachPictureByItsTimeAsWrittenAndRenderUnattended) {
+  std::string error;
+  ProgramOptions o, slash, bad, empty, lonely;
+  ASSERT_EQ(parse({"--shots", "1,43.5,90", "out"}, o, error), 0) << error;
+  EXPECT_DOUBLE_EQ(*o.shotTime, 1.0);
+  EXPECT_EQ(o.shotFile, "out/1.png");
+  ASSERT_EQ(o.moreShots.size(), 2u);
+  EXPECT_DOUBLE_EQ(o.moreShots[0].first, 43.5);
+  EXPECT_EQ(o.moreShots[0].second, "out/43.5.png");
+  EXPECT_EQ(o.moreShots[1].second, "out/90.png");
+  EXPECT_TRUE(o.noDialog);
+  EXPECT_EQ(*o.width, 1920);
+  ASSERT_EQ(parse({"--shots", "7", "/shots/"}, slash, error), 0) << error;
+  EXPECT_EQ(slash.shotFile, "/shots/7.png");
+  EXPECT_TRUE(slash.moreShots.empty());
+  EXPECT_EQ(parse({"--shots", "1,nan", "out"}, bad, error), 1);
+  EXPECT_EQ(parse({"--shots", "1,,2", "out"}, empty, error), 1);
+  EXPECT_EQ(parse({"--shots", "1,2"}, lonely, error), 1);
+  EXPECT_NE(usageText().find("--shots T1,T2,... FOLDER"), std::string::npos);
+}

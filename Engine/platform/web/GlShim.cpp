@@ -160,6 +160,8 @@ void pylonWebReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum 
 
 void* pylonWebMapBuffer(GLenum, GLenum) { return nullptr; }
 
+GLboolean pylonWebUnmapBuffer(GLenum) { return GL_FALSE; }
+
 void pylonWebFramebufferTexture1D(GLenum, GLenum, GLenum, GLuint, GLint) {}
 
 void pylonWebFramebufferTexture3D(GLenum target, GLenum attachment, GLenum, GLuint texture, GLint level, GLint layer) {

@@ -5,6 +5,7 @@
 namespace {
 
 EM_ASYNC_JS(void, pylon_await_animation_frame, (), {
+  if (typeof Module['pylonFrame'] === 'function') Module['pylonFrame']();
   await new Promise(function(resolve) { requestAnimationFrame(function() { resolve(); }); });
 });
 

@@ -13,8 +13,8 @@
 //                                   float luminance become a GL_R32F texture (read as .r)
 //   glTexParameteri(GL_GENERATE_MIPMAP)  the mip levels are made after each upload
 //   glReadPixels                    RGB, BGR and BGRA are read as RGBA and packed
-//   glMapBuffer                     WebGL cannot map buffers: returns null (the capture's
-//                                   pixel buffer path, never taken in the browser)
+//   glMapBuffer / glUnmapBuffer     WebGL cannot map buffers: null and GL_FALSE (the
+//                                   capture's pixel buffer path, never taken in the browser)
 //   glPushClientAttrib / glPopClientAttrib  no state to keep: do nothing
 // Main thread only, with the context current, as GL itself.
 #pragma once
@@ -93,6 +93,7 @@ void pylonWebTexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei
 void pylonWebTexParameteri(GLenum target, GLenum name, GLint value);
 void pylonWebReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type, void* pixels);
 void* pylonWebMapBuffer(GLenum target, GLenum access);
+GLboolean pylonWebUnmapBuffer(GLenum target);
 inline void pylonWebPushClientAttrib(GLbitfield) {}
 inline void pylonWebPopClientAttrib() {}
 void pylonWebFramebufferTexture1D(GLenum target, GLenum attachment, GLenum textureTarget, GLuint texture, GLint level);
@@ -106,7 +107,11 @@ extern "C" void glGetBufferSubData(GLenum target, GLintptr offset, GLsizeiptr si
 #define glTexParameteri pylonWebTexParameteri
 #define glReadPixels pylonWebReadPixels
 #define glMapBuffer pylonWebMapBuffer
+#define glUnmapBuffer pylonWebUnmapBuffer
 #define glPushClientAttrib pylonWebPushClientAttrib
 #define glPopClientAttrib pylonWebPopClientAttrib
 #define glFramebufferTexture1DEXT pylonWebFramebufferTexture1D
 #define glFramebufferTexture3DEXT pylonWebFramebufferTexture3D
+
+// Until the renderer draws through shaders only.
+#include <GL/legacy.h>
