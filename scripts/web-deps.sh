@@ -1,0 +1,375 @@
+#!/usr/bin/env bash
+# Builds the libraries the web player links (zlib, libzip, libogg, libvorbis, kissfft, protobuf,
+# SDL2) with emscripten, as static WebAssembly libraries, from this Debian release's own source
+# packages: the same versions, with the same Debian patches, as the desktop build's -dev packages.
+#
+#   scripts/web-deps.sh [BUILD_DIR]      (default: build-web at the top of the checkout)
+#
+# Everything lands in BUILD_DIR/deps: src/ (unpacked source packages), build/ (build trees),
+# logs/ (one log per library), stamps/ and prefix/{include,lib} (what cmake/WebDependencies.cmake
+# points the engine at). A library is rebuilt only when its source package version, this script
+# or the emscripten version changed, so a second run with everything built takes seconds.
+# Run as root (or with sudo available) on Debian 12 or 13; needs only Debian's archive.
+set -euo pipefail
+shopt -s inherit_errexit
+
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+SCRIPT="$ROOT/scripts/web-deps.sh"
+if [ $# -gt 0 ]; then BUILD_DIR="$(realpath -m "$1")"; else BUILD_DIR="$ROOT/build-web"; fi
+DEPS="$BUILD_DIR/deps"
+SRC="$DEPS/src"
+DOWNLOADS="$DEPS/downloads"
+TREES="$DEPS/build"
+LOGS="$DEPS/logs"
+STAMPS="$DEPS/stamps"
+PREFIX="$DEPS/prefix"
+JOBS=2   # the build machines are shared: never more than two compile jobs
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+
+say() { printf 'web-deps: %s\n' "$*"; }
+die() { printf 'web-deps: error: %s\n' "$*" >&2; exit 1; }
+
+# ---------------------------------------------------------------------------------------------
+# 1. Host packages.
+HOST_PACKAGES=(emscripten nodejs dpkg-dev cmake make protobuf-compiler ccache)
+missing=()
+for p in "${HOST_PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  say "installing ${missing[*]}"
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# ---------------------------------------------------------------------------------------------
+# 2. Source packages. apt needs deb-src entries for the archive and release this machine
+# already installs from; they go into a file of their own so the existing configuration is
+# left exactly as it was.
+. /etc/os-release
+CODENAME="${VERSION_CODENAME:-}"
+[ -n "$CODENAME" ] || die "/etc/os-release names no VERSION_CODENAME: cannot tell which Debian release to take sources from"
+SRC_LIST_822=/etc/apt/sources.list.d/pylon-web-deps-src.sources
+SRC_LIST_ONELINE=/etc/apt/sources.list.d/pylon-web-deps-src.list
+
+# Sources index targets apt already has for this release, other than the ones added here.
+existing_deb_src() {
+  apt-get indextargets --format '$(SOURCESENTRY) $(RELEASE)' 'Created-By: Sources' 2>/dev/null |
+    grep -v 'pylon-web-deps-src' | awk -v cn="$CODENAME" '$2 == cn || index($2, cn "-") == 1' || true
+}
+
+# deb822 stanzas: every enabled "Types: deb" stanza whose Suites name this release (bookworm,
+# bookworm-updates, bookworm-security, ...) is copied with "Types: deb-src". Third-party
+# repositories (their suites are not the release's) are left out: they may have no sources.
+deb822_src_stanzas() {
+  local f
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] && [ "$f" != "$SRC_LIST_822" ] || continue
+    awk -v cn="$CODENAME" '
+      function flush(  i) {
+        if (n && deb && !src && !off && ours) {
+          print "Types: deb-src"
+          for (i = 1; i <= n; i++) print lines[i]
+          print ""
+        }
+        n = 0; deb = src = off = ours = 0
+      }
+      /^[ \t]*$/ { flush(); next }
+      /^#/ { next }
+      {
+        field = tolower($1)
+        if (field == "types:") {
+          for (i = 2; i <= NF; i++) { if ($i == "deb") deb = 1; if ($i == "deb-src") src = 1 }
+          next
+        }
+        if (field == "enabled:" && tolower($2) ~ /^(no|false|off)/) off = 1
+        if (field == "suites:")
+          for (i = 2; i <= NF; i++) if ($i == cn || index($i, cn "-") == 1) ours = 1
+        lines[++n] = $0
+      }
+      END { flush() }' "$f"
+  done
+}
+
+# One-line sources.list entries: "deb [options] URI suite components" for this release.
+oneline_src_entries() {
+  local f
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$f" ] && [ "$f" != "$SRC_LIST_ONELINE" ] || continue
+    awk -v cn="$CODENAME" '
+      $1 != "deb" { next }
+      {
+        rest = $0; sub(/^[ \t]*deb[ \t]+/, "", rest)
+        opts = ""
+        if (rest ~ /^\[/) { opts = substr(rest, 1, index(rest, "]")); rest = substr(rest, index(rest, "]") + 1) }
+        split(rest, w, /[ \t]+/); k = (w[1] == "") ? 2 : 1
+        suite = w[k + 1]
+        if (suite == cn || index(suite, cn "-") == 1) print "deb-src " opts " " rest
+      }' "$f"
+  done
+}
+
+configure_deb_src() {
+  local changed=0 want
+  if [ -n "$(existing_deb_src)" ]; then
+    say "deb-src entries for $CODENAME already configured"
+  else
+    want="$(deb822_src_stanzas)"
+    if [ -n "$want" ]; then
+      want="# Added by PylonLib's scripts/web-deps.sh: the sources of the release installed from.
+$want"
+      if [ ! -f "$SRC_LIST_822" ] || [ "$(cat "$SRC_LIST_822")" != "$want" ]; then
+        printf '%s\n' "$want" | $SUDO tee "$SRC_LIST_822" > /dev/null
+        changed=1
+      fi
+    fi
+    want="$(oneline_src_entries)"
+    if [ -n "$want" ]; then
+      want="# Added by PylonLib's scripts/web-deps.sh: the sources of the release installed from.
+$want"
+      if [ ! -f "$SRC_LIST_ONELINE" ] || [ "$(cat "$SRC_LIST_ONELINE")" != "$want" ]; then
+        printf '%s\n' "$want" | $SUDO tee "$SRC_LIST_ONELINE" > /dev/null
+        changed=1
+      fi
+    fi
+    [ -f "$SRC_LIST_822" ] || [ -f "$SRC_LIST_ONELINE" ] ||
+      die "no apt entry installs from Debian $CODENAME (checked /etc/apt/sources.list and /etc/apt/sources.list.d/): cannot add its deb-src"
+  fi
+  # The Sources indexes are fetched once: a cached re-run must not wait on the network.
+  if [ "$changed" = 1 ] || [ -z "$(apt-cache showsrc --only-source zlib 2>/dev/null)" ]; then
+    say "apt-get update (source indexes)"
+    $SUDO apt-get update -q > /dev/null || die "apt-get update failed with the deb-src entries in $SRC_LIST_822 / $SRC_LIST_ONELINE"
+  fi
+}
+configure_deb_src
+
+# The first source package name apt knows among the candidates (names have moved between
+# releases for some libraries).
+source_name() {
+  local n
+  for n in "$@"; do
+    if [ -n "$(apt-cache showsrc --only-source "$n" 2>/dev/null)" ]; then echo "$n"; return; fi
+  done
+  die "none of the source packages '$*' is known to apt on Debian $CODENAME"
+}
+
+# The versions of source package $1 in this release's suites, highest first.
+source_versions() {
+  local v best=() out
+  out="$(apt-cache showsrc --only-source "$1" 2>/dev/null | sed -n 's/^Version: //p')"
+  for v in $out; do
+    local i=0
+    while [ "$i" -lt "${#best[@]}" ] && dpkg --compare-versions "${best[$i]}" ge "$v"; do i=$((i + 1)); done
+    best=("${best[@]:0:$i}" "$v" "${best[@]:$i}")
+  done
+  [ "${#best[@]}" -gt 0 ] && printf '%s\n' "${best[@]}" | uniq
+}
+
+# ---------------------------------------------------------------------------------------------
+# 3. Building. Flags shared by every library: -O2, C++ exceptions through emscripten's
+# JavaScript-based unwinding (-fexceptions: the engine's error paths throw), no threads.
+export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"   # emscripten's JS tools need acorn from there
+EMULATOR="/usr/bin/node;--no-experimental-fetch"     # Node 20's fetch cannot load a local .wasm
+C_FLAGS="-O2"
+CXX_FLAGS="-O2 -fexceptions"
+if command -v ccache > /dev/null; then
+  export EM_COMPILER_WRAPPER=ccache
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
+fi
+EMCC_VERSION="$(emcc --version 2>/dev/null | head -n1)"
+SCRIPT_HASH="$(sha256sum "$SCRIPT" | cut -c1-16)"
+
+mkdir -p "$SRC" "$DOWNLOADS" "$TREES" "$LOGS" "$STAMPS" "$PREFIX/include" "$PREFIX/lib"
+
+CURRENT_LIB=""
+CURRENT_LOG=""
+on_exit() {
+  local rc=$?
+  if [ "$rc" -ne 0 ] && [ -n "$CURRENT_LIB" ]; then
+    printf 'web-deps: error: building %s failed; read %s\n' "$CURRENT_LIB" "$CURRENT_LOG" >&2
+    [ -f "$CURRENT_LOG" ] && tail -n 25 "$CURRENT_LOG" | sed 's/^/  | /' >&2
+  fi
+}
+trap on_exit EXIT
+
+# The unpacked tree of source package $1 at version $2: without the epoch, as colons break
+# Makefiles.
+src_dir() { echo "$SRC/$1-${2#*:}"; }
+
+# Downloads and unpacks source package $1 at version $2 (Debian patches applied) into
+# $SRC/$1-$2. A version the archive lists but does not serve (a mirror without the security
+# suite's sources, say) is marked unavailable, so the next lower one is taken from then on.
+unpack() {
+  local pkg="$1" ver="$2" dir
+  dir="$(src_dir "$1" "$2")"
+  [ -f "$dir/.unpacked" ] && return 0
+  rm -rf "$dir"
+  mkdir -p "$DOWNLOADS/$pkg"
+  # apt fetches as user _apt: let it write here, or it falls back to root with a warning.
+  chmod 777 "$DOWNLOADS/$pkg"
+  if ! (cd "$DOWNLOADS/$pkg" && apt-get source --download-only -q "$pkg=$ver") >> "$CURRENT_LOG" 2>&1; then
+    touch "$DOWNLOADS/$pkg/$ver.unavailable"
+    return 1
+  fi
+  dpkg-source -x "$DOWNLOADS/$pkg/${pkg}_${ver#*:}.dsc" "$dir" >> "$CURRENT_LOG" 2>&1
+  # dpkg-source leaves a copy of the upstream tarball beside the tree; downloads/ has it.
+  rm -f "$SRC/${pkg}_"*
+  touch "$dir/.unpacked"
+}
+
+# emcmake with the settings every CMake-built library shares.
+em_cmake() {
+  local src="$1" tree="$2"; shift 2
+  rm -rf "$tree"
+  emcmake cmake -S "$src" -B "$tree" -G "Unix Makefiles" \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_FLAGS_RELEASE="$C_FLAGS -DNDEBUG" \
+    -DCMAKE_CXX_FLAGS_RELEASE="$CXX_FLAGS -DNDEBUG" \
+    -DCMAKE_INSTALL_PREFIX="$PREFIX" \
+    -DCMAKE_INSTALL_LIBDIR=lib \
+    -DCMAKE_FIND_ROOT_PATH="$PREFIX" \
+    -DCMAKE_PREFIX_PATH="$PREFIX" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$EMULATOR" \
+    -DBUILD_SHARED_LIBS=OFF \
+    "$@"
+}
+
+# ---- zlib: its configure script does not recognise emcc's output, and Debian's packaging
+# builds it its own way, so the library's .c files are compiled directly.
+build_zlib() {
+  local src="$1" tree="$TREES/zlib" f objs=()
+  rm -rf "$tree"; mkdir -p "$tree"
+  for f in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate \
+           inftrees trees uncompr zutil; do
+    emcc $C_FLAGS -DHAVE_UNISTD_H -DHAVE_STDARG_H -c "$src/$f.c" -I"$src" -o "$tree/$f.o"
+    objs+=("$tree/$f.o")
+  done
+  rm -f "$PREFIX/lib/libz.a"
+  emar rcs "$PREFIX/lib/libz.a" "${objs[@]}"
+  install -m 644 "$src/zlib.h" "$src/zconf.h" "$PREFIX/include/"
+}
+
+# ---- libzip over zlib only: no other compression, no crypto backends, no tools or tests.
+build_libzip() {
+  local src="$1" tree="$TREES/libzip"
+  em_cmake "$src" "$tree" \
+    -DZLIB_INCLUDE_DIR="$PREFIX/include" -DZLIB_LIBRARY="$PREFIX/lib/libz.a" \
+    -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF \
+    -DENABLE_COMMONCRYPTO=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_OPENSSL=OFF \
+    -DENABLE_WINDOWS_CRYPTO=OFF \
+    -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF -DBUILD_OSSFUZZ=OFF
+  cmake --build "$tree" -j "$JOBS"
+  cmake --install "$tree"
+}
+
+build_libogg() {
+  local src="$1" tree="$TREES/libogg"
+  em_cmake "$src" "$tree" -DINSTALL_DOCS=OFF -DBUILD_TESTING=OFF
+  cmake --build "$tree" -j "$JOBS"
+  cmake --install "$tree"
+}
+
+# ---- libvorbis: the decoder and vorbisfile only; the player never encodes.
+build_libvorbis() {
+  local src="$1" tree="$TREES/libvorbis"
+  em_cmake "$src" "$tree" -DOGG_INCLUDE_DIR="$PREFIX/include" -DOGG_LIBRARY="$PREFIX/lib/libogg.a" \
+    -DBUILD_TESTING=OFF
+  cmake --build "$tree" -j "$JOBS" --target vorbis vorbisfile
+  install -d "$PREFIX/include/vorbis"
+  install -m 644 "$src/include/vorbis/codec.h" "$src/include/vorbis/vorbisfile.h" "$PREFIX/include/vorbis/"
+  install -m 644 "$(find "$tree" -name libvorbis.a)" "$(find "$tree" -name libvorbisfile.a)" "$PREFIX/lib/"
+}
+
+# ---- kissfft, float flavour, named as on the desktop (libkissfft-float, headers in kissfft/).
+build_kissfft() {
+  local src="$1" tree="$TREES/kissfft"
+  em_cmake "$src" "$tree" -DKISSFFT_DATATYPE=float -DKISSFFT_STATIC=ON -DKISSFFT_OPENMP=OFF \
+    -DKISSFFT_TEST=OFF -DKISSFFT_TOOLS=OFF -DKISSFFT_PKGCONFIG=ON
+  cmake --build "$tree" -j "$JOBS"
+  cmake --install "$tree"
+}
+
+# ---- protobuf: the full runtime (TextFormat lives outside the lite one); protoc comes from the
+# host's protobuf-compiler, whose version this source package matches.
+build_protobuf() {
+  local src="$1" tree="$TREES/protobuf" cmakedir="$1"
+  [ -f "$src/CMakeLists.txt" ] || cmakedir="$src/cmake"
+  em_cmake "$cmakedir" "$tree" -Dprotobuf_BUILD_TESTS=OFF -Dprotobuf_BUILD_CONFORMANCE=OFF \
+    -Dprotobuf_BUILD_EXAMPLES=OFF -Dprotobuf_BUILD_PROTOC_BINARIES=OFF -Dprotobuf_BUILD_LIBPROTOC=OFF \
+    -Dprotobuf_BUILD_SHARED_LIBS=OFF -Dprotobuf_WITH_ZLIB=OFF -Dprotobuf_INSTALL=ON
+  cmake --build "$tree" -j "$JOBS" --target libprotobuf libprotobuf-lite
+  cmake --install "$tree"
+}
+
+# ---- SDL2: emscripten video (WebGL contexts), events, timers and Web Audio; no threads.
+build_libsdl2() {
+  local src="$1" tree="$TREES/libsdl2"
+  em_cmake "$src" "$tree" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON \
+    -DSDL_THREADS=OFF -DSDL_PTHREADS=OFF -DSDL_VIDEO=ON -DSDL_EVENTS=ON -DSDL_TIMERS=ON -DSDL_AUDIO=ON
+  cmake --build "$tree" -j "$JOBS"
+  cmake --install "$tree"
+}
+
+# Builds library $1 from source package $2, at the highest of the versions in $3 (one a line)
+# that the archive serves, unless its stamp says it is built already. The key covers the
+# stamps of the libraries it builds against ($4...), so those rebuild it too.
+build() {
+  local lib="$1" pkg="$2" versions="$3"; shift 3
+  local key dep stamp="$STAMPS/$lib.stamp" start ver="" v skipped="" log_started=0
+  CURRENT_LIB="$lib"; CURRENT_LOG="$LOGS/$lib.log"
+  while :; do
+    ver=""
+    for v in $versions; do
+      if [ -f "$DOWNLOADS/$pkg/$v.unavailable" ]; then skipped="$skipped $v"; else ver="$v"; break; fi
+    done
+    [ -n "$ver" ] || die "$lib: the archive serves none of the versions of source package $pkg it lists ($(echo $versions)); read $CURRENT_LOG (remove $DOWNLOADS/$pkg/*.unavailable to try them again)"
+    key="$pkg $ver script:$SCRIPT_HASH $EMCC_VERSION"
+    for dep in "$@"; do key="$key | $(cat "$STAMPS/$dep.stamp")"; done
+    if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$key" ]; then
+      say "$lib: up to date ($pkg $ver)"
+      CURRENT_LIB=""
+      return
+    fi
+    [ "$log_started" = 1 ] || : > "$CURRENT_LOG"
+    log_started=1
+    if unpack "$pkg" "$ver"; then break; fi
+    say "$lib: $pkg $ver is listed but could not be downloaded (see $CURRENT_LOG); trying the next lower version"
+  done
+  [ -z "$skipped" ] || say "$lib: taking $ver: the archive does not serve$skipped"
+  say "$lib: building $pkg $ver (log: $CURRENT_LOG)"
+  start=$SECONDS
+  rm -f "$stamp"
+  "build_$lib" "$(src_dir "$pkg" "$ver")" >> "$CURRENT_LOG" 2>&1
+  printf '%s\n' "$key" > "$stamp"
+  say "$lib: built in $((SECONDS - start)) s"
+  CURRENT_LIB=""
+}
+
+# The runtime must be the host protoc's own version: generated .pb.cc files check it.
+PROTOC_SOURCE_VERSION="$(dpkg-query -W -f='${source:Version}' protobuf-compiler)"
+
+total_start=$SECONDS
+declare -A PKG VERSIONS
+for lib in zlib libzip libogg libvorbis kissfft protobuf libsdl2; do
+  PKG[$lib]="$(source_name "$lib")"
+  VERSIONS[$lib]="$(source_versions "${PKG[$lib]}")" || die "$lib: apt knows no version of source package ${PKG[$lib]}"
+done
+if ! printf '%s\n' "${VERSIONS[protobuf]}" | grep -qxF "$PROTOC_SOURCE_VERSION"; then
+  die "protobuf: the host's protoc is $PROTOC_SOURCE_VERSION but apt offers the protobuf sources $(echo ${VERSIONS[protobuf]}) only: upgrade protobuf-compiler (apt-get install --only-upgrade protobuf-compiler) and run again"
+fi
+VERSIONS[protobuf]="$PROTOC_SOURCE_VERSION"
+
+build zlib      "${PKG[zlib]}"      "${VERSIONS[zlib]}"
+build libzip    "${PKG[libzip]}"    "${VERSIONS[libzip]}" zlib
+build libogg    "${PKG[libogg]}"    "${VERSIONS[libogg]}"
+build libvorbis "${PKG[libvorbis]}" "${VERSIONS[libvorbis]}" libogg
+build kissfft   "${PKG[kissfft]}"   "${VERSIONS[kissfft]}"
+build protobuf  "${PKG[protobuf]}"  "${VERSIONS[protobuf]}"
+build libsdl2   "${PKG[libsdl2]}"   "${VERSIONS[libsdl2]}"
+
+say "done in $((SECONDS - total_start)) s: $PREFIX"
