@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "cg/CgObjects.h"
+#include "cg/GlslDialect.h"
+#include "cg/Transforms.h"
 
 namespace cg {
 
@@ -73,10 +75,13 @@ ProgramText programText(const EffectDesc& desc, const ProgramDesc& program, int 
       if (c == '\n') text.fileLines.push_back(++line);
   };
   add("#version " + std::to_string(version) + (version >= 150 ? " compatibility" : ""), program.line);
+  std::string all = program.code;
+  for (const SharedCodeDesc& shared : desc.shared) all += shared.code;
+  add(builtinDeclarations(renameBuiltins(all), program.vertex), program.line);
   for (const ParameterDesc& parameter : desc.parameters)
     add(std::string("uniform ") + typeInfo(parameter.type).glslName + " " + parameter.name + ";", parameter.line);
-  for (const SharedCodeDesc& shared : desc.shared) add(shared.code, shared.line);
-  add(program.code, program.line);
+  for (const SharedCodeDesc& shared : desc.shared) add(renameBuiltins(shared.code), shared.line);
+  add(renameBuiltins(program.code), program.line);
   return text;
 }
 
@@ -143,6 +148,7 @@ class Builder {
     effect.programs.push_back(program);
     for (const ProgramRef* ref : {&d.vertex, &d.fragment})
       if (ref->used) glAttachShader(program, compiled.at({ref->program, ref->profileVersion}));
+    for (const BuiltinAttribute& a : builtinAttributes()) glBindAttribLocation(program, a.location, a.name);
     glLinkProgram(program);
     GLint linked = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &linked);
@@ -197,7 +203,10 @@ class Builder {
 Effect::~Effect() {
   // The GL may already be gone when a context is destroyed late; then there is nothing to free.
   if (!glDeleteShader || !glGetString(GL_VERSION)) return;
-  for (unsigned program : programs) glDeleteProgram(program);
+  for (unsigned program : programs) {
+    forgetProgram(program);
+    glDeleteProgram(program);
+  }
   for (unsigned shader : shaders) glDeleteShader(shader);
 }
 
