@@ -11,83 +11,82 @@ namespace cg {
 
 namespace {
 
-// A name that GLSL ES 3.00 reserves or gives a meaning, with the desktop GLSL version from
-// which it means the same there. A program of an older version may use it as an identifier,
-// so on ES it is renamed; from that version on, the program uses it in its GLSL meaning.
-struct EsName {
-  const char* name;
-  int desktopSince;
+// Names that GLSL ES 3.00 reserves or gives a meaning (keywords, words reserved for later and
+// built-in functions that GLSL 1.20 lacks), grouped by the desktop GLSL version from which they
+// mean the same there. A program of an older version may use one as an identifier, so on ES it
+// is renamed; from that version on, the program uses it in its GLSL meaning.
+struct EsNames {
+  int desktopSince;  // kNever: reserved on ES, never a word of desktop GLSL
+  const char* names;
 };
 
-constexpr int kNever = 10000;  // reserved on ES, never a keyword of desktop GLSL
+constexpr int kNever = 10000;
 
-constexpr EsName kEsNames[] = {
-    // Keywords of GLSL ES 3.00.
-    {"layout", 140}, {"flat", 130}, {"smooth", 130}, {"switch", 130}, {"case", 130}, {"default", 130},
-    {"uint", 130}, {"uvec2", 130}, {"uvec3", 130}, {"uvec4", 130}, {"lowp", 130}, {"mediump", 130},
-    {"highp", 130}, {"precision", 130}, {"centroid", 120}, {"invariant", 120}, {"mat2x2", 120}, {"mat2x3", 120},
-    {"mat2x4", 120}, {"mat3x2", 120}, {"mat3x3", 120}, {"mat3x4", 120}, {"mat4x2", 120}, {"mat4x3", 120},
-    {"mat4x4", 120}, {"samplerCubeShadow", 130}, {"sampler2DArray", 130}, {"sampler2DArrayShadow", 130},
-    {"isampler2D", 130}, {"isampler3D", 130}, {"isamplerCube", 130}, {"isampler2DArray", 130}, {"usampler2D", 130},
-    {"usampler3D", 130}, {"usamplerCube", 130}, {"usampler2DArray", 130},
-    // Reserved for future use by GLSL ES 3.00.
-    {"coherent", 420}, {"volatile", 420}, {"restrict", 420}, {"readonly", 420}, {"writeonly", 420},
-    {"atomic_uint", 420}, {"noperspective", 130}, {"patch", 400}, {"sample", 400}, {"subroutine", 400},
-    {"double", 400}, {"dvec2", 400}, {"dvec3", 400}, {"dvec4", 400}, {"resource", kNever}, {"common", kNever},
-    {"partition", kNever}, {"active", kNever}, {"asm", kNever}, {"class", kNever}, {"union", kNever},
-    {"enum", kNever}, {"typedef", kNever}, {"template", kNever}, {"this", kNever}, {"goto", kNever},
-    {"inline", kNever}, {"noinline", kNever}, {"public", kNever}, {"static", kNever}, {"extern", kNever},
-    {"external", kNever}, {"interface", kNever}, {"long", kNever}, {"short", kNever}, {"half", kNever},
-    {"fixed", kNever}, {"unsigned", kNever}, {"superp", kNever}, {"input", kNever}, {"output", kNever},
-    {"hvec2", kNever}, {"hvec3", kNever}, {"hvec4", kNever}, {"fvec2", kNever}, {"fvec3", kNever},
-    {"fvec4", kNever}, {"sampler3DRect", kNever}, {"filter", kNever}, {"sizeof", kNever}, {"cast", kNever},
-    {"namespace", kNever}, {"using", kNever}, {"image1D", 420}, {"image2D", 420}, {"image3D", 420},
-    {"imageCube", 420}, {"iimage1D", 420}, {"iimage2D", 420}, {"iimage3D", 420}, {"iimageCube", 420},
-    {"uimage1D", 420}, {"uimage2D", 420}, {"uimage3D", 420}, {"uimageCube", 420}, {"image1DArray", 420},
-    {"image2DArray", 420}, {"iimage1DArray", 420}, {"iimage2DArray", 420}, {"uimage1DArray", 420},
-    {"uimage2DArray", 420}, {"imageBuffer", 420}, {"iimageBuffer", 420}, {"uimageBuffer", 420},
-    {"sampler1DArray", 130}, {"sampler1DArrayShadow", 130}, {"isampler1D", 130}, {"isampler1DArray", 130},
-    {"usampler1D", 130}, {"usampler1DArray", 130}, {"sampler2DRect", 140}, {"sampler2DRectShadow", 140},
-    {"isampler2DRect", 140}, {"usampler2DRect", 140}, {"samplerBuffer", 140}, {"isamplerBuffer", 140},
-    {"usamplerBuffer", 140}, {"sampler2DMS", 150}, {"isampler2DMS", 150}, {"usampler2DMS", 150},
-    {"sampler2DMSArray", 150}, {"isampler2DMSArray", 150}, {"usampler2DMSArray", 150},
-    // Built-in functions of GLSL ES 3.00 that GLSL 1.20 lacks: a variable or function of the
-    // same name would hide or redefine them.
-    {"texture", 130}, {"textureProj", 130}, {"textureLod", 130}, {"textureOffset", 130},
-    {"textureProjOffset", 130}, {"textureLodOffset", 130}, {"textureProjLod", 130},
-    {"textureProjLodOffset", 130}, {"texelFetch", 130}, {"texelFetchOffset", 130}, {"textureGrad", 130},
-    {"textureGradOffset", 130}, {"textureProjGrad", 130}, {"textureProjGradOffset", 130},
-    {"textureSize", 130}, {"sinh", 130}, {"cosh", 130}, {"tanh", 130}, {"asinh", 130}, {"acosh", 130},
-    {"atanh", 130}, {"trunc", 130}, {"round", 130}, {"roundEven", 130}, {"modf", 130}, {"isnan", 130},
-    {"isinf", 130}, {"floatBitsToInt", 330}, {"floatBitsToUint", 330}, {"intBitsToFloat", 330},
-    {"uintBitsToFloat", 330}, {"packSnorm2x16", 420}, {"unpackSnorm2x16", 420}, {"packUnorm2x16", 410},
-    {"unpackUnorm2x16", 410}, {"packHalf2x16", 420}, {"unpackHalf2x16", 420}, {"determinant", 150},
-    {"inverse", 140},
+constexpr EsNames kEsNames[] = {
+    {120, "centroid invariant mat2x2 mat2x3 mat2x4 mat3x2 mat3x3 mat3x4 mat4x2 mat4x3 mat4x4"},
+    {130,
+     "flat smooth noperspective switch case default uint uvec2 uvec3 uvec4 lowp mediump highp precision "
+     "samplerCubeShadow sampler2DArray sampler2DArrayShadow isampler2D isampler3D isamplerCube isampler2DArray "
+     "usampler2D usampler3D usamplerCube usampler2DArray sampler1DArray sampler1DArrayShadow isampler1D "
+     "isampler1DArray usampler1D usampler1DArray "
+     "texture textureProj textureLod textureOffset textureProjOffset textureLodOffset textureProjLod "
+     "textureProjLodOffset texelFetch texelFetchOffset textureGrad textureGradOffset textureProjGrad "
+     "textureProjGradOffset textureSize sinh cosh tanh asinh acosh atanh trunc round roundEven modf isnan isinf"},
+    {140,
+     "layout sampler2DRect sampler2DRectShadow isampler2DRect usampler2DRect samplerBuffer isamplerBuffer "
+     "usamplerBuffer inverse"},
+    {150, "sampler2DMS isampler2DMS usampler2DMS sampler2DMSArray isampler2DMSArray usampler2DMSArray determinant"},
+    {330, "floatBitsToInt floatBitsToUint intBitsToFloat uintBitsToFloat"},
+    {400, "patch sample subroutine double dvec2 dvec3 dvec4"},
+    {410, "packUnorm2x16 unpackUnorm2x16"},
+    {420,
+     "coherent volatile restrict readonly writeonly atomic_uint packSnorm2x16 unpackSnorm2x16 packHalf2x16 "
+     "unpackHalf2x16 image1D image2D image3D imageCube iimage1D iimage2D iimage3D iimageCube uimage1D uimage2D "
+     "uimage3D uimageCube image1DArray image2DArray iimage1DArray iimage2DArray uimage1DArray uimage2DArray "
+     "imageBuffer iimageBuffer uimageBuffer"},
+    {kNever,
+     "resource common partition active asm class union enum typedef template this goto inline noinline public "
+     "static extern external interface long short half fixed unsigned superp input output hvec2 hvec3 hvec4 "
+     "fvec2 fvec3 fvec4 sampler3DRect filter sizeof cast namespace using"},
 };
 
 // GLSL 1.20's texture functions and the GLSL ES 3.00 overloads that replace them.
 constexpr std::pair<const char*, const char*> kTextureFunctions[] = {
-    {"texture2D", "texture"},          {"texture3D", "texture"},          {"textureCube", "texture"},
-    {"texture2DLod", "textureLod"},    {"texture3DLod", "textureLod"},    {"textureCubeLod", "textureLod"},
-    {"texture2DProj", "textureProj"},  {"texture3DProj", "textureProj"},  {"texture2DProjLod", "textureProjLod"},
+    {"texture2D", "texture"},
+    {"texture3D", "texture"},
+    {"textureCube", "texture"},
+    {"texture2DLod", "textureLod"},
+    {"texture3DLod", "textureLod"},
+    {"textureCubeLod", "textureLod"},
+    {"texture2DProj", "textureProj"},
+    {"texture3DProj", "textureProj"},
+    {"texture2DProjLod", "textureProjLod"},
     {"texture3DProjLod", "textureProjLod"},
 };
 
 // Sampler types that the translated text gets a highp precision statement for, when it names them.
 constexpr const char* kSamplerTypes[] = {
-    "sampler2D",      "sampler3D",      "samplerCube",      "sampler2DShadow", "samplerCubeShadow",
-    "sampler2DArray", "sampler2DArrayShadow", "isampler2D", "isampler3D",      "isamplerCube",
-    "isampler2DArray", "usampler2D",    "usampler3D",       "usamplerCube",    "usampler2DArray",
+    "sampler2D",         "sampler3D",      "samplerCube",          "sampler2DShadow",
+    "samplerCubeShadow", "sampler2DArray", "sampler2DArrayShadow", "isampler2D",
+    "isampler3D",        "isamplerCube",   "isampler2DArray",      "usampler2D",
+    "usampler3D",        "usamplerCube",   "usampler2DArray",
 };
 
 const char* const kFragColor = "pylon_FragColor";
 const char* const kFragData = "pylon_FragData";
 
-// The dialect's own name for a user identifier: pylon_<name> when ES reserves it.
+// Whether a user identifier becomes pylon_<name> on ES: ES reserves it, or gives it a meaning
+// that the program's own GLSL version does not, or WebGL reserves it.
 bool renamedOnEs(std::string_view name, int sourceVersion) {
   if (name.starts_with("webgl_") || name.starts_with("_webgl_")) return true;
-  for (const EsName& n : kEsNames)
-    if (name == n.name) return sourceVersion < n.desktopSince;
+  for (const EsNames& group : kEsNames) {
+    const std::string_view names = group.names;
+    for (size_t at = names.find(name); at != std::string_view::npos; at = names.find(name, at + 1)) {
+      const size_t end = at + name.size();
+      if ((at == 0 || names[at - 1] == ' ') && (end == names.size() || names[end] == ' '))
+        return sourceVersion < group.desktopSince;
+    }
+  }
   return false;
 }
 
@@ -196,7 +195,8 @@ class Translator {
           attribute.type + " " + attribute.name + ";");
     }
     for (size_t u = 0; u < std::size(kBuiltinUniforms); ++u)
-      if (uniformUsed[u]) add(std::string("uniform ") + kBuiltinUniforms[u].type + " " + kBuiltinUniforms[u].name + ";");
+      if (uniformUsed[u])
+        add(std::string("uniform ") + kBuiltinUniforms[u].type + " " + kBuiltinUniforms[u].name + ";");
     if (fragColorUsed) add(std::string("out vec4 ") + kFragColor + ";");
     if (fragDataArray) add(std::string("layout(location = 0) out vec4 ") + kFragData + "[gl_MaxDrawBuffers];");
     std::string versionLine;
@@ -204,8 +204,10 @@ class Translator {
       versionLine = "#version 300 es";
     } else {
       versionLine = "#version " + std::to_string(version);
-      if (!profile.empty()) versionLine += " " + profile;
-      else if (version >= 150) versionLine += " compatibility";
+      if (!profile.empty())
+        versionLine += " " + profile;
+      else if (version >= 150)
+        versionLine += " compatibility";
     }
     return versionLine + "\n" + line + "\n";
   }

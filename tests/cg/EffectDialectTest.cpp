@@ -31,7 +31,8 @@ std::vector<Effect> shippedEffects() {
   for (const char* folder : {"Content", "productions", "examples"})
     for (const auto& entry : fs::recursive_directory_iterator(root / folder))
       if (entry.path().extension() == ".cgfx")
-        effects.push_back({fs::relative(entry.path(), root).string(), testing_support::readFile(entry.path().string())});
+        effects.push_back(
+            {fs::relative(entry.path(), root).string(), testing_support::readFile(entry.path().string())});
   // The format's documented example, with its GLSL 1.30 program.
   const std::string doc = testing_support::readFile((root / "docs" / "effect-format.md").string());
   const size_t start = doc.find("```\n"), end = doc.find("```\n", start + 4);
@@ -58,8 +59,8 @@ std::vector<Effect> importerEffects() {
             s.emissive = maps & 16;
             s.lights = lights;
             effects.push_back({"imported effect (unlit " + std::to_string(unlit) + ", alpha mode " +
-                                   std::to_string(alpha) + ", double-sided " + std::to_string(doubleSided) +
-                                   ", maps " + std::to_string(maps) + ", " + std::to_string(lights) + " lights)",
+                                   std::to_string(alpha) + ", double-sided " + std::to_string(doubleSided) + ", maps " +
+                                   std::to_string(maps) + ", " + std::to_string(lights) + " lights)",
                                gltf_import::materialEffect(s)});
           }
   return effects;

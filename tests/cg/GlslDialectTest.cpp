@@ -74,17 +74,17 @@ TEST(GlslDialect, EsFragmentProgramWritesItsOwnColourOutput) {
             "void main() { vec4 pylon_texture = texture(volume, n) + texture(map, n.xy);\n"
             "  pylon_FragColor = pylon_texture * vec4(pylon_NormalMatrix * n, 1.0); }\n");
   // Another index needs the whole array; vertex attributes mean nothing in a fragment program.
-  const cg::TranslatedText array =
-      cg::translateText("void main() { gl_FragData[1] = gl_Vertex; gl_FragData[0] = vec4(0.0); }", false, 120,
-                        GlslDialect::Es300);
+  const cg::TranslatedText array = cg::translateText(
+      "void main() { gl_FragData[1] = gl_Vertex; gl_FragData[0] = vec4(0.0); }", false, 120, GlslDialect::Es300);
   EXPECT_EQ(array.body, "void main() { pylon_FragData[1] = gl_Vertex; pylon_FragData[0] = vec4(0.0); }");
   EXPECT_NE(array.header.find("layout(location = 0) out vec4 pylon_FragData[gl_MaxDrawBuffers];"), std::string::npos);
 }
 
 TEST(GlslDialect, NamesTheProgramsVersionOwnsAreNotRenamed) {
   // A GLSL 1.30 program calls texture() and declares its own output.
-  const std::string body = "in vec2 uv; out vec4 colour; uniform sampler2D map;\n"
-                           "void main() { colour = texture(map, uv) * round(2.5); }\n";
+  const std::string body =
+      "in vec2 uv; out vec4 colour; uniform sampler2D map;\n"
+      "void main() { colour = texture(map, uv) * round(2.5); }\n";
   EXPECT_EQ(cg::translateText(body, false, 130, GlslDialect::Es300).body, body);
   EXPECT_EQ(cg::glslIdentifier("texture", 120, GlslDialect::Es300), "pylon_texture");
   EXPECT_EQ(cg::glslIdentifier("texture", 130, GlslDialect::Es300), "texture");
