@@ -7,6 +7,8 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "cg/GlslDialect.h"
+
 namespace cg {
 
 const float kIdentityMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
@@ -36,10 +38,10 @@ const Locations& locationsOf(GLuint program) {
   auto found = s.known.find(program);
   if (found != s.known.end()) return found->second;
   Locations l;
-  l.modelView = glGetUniformLocation(program, "pylon_ModelViewMatrix");
-  l.projection = glGetUniformLocation(program, "pylon_ProjectionMatrix");
-  l.product = glGetUniformLocation(program, "pylon_ModelViewProjectionMatrix");
-  l.normal = glGetUniformLocation(program, "pylon_NormalMatrix");
+  l.modelView = glGetUniformLocation(program, kModelViewMatrix);
+  l.projection = glGetUniformLocation(program, kProjectionMatrix);
+  l.product = glGetUniformLocation(program, kModelViewProjectionMatrix);
+  l.normal = glGetUniformLocation(program, kNormalMatrix);
   return s.known.emplace(program, l).first->second;
 }
 

@@ -62,7 +62,7 @@ GLuint link(const char* vertex, const char* fragment) {
   const GLuint v = compile(GL_VERTEX_SHADER, vertex), f = compile(GL_FRAGMENT_SHADER, fragment);
   glAttachShader(program, v);
   glAttachShader(program, f);
-  for (const cg::BuiltinAttribute& a : cg::builtinAttributes()) glBindAttribLocation(program, a.location, a.name);
+  for (const cg::BuiltinAttribute& a : cg::builtinAttributes()) glBindAttribLocation(program, static_cast<GLuint>(a.location), a.name);
   glLinkProgram(program);
   // The shaders go with the program.
   glDeleteShader(v);
