@@ -14,7 +14,10 @@
 #include "platform/Events.h"
 #include "resources/Loader.h"
 #include "runtime/Runtime.h"
+#include "cg/Transforms.h"
+#include "scene/BasicDraw.h"
 #include "scene/Frustum.h"
+#include "scene/MathUtil.h"
 #include "scene/Motion.h"
 #include "scene/Renderer.h"
 #include "scene/SceneRenderer.h"
@@ -153,7 +156,7 @@ void Scene01::draw(float t) {
   renderer.sceneFar = 530.0;
   drawScene(renderer, city, t);
   computeCameraView(renderer);
-  glLoadMatrixf(renderer.viewMatrix);
+  cg::setModelView(renderer.viewMatrix);
   frameProfile().mark(FramePhase::Scene);
   if (!config.cars() || t < static_cast<float>(config.cars_from())) return;
   drawCars(t);
@@ -289,7 +292,7 @@ void Scene01::drawCars(float t) {
     const uint32_t count = static_cast<uint32_t>(carModel.polygons.size());
     // Most of the 1,600 cars are behind the camera or beside the view at any time; a car
     // whose bounding sphere lies outside the view is skipped, which cannot change a pixel.
-    const Frustum view = Frustum::fromGL();
+    const Frustum view = Frustum::fromTransforms();
     // The software rasteriser pays more for a modelview change than for drawing a car, so
     // by default every car's copy of the mesh is moved into place here and all are drawn
     // at once under the camera's modelview: the same triangles, one draw instead of up to
@@ -316,11 +319,19 @@ void Scene01::drawCars(float t) {
     auto place = [&](float x, float y, float z, bool turned) {
       if (cullCars && view.sphereOutside(x, y, z, carRadius)) return;
       if (!batch) {
-        glPushMatrix();
-        glTranslatef(x, y, z);
-        if (turned) glRotatef(90.0f, 0, 1, 0);
+        // The camera's view, then the car's place, then its quarter turn about y.
+        float place[16], turn[16], carView[16];
+        MathUtil::translation(x, y, z, place);
+        if (turned) {
+          MathUtil::rotation(-90.0f, 0, 1, 0, turn);
+          MathUtil::multiply(place, turn, place);
+        }
+        // view * place in GL order is place^T * view^T in the row-major arrays MathUtil takes.
+        MathUtil::transpose(place);
+        MathUtil::multiply(place, renderer.viewMatrix, carView);
+        cg::setModelView(carView);
         car->draw(maxIndex, count);
-        glPopMatrix();
+        cg::setModelView(renderer.viewMatrix);
         return;
       }
       const float dx = x - renderer.camX, dy = y - renderer.camY, dz = z - renderer.camZ;
@@ -366,21 +377,15 @@ float Scene01::farCarDistanceForView() const { return forView(farCarDistance); }
 float Scene01::distantCarDistanceForView() const { return forView(distantCarDistance); }
 
 void Scene01::drawControlGrid() {
-  glDisable(GL_TEXTURE_2D);
   glDisable(GL_DEPTH_TEST);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glColor4f(1, 1, 1, 0.5f);
-  glBegin(GL_LINES);
+  basic::setColour(1, 1, 1, 0.5f);
+  std::vector<float> lines;
   for (int c = -10; c <= 10; ++c) {
     const float f = static_cast<float>(c);
-    glVertex3f(10, 0, f);
-    glVertex3f(-10, 0, f);
-    glVertex3f(f, 0, 10);
-    glVertex3f(f, 0, -10);
-    glVertex3f(10, f, 0);
-    glVertex3f(-10, f, 0);
-    glVertex3f(f, 10, 0);
-    glVertex3f(f, -10, 0);
+    for (float v : {10.0f, 0.0f, f, -10.0f, 0.0f, f, f, 0.0f, 10.0f, f, 0.0f, -10.0f, 10.0f, f, 0.0f, -10.0f, f, 0.0f, f, 10.0f,
+                    0.0f, f, -10.0f, 0.0f})
+      lines.push_back(v);
   }
-  glEnd();
+  basic::drawVertices(GL_LINES, lines.data(), static_cast<int>(lines.size() / 3));
 }

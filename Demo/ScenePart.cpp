@@ -6,6 +6,7 @@
 #include "resources/Loader.h"
 #include "runtime/Logger.h"
 #include "runtime/Runtime.h"
+#include "scene/BasicDraw.h"
 #include "scene/Renderer.h"
 #include "scene/SceneLights.h"
 #include "scene/SceneRenderer.h"
@@ -58,13 +59,15 @@ void ScenePart::draw(float localTime) {
     // The world's colour behind the scene, over the view this part draws into.
     GLint view[4];
     glGetIntegerv(GL_VIEWPORT, view);
-    glPushAttrib(GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
+    basic::SavedScissor scissor;
+    GLfloat clearColour[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
     glEnable(GL_SCISSOR_TEST);
     glScissor(view[0], view[1], view[2], view[3]);
     const Kestrel::World& world = scene.world();
     glClearColor(srgbEncode(world.r()), srgbEncode(world.g()), srgbEncode(world.b()), 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    glPopAttrib();
+    glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
   }
   drawScene(renderer, scene, localTime);
 }

@@ -8,6 +8,8 @@ PACKAGES=(
   build-essential cmake pkg-config git
   # tests, fuzzing and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-dev
+  # the reference GLSL compiler that checks every effect for the desktop and for GLSL ES
+  glslang-tools
   # window, context, events, audio output
   libsdl2-dev
   # GL and its extension loader

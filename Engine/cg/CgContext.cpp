@@ -5,6 +5,7 @@
 
 #include "cg/CgGL.h"
 #include "cg/CgObjects.h"
+#include "cg/Transforms.h"
 
 namespace cg {
 
@@ -54,6 +55,8 @@ CGcontext cgCreateContext() {
     raiseError(CG_NO_GL_CONTEXT_ERROR, nullptr);
     return nullptr;
   }
+  // A new context: program names and matrices of an earlier one mean nothing here.
+  cg::resetTransforms();
   return new Context();
 }
 

@@ -10,19 +10,16 @@
 #include <utility>
 
 #include "cg/CgObjects.h"
+#include "cg/Transforms.h"
 
 namespace cg {
 
 namespace {
 
-// The GLSL version the running GL compiles, as 120 for "1.20" or 450 for "4.50 ...".
+// The GLSL version whose programs the running GL compiles, as 120 for "1.20" or 450 for
+// "4.50 ..."; GLSL ES 3.00 counts as 130 (see shadingLanguageVersion).
 int glslVersion() {
-  const char* text = reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION));
-  if (!text) return 110;
-  int major = 0, minor = 0;
-  if (std::sscanf(text, "%d.%d", &major, &minor) != 2) return 110;
-  if (minor < 10) minor *= 10;  // "4.5" means 4.50
-  return major * 100 + minor;
+  return shadingLanguageVersion(reinterpret_cast<const char*>(glGetString(GL_SHADING_LANGUAGE_VERSION)));
 }
 
 std::string versionText(int version) {
@@ -53,36 +50,39 @@ std::string programLog(GLuint program) {
   return trimmed(log);
 }
 
-// The text handed to the GL for one program: the version line of the profile, a uniform for
-// every effect parameter, the shared blocks and the program's own code, with the effect
-// file's line of every line of that text, so that the GL's messages can be put back on the
-// file's lines (the version line counts as the program's first line, a uniform as its
-// parameter's declaration).
-struct ProgramText {
-  std::string source;
-  std::vector<int> fileLines;  // fileLines[n - 1]: the file's line of the text's line n
-};
+}  // namespace
 
-ProgramText programText(const EffectDesc& desc, const ProgramDesc& program, int version) {
-  ProgramText text;
-  const auto add = [&text](const std::string& code, int firstLine) {
-    text.source += code + "\n";
+ProgramText programText(const EffectDesc& desc, const ProgramDesc& program, int version, GlslDialect dialect,
+                        bool translate) {
+  // The uniforms, the shared blocks and the program's code, each piece's lines on the file's.
+  std::string body;
+  std::vector<int> bodyLines;
+  const auto add = [&body, &bodyLines](const std::string& code, int firstLine) {
+    body += code + "\n";
     int line = firstLine;
-    text.fileLines.push_back(line);
+    bodyLines.push_back(line);
     for (char c : code)
-      if (c == '\n') text.fileLines.push_back(++line);
+      if (c == '\n') bodyLines.push_back(++line);
   };
-  add("#version " + std::to_string(version) + (version >= 150 ? " compatibility" : ""), program.line);
   for (const ParameterDesc& parameter : desc.parameters)
     add(std::string("uniform ") + typeInfo(parameter.type).glslName + " " + parameter.name + ";", parameter.line);
   for (const SharedCodeDesc& shared : desc.shared) add(shared.code, shared.line);
   add(program.code, program.line);
+
+  ProgramText text;
+  if (translate) {
+    // The translation keeps every line, so the map only gains the header's two lines.
+    TranslatedText translated = translateText(body, program.vertex, version, dialect);
+    text.source = translated.header + translated.body;
+    text.fileLines = {program.line, program.line};
+  } else {
+    text.source = "#version " + std::to_string(version) + (version >= 150 ? " compatibility" : "") + "\n" + body;
+    text.fileLines = {program.line};
+  }
+  text.fileLines.insert(text.fileLines.end(), bodyLines.begin(), bodyLines.end());
   return text;
 }
 
-// The GL's compile log with each message on the effect file's line: "line L, column C: WHAT:
-// message" for Mesa's "0:LINE(COL): message" and "line L: WHAT: message" for the
-// "0(LINE) : message" form; a message in another form keeps its text, on the block's line.
 std::string locatedLog(const std::string& log, const ProgramText& text, int blockLine, const std::string& what) {
   std::string out;
   size_t from = 0;
@@ -93,25 +93,37 @@ std::string locatedLog(const std::string& log, const ProgramText& text, int bloc
     from = end + 1;
     if (message.find_first_not_of(" \t\r") == std::string::npos) continue;
     int source = 0, line = 0, column = 0, consumed = 0;
-    std::string where;
+    char severity[16] = "";
+    std::string where, kind;
     if (std::sscanf(message.c_str(), "%d:%d(%d): %n", &source, &line, &column, &consumed) == 3 && consumed > 0) {
       where = ", column " + std::to_string(column);
     } else if (std::sscanf(message.c_str(), "%d(%d) : %n", &source, &line, &consumed) == 2 && consumed > 0) {
+    } else if (std::sscanf(message.c_str(), "%15[A-Z]: %d:%d: %n", severity, &source, &line, &consumed) == 3 &&
+               consumed > 0) {
+      kind = std::string(severity) + ": ";
     } else {
       line = 0;
       consumed = 0;
     }
     const bool mapped = line >= 1 && static_cast<size_t>(line) <= text.fileLines.size();
     const int fileLine = mapped ? text.fileLines[static_cast<size_t>(line - 1)] : blockLine;
-    out += "line " + std::to_string(fileLine) + (mapped ? where : "") + ": " + what + ": " +
+    out += "line " + std::to_string(fileLine) + (mapped ? where : "") + ": " + what + ": " + kind +
            message.substr(static_cast<size_t>(consumed)) + "\n";
   }
   return out;
 }
 
+namespace {
+
 class Builder {
  public:
   Builder(Effect& effect, const EffectDesc& desc) : effect(effect), desc(desc) {}
+
+  // Programs go to the GL in its own dialect, with the pylon_ uniforms (fed from
+  // cg/Transforms.h) and attributes (the engine's vertex arrays) in place of the
+  // fixed-function built-ins, which OpenGL ES and WebGL 2 lack.
+  static constexpr bool kTranslate = true;
+  static constexpr GlslDialect kDialect = nativeDialect();
 
   // Compiles every program a pass uses, with its profile. Returns false when one failed to
   // compile; the messages are in listing.
@@ -143,6 +155,9 @@ class Builder {
     effect.programs.push_back(program);
     for (const ProgramRef* ref : {&d.vertex, &d.fragment})
       if (ref->used) glAttachShader(program, compiled.at({ref->program, ref->profileVersion}));
+    if (kTranslate)
+      for (const BuiltinAttribute& attribute : builtinAttributes())
+        glBindAttribLocation(program, static_cast<GLuint>(attribute.location), attribute.name);
     glLinkProgram(program);
     GLint linked = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &linked);
@@ -151,8 +166,14 @@ class Builder {
       return;
     }
     pass.program = program;
-    for (const auto& parameter : effect.parameters)
-      pass.locations.push_back(glGetUniformLocation(program, parameter->desc.name.c_str()));
+    // A parameter's uniform has the name the translation gave it (a GLSL 1.20 "filter" is
+    // "pylon_filter" on ES); the vertex program's version decides, as both stages share it.
+    const int version = d.vertex.used ? d.vertex.profileVersion : d.fragment.profileVersion;
+    for (const auto& parameter : effect.parameters) {
+      const std::string name =
+          kTranslate ? glslIdentifier(parameter->desc.name, version, kDialect) : parameter->desc.name;
+      pass.locations.push_back(glGetUniformLocation(program, name.c_str()));
+    }
   }
 
   std::string listing;
@@ -166,7 +187,7 @@ class Builder {
     if (compiled.count(key)) return true;
     if (failed.count(key)) return false;
     const ProgramDesc& program = desc.programs[static_cast<size_t>(ref.program)];
-    const ProgramText text = programText(desc, program, ref.profileVersion);
+    const ProgramText text = programText(desc, program, ref.profileVersion, kDialect, kTranslate);
     GLuint shader = glCreateShader(program.vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
     effect.shaders.push_back(shader);
     const char* source = text.source.c_str();
@@ -197,7 +218,10 @@ class Builder {
 Effect::~Effect() {
   // The GL may already be gone when a context is destroyed late; then there is nothing to free.
   if (!glDeleteShader || !glGetString(GL_VERSION)) return;
-  for (unsigned program : programs) glDeleteProgram(program);
+  for (unsigned program : programs) {
+    forgetProgram(program);
+    glDeleteProgram(program);
+  }
   for (unsigned shader : shaders) glDeleteShader(shader);
 }
 

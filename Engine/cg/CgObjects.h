@@ -14,6 +14,7 @@
 
 #include "cg/Cg.h"
 #include "cg/EffectParser.h"
+#include "cg/GlslDialect.h"
 #include "cg/TypeTable.h"
 
 namespace cg {
@@ -146,5 +147,27 @@ std::string passProblems(const Pass& pass);
 bool passUsable(const Pass& pass);
 // Sizes the pass's saved state for the effect's states and samplers (at creation).
 void reservePassState(Pass& pass, const Effect& effect);
+
+// The text handed to the GL for one program: the version line of the profile, a uniform for
+// every effect parameter, the shared blocks and the program's own code, with the effect
+// file's line of every line of that text, so that the GL's messages can be put back on the
+// file's lines (the version line counts as the program's first line, a uniform as its
+// parameter's declaration).
+struct ProgramText {
+  std::string source;
+  std::vector<int> fileLines;  // fileLines[n - 1]: the file's line of the text's line n
+};
+
+// With translate, the text is written for `dialect` (see GlslDialect.h): its two header lines
+// count as the program's first line, and every other line keeps its place in the file. Without,
+// it is the text as written, behind "#version <version>" (" compatibility" from 1.50 on).
+ProgramText programText(const EffectDesc& desc, const ProgramDesc& program, int version, GlslDialect dialect,
+                        bool translate);
+
+// A compile log with each message on the effect file's line: "line L, column C: WHAT:
+// message" for Mesa's "0:LINE(COL): message", "line L: WHAT: message" for the "0(LINE) :
+// message" form and "line L: WHAT: ERROR: message" for the "ERROR: 0:LINE: message" of
+// ANGLE (WebGL) and glslang; a message in another form keeps its text, on blockLine.
+std::string locatedLog(const std::string& log, const ProgramText& text, int blockLine, const std::string& what);
 
 }  // namespace cg

@@ -6,6 +6,7 @@
 
 #include "cg/CgGL.h"
 #include "cg/CgObjects.h"
+#include "cg/Transforms.h"
 
 using namespace cg;
 
@@ -244,7 +245,7 @@ void resetPass(Pass& pass) {
   const auto& states = pass.desc.states;
   for (size_t i = states.size(); i-- > 0;) restoreState(states[i], &pass.saved.ints[i * 4], pass.saved.floats[i]);
   unbindTextures(pass);
-  glUseProgram(static_cast<GLuint>(pass.saved.program));
+  cg::useProgram(static_cast<GLuint>(pass.saved.program));
   pass.saved.program = 0;
   pass.saved.textureCount = 0;  // the storage stays for the next cgSetPassState
   pass.applied = false;
@@ -326,8 +327,8 @@ void cgSetPassState(CGpass handle) {
   resetPass(*pass);  // a pass set twice is reset in between, so the saved state stays the original
 
   SavedPassState& saved = pass->saved;
-  glGetIntegerv(GL_CURRENT_PROGRAM, &saved.program);
-  glUseProgram(pass->program);
+  saved.program = static_cast<GLint>(cg::currentProgram());
+  cg::useProgram(pass->program);
   const Effect& effect = *pass->technique->effect;
   if (pass->program) {
     for (const auto& parameter : effect.parameters) {

@@ -28,7 +28,7 @@ void setFloat(const Shader& shader, const char* name, float value) {
 void clearLetterboxBars(const UserConfig& config) {
   const int band = config.viewportHeight, below = (config.height - band) / 2, above = config.height - band - below;
   if (below <= 0 && above <= 0) return;
-  glPushAttrib(GL_SCISSOR_BIT);
+  basic::SavedScissor saved;
   glEnable(GL_SCISSOR_TEST);
   if (below > 0) {
     glScissor(0, 0, config.width, below);
@@ -38,7 +38,6 @@ void clearLetterboxBars(const UserConfig& config) {
     glScissor(0, below + band, config.width, above);
     glClear(GL_COLOR_BUFFER_BIT);
   }
-  glPopAttrib();
 }
 
 // Makes `target` and checks it, which logs its "fbo N status" line: 0 when it is complete.
@@ -156,14 +155,14 @@ void PostChain::copyViewBand(RenderTarget& target) {
 }
 
 void PostChain::beginScene() {
-  glPushAttrib(GL_VIEWPORT_BIT);
+  outerViewport = basic::Viewport::current();
   scene.bind();
   glViewport(0, 0, static_cast<GLsizei>(scene.width), static_cast<GLsizei>(scene.height));
   drawingIntoScene = true;
 }
 
 void PostChain::run(float t, float mixFactor, float wipeFactor, float flash) {
-  glPushAttrib(GL_VIEWPORT_BIT);
+  const basic::Viewport viewport = basic::Viewport::current();
 
   if (mixFactor != 0.0f || wipeFactor != 0.0f) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -199,10 +198,10 @@ void PostChain::run(float t, float mixFactor, float wipeFactor, float flash) {
   apply(gaussH);
 
   glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-  glPopAttrib();
+  viewport.apply();
   if (drawingIntoScene) {
     // Back to the view band of the window, whose letterbox bars nothing has cleared.
-    glPopAttrib();
+    outerViewport.apply();
     drawingIntoScene = false;
     clearLetterboxBars(Runtime::instance()->screen->config);
   }
@@ -232,11 +231,10 @@ bool PostChain::finishSmall() {
   }
   GLint band[4];
   glGetIntegerv(GL_VIEWPORT, band);
-  glPushAttrib(GL_VIEWPORT_BIT);
   finished.bind();
   glViewport(0, 0, static_cast<GLsizei>(finished.width), static_cast<GLsizei>(finished.height));
   apply(final);
-  glPopAttrib();
+  glViewport(band[0], band[1], band[2], band[3]);
   // The one pass at the view's size: the finished picture stretched over the band, filtered.
   glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, finished.framebuffer);
   glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, 0);

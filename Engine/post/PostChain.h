@@ -29,6 +29,7 @@
 #include "resources/MmfMesh.h"
 #include "resources/Shader.h"
 #include "resources/Texture.h"
+#include "scene/BasicDraw.h"
 
 class Loader;
 
@@ -53,6 +54,7 @@ struct PostChain {
   bool depthAttached = false;
   bool windowMultisampled = false;
   bool drawingIntoScene = false;  // between beginScene() and run()
+  basic::Viewport outerViewport;  // the viewport beginScene() found, which run() puts back
   // The bright pass's threshold at demo time t: base + amplitude x sin(rate x t), the
   // production's values (Veltro 12's breathe between 0.48 and 0.52; amplitude 0 holds it).
   float thresholdBase = 0.5f, thresholdAmplitude = 0.02f, thresholdRate = 24.0f;

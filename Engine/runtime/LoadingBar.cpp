@@ -2,9 +2,12 @@
 
 #include <GL/glew.h>
 
+#include "cg/Transforms.h"
 #include "platform/Window.h"
 #include "runtime/Runtime.h"
 #include "runtime/Timer.h"
+#include "scene/BasicDraw.h"
+#include "scene/MathUtil.h"
 #include "screen/Screen.h"
 
 void LoadingBar::draw() {
@@ -17,35 +20,28 @@ void LoadingBar::render() {
   const int w = screen->config.width;
   const int h = screen->config.height;
 
-  glPushAttrib(GL_VIEWPORT_BIT);
+  const basic::Viewport viewport = basic::Viewport::current();
   glViewport(0, 0, w, h);
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
-  glOrtho(0, w - 1, 0, h - 1, -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glTranslatef(static_cast<float>((w - width) >> 1), static_cast<float>((h - height) >> 1), -0.5f);
+  float projection[16], modelView[16];
+  basic::ortho(0, static_cast<float>(w - 1), 0, static_cast<float>(h - 1), -1, 1, projection);
+  cg::setProjection(projection);
+  MathUtil::translation(static_cast<float>((w - width) >> 1), static_cast<float>((h - height) >> 1), -0.5f, modelView);
+  MathUtil::transpose(modelView);
+  cg::setModelView(modelView);
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glColor4f(1.0f, 0.78039217f, 0.14901961f, alpha);
+  basic::setColour(1.0f, 0.78039217f, 0.14901961f, alpha);
 
-  glBegin(GL_LINE_LOOP);
-  glVertex2i(0, 0);
-  glVertex2i(width - 1, 0);
-  glVertex2i(width - 1, height - 1);
-  glVertex2i(0, height - 1);
-  glEnd();
+  const float right = static_cast<float>(width - 1), top = static_cast<float>(height - 1);
+  const float frame[12] = {0, 0, 0, right, 0, 0, right, top, 0, 0, top, 0};
+  basic::drawVertices(GL_LINE_LOOP, frame, 4);
+  float bar[18];
+  basic::quad(2, 2, static_cast<float>(fill), static_cast<float>(height - 3), 0, bar);
+  basic::drawVertices(GL_TRIANGLES, bar, 6);
 
-  glBegin(GL_QUADS);
-  glVertex2i(2, 2);
-  glVertex2i(fill, 2);
-  glVertex2i(fill, height - 3);
-  glVertex2i(2, height - 3);
-  glEnd();
-
-  glPopAttrib();
+  viewport.apply();
 }
 
 void LoadingBar::fade(int direction, float duration) {

@@ -1,8 +1,8 @@
 #include "scene/Frustum.h"
 
-#include <GL/glew.h>
-
 #include <cmath>
+
+#include "cg/Transforms.h"
 
 Frustum Frustum::fromMatrices(const float* p, const float* mv) {
   // Column-major: element (row r, column c) is m[c * 4 + r].
@@ -28,12 +28,7 @@ Frustum Frustum::fromMatrices(const float* p, const float* mv) {
   return f;
 }
 
-Frustum Frustum::fromGL() {
-  float projection[16], modelview[16];
-  glGetFloatv(GL_PROJECTION_MATRIX, projection);
-  glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-  return fromMatrices(projection, modelview);
-}
+Frustum Frustum::fromTransforms() { return fromMatrices(cg::projection(), cg::modelView()); }
 
 bool Frustum::sphereOutside(float x, float y, float z, float radius) const {
   for (const auto& p : planes)

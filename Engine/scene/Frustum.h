@@ -1,6 +1,6 @@
 // Frustum: the six clip planes of a view, for skipping what cannot reach the picture.
 //
-// fromGL() reads the projection and modelview matrices in force (GL's column-major layout)
+// fromTransforms() reads the projection and modelview in force (cg/Transforms.h, column-major)
 // and gives the planes in the modelview's object space; sphereOutside() tells whether a
 // sphere in that space lies wholly outside one of them. A sphere that is not outside may
 // still be invisible (it can straddle two planes' corner); a sphere reported outside is
@@ -17,7 +17,7 @@ struct Frustum {
   // clip = projection × modelview, both column-major as glGetFloatv hands them.
   static Frustum fromMatrices(const float* projection, const float* modelview);
   // The matrices of the current GL context.
-  static Frustum fromGL();
+  static Frustum fromTransforms();
 
   bool sphereOutside(float x, float y, float z, float radius) const;
   // Whether the axis-aligned box lo..hi lies wholly outside one of the side planes or the

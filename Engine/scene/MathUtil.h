@@ -3,7 +3,7 @@
 // A matrix is 16 floats in row-major order: element (row r, column c) is at index 4r + c.
 // Points are column vectors transformed as M * p, so a translation sits in elements 3, 7
 // and 11; in A * B * p the matrix B acts first. GL expects column-major order, so a matrix
-// is transposed before glLoadMatrixf. Angles passed here are degrees.
+// is transposed before it is handed to the GL (cg/Transforms.h). Angles passed here are degrees.
 //
 // Owned by Runtime (Runtime::instance()->math), but every operation is static and writes
 // into a caller-provided matrix, so it can be used without the runtime. Nothing here

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "cg/Transforms.h"
 #include "platform/MessageBox.h"
 #include "scene/Envelope.h"
 #include "scene/MathUtil.h"
@@ -216,8 +217,6 @@ void computeCameraView(Renderer& renderer) {
 }
 
 void loadSceneProjection(const Renderer& renderer) {
-  glMatrixMode(GL_PROJECTION);
-  glLoadMatrixf(renderer.projectionMatrix);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  cg::setProjection(renderer.projectionMatrix);
+  cg::setModelView(cg::kIdentityMatrix);
 }

@@ -38,7 +38,7 @@ float sceneFieldOfView(const Kestrel::Camera& camera, float time, const Renderer
 int updateSceneCamera(const Kestrel::KestrelLib& scene, float time, Renderer& renderer, int viewWidth, int viewHeight,
                       bool timerPaused);
 
-// renderer.viewMatrix from the camera record alone, left in GL order for glLoadMatrixf.
+// renderer.viewMatrix from the camera record alone, left in GL order (column-major) for cg::setModelView.
 void computeCameraView(Renderer& renderer);
 
 // Loads renderer.projectionMatrix as GL's projection and leaves an identity modelview

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
+#include "cg/Transforms.h"
 #include "runtime/Runtime.h"
+#include "scene/BasicDraw.h"
 #include "scene/MathUtil.h"
 #include "screen/Screen.h"
 #include "sound/Sound.h"
@@ -13,17 +16,12 @@
 Renderer::Renderer(Runtime* owner) : runtime(owner) {}
 
 void Renderer::applyDefaultState() {
-  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-  glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
   glHint(GL_GENERATE_MIPMAP_HINT, GL_NICEST);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glEnable(GL_BLEND);
   glClearColor(0, 0, 0, 1);
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_CULL_FACE);
-  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-  glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-  glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
 
   UserConfig& config = runtime->screen->config;
   config.viewportWidth = config.width;
@@ -31,12 +29,12 @@ void Renderer::applyDefaultState() {
   glViewport(0, (config.height - config.viewportHeight) / 2, config.viewportWidth, config.viewportHeight);
 
   aspect = static_cast<float>(config.viewportWidth) / static_cast<float>(std::max(config.viewportHeight, 1));
-  glMatrixMode(GL_PROJECTION);
-  glLoadIdentity();
   const double top = zNear * std::tan(fovY * MathUtil::pi / 360.0);
   const double right = top * aspect;
-  glFrustum(-right, right, -top, top, zNear, zFar);
-  glMatrixMode(GL_MODELVIEW);
+  float projection[16];
+  basic::frustum(static_cast<float>(-right), static_cast<float>(right), static_cast<float>(-top), static_cast<float>(top),
+                 zNear, zFar, projection);
+  cg::setProjection(projection);
 }
 
 void Renderer::fadeQuad(int kind, float x) {
@@ -45,25 +43,23 @@ void Renderer::fadeQuad(int kind, float x) {
   const float alpha = (kind == 2 || kind == 4) ? x : 1.0f - x;
   const UserConfig& config = runtime->screen->config;
 
-  glColor4f(c, c, c, alpha);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glMatrixMode(GL_PROJECTION);
-  glPushMatrix();
-  glLoadIdentity();
-  glOrtho(0, config.viewportWidth - 1, 0, config.viewportHeight - 1, -1, 1);
-  glMatrixMode(GL_MODELVIEW);
+  basic::setColour(c, c, c, alpha);
+  cg::setModelView(cg::kIdentityMatrix);
+  float saved[16], projection[16];
+  std::copy(cg::projection(), cg::projection() + 16, saved);
+  const float right = static_cast<float>(config.viewportWidth - 1), top = static_cast<float>(config.viewportHeight - 1);
+  basic::ortho(0, right, 0, top, -1, 1, projection);
+  cg::setProjection(projection);
   glDisable(GL_DEPTH_TEST);
   glDepthFunc(GL_ALWAYS);
   glDepthMask(GL_FALSE);
-  glDisable(GL_TEXTURE_2D);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glRecti(0, 0, config.viewportWidth - 1, config.viewportHeight - 1);
+  float rectangle[18];
+  basic::quad(0, 0, right, top, 0, rectangle);
+  basic::drawVertices(GL_TRIANGLES, rectangle, 6);
   glDepthMask(GL_TRUE);
-  glMatrixMode(GL_PROJECTION);
-  glPopMatrix();
-  glMatrixMode(GL_MODELVIEW);
+  cg::setProjection(saved);
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LESS);
 }
@@ -79,39 +75,28 @@ void Renderer::drawSpectrum() {
     MathUtil::perspective(70.0, static_cast<double>(config.viewportWidth) / std::max(config.viewportHeight, 1), 0.05,
                           120.0, projection);
     MathUtil::transpose(projection);
-    glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(projection);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(-4.7f, -1.4f, -4.0f);
+    cg::setProjection(projection);
+    cg::setModelView(cg::kIdentityMatrix);
     glEnable(GL_BLEND);
-    glDisable(GL_TEXTURE_2D);
-    for (int i = 0; i < 512; ++i) {
-      if (i + 1 == fftControl)
-        glColor4f(1, 0, 0, 0.8f);
-      else
-        glColor4f(1, 1, 1, 0.8f);
-      glBegin(GL_QUADS);
-      glVertex3f(-0.01f, 0, 0);
-      glVertex3f(0.01f, 0, 0);
-      glVertex3f(0.01f, 4 * s[i], 0);
-      glVertex3f(-0.01f, 4 * s[i], 0);
-      glEnd();
-      glTranslatef(0.03f, 0, 0);
+    // One bar per band, 0.03 apart from x = -4.7; the flash band in red, drawn on its own.
+    static std::vector<float> bars;
+    const auto bar = [](float x, float height, float y, float* out) { basic::quad(x - 0.01f, y, x + 0.01f, y + height, -4.0f, out); };
+    bars.assign(512 * 18, 0.0f);
+    float x = -4.7f;
+    for (int i = 0; i < 512; ++i, x += 0.03f) bar(x, 4 * s[i], -1.4f, &bars[static_cast<size_t>(i) * 18]);
+    const int flashBand = fftControl >= 1 && fftControl <= 512 ? fftControl - 1 : 512;
+    basic::setColour(1, 1, 1, 0.8f);
+    basic::drawVertices(GL_TRIANGLES, bars.data(), flashBand * 6);
+    if (flashBand < 511) basic::drawVertices(GL_TRIANGLES, &bars[static_cast<size_t>(flashBand + 1) * 18], (511 - flashBand) * 6);
+    if (flashBand < 512) {
+      basic::setColour(1, 0, 0, 0.8f);
+      basic::drawVertices(GL_TRIANGLES, &bars[static_cast<size_t>(flashBand) * 18], 6);
     }
-    glLoadIdentity();
-    glTranslatef(-4.7f, -2.3f, -4.0f);
     const float* wave = sound->getWaveData();
-    for (int i = 0; i < 256; ++i) {
-      const float v = wave[i];
-      glBegin(GL_QUADS);
-      glVertex3f(-0.01f, 0, 0);
-      glVertex3f(0.01f, 0, 0);
-      glVertex3f(0.01f, v, 0);
-      glVertex3f(-0.01f, v, 0);
-      glEnd();
-      glTranslatef(0.03f, 0, 0);
-    }
+    x = -4.7f;
+    for (int i = 0; i < 256; ++i, x += 0.03f) bar(x, wave[i], -2.3f, &bars[static_cast<size_t>(i) * 18]);
+    basic::setColour(1, 1, 1, 0.8f);
+    basic::drawVertices(GL_TRIANGLES, bars.data(), 256 * 6);
   }
   if (!flashInPost) {
     const float strength = beatFlash(s);

@@ -8,8 +8,11 @@
 
 #include "cg/Cg.h"
 #include "cg/CgGL.h"
+#include "cg/GlslDialect.h"
+#include "cg/Transforms.h"
 #include "runtime/Runtime.h"
 #include "runtime/Timer.h"
+#include "scene/BasicDraw.h"
 #include "scene/Envelope.h"
 #include "scene/Frustum.h"
 #include "scene/MathUtil.h"
@@ -22,6 +25,13 @@ namespace {
 
 const GLvoid* byteOffset(uint32_t bytes) { return reinterpret_cast<const GLvoid*>(static_cast<uintptr_t>(bytes)); }
 
+// The vertex inputs drawn from a scene object's 52-byte vertex and from a mesh's 32-byte one.
+// The scene's second UV set (texture coordinates 1) has a pointer but stays off: effects
+// read the constant (0, 0, 0, 1) there, as they always have.
+constexpr unsigned kSceneAttributes[] = {cg::kAttributeVertex, cg::kAttributeNormal, cg::kAttributeTexCoord0,
+                                         cg::kAttributeTexCoord0 + 2};
+constexpr unsigned kMeshAttributes[] = {cg::kAttributeVertex, cg::kAttributeNormal, cg::kAttributeTexCoord0};
+
 
 void drawRange(const Kestrel::Surface& surface) {
   glDrawRangeElements(GL_TRIANGLES, surface.mini(), surface.maxi(), static_cast<GLsizei>(surface.polycount()),
@@ -31,7 +41,7 @@ void drawRange(const Kestrel::Surface& surface) {
 void drawWithEffect(KestrelLibDynamic& scene, const Renderer& renderer, const Kestrel::Surface& surface, uint32_t k,
                     float time) {
   if (k > scene.effects.size() || k > scene.techniques.size()) return;
-  glColor4f(1, 1, 1, 1);
+  basic::setColour(1, 1, 1, 1);
   CGeffect effect = scene.effects[k - 1];
   if (CGparameter p = cgGetNamedEffectParameter(effect, "camPos")) cgGLSetParameter3f(p, renderer.camX, renderer.camY, renderer.camZ);
   if (CGparameter p = cgGetNamedEffectParameter(effect, "time")) cgGLSetParameter1f(p, time);
@@ -59,16 +69,18 @@ void drawFixedFunction(const Kestrel::Material& material, const Kestrel::Surface
   glEnable(GL_DEPTH_TEST);
   glEnable(GL_CULL_FACE);
   if (material.mappingtype() != Kestrel::FLAT) {
-    glEnable(GL_TEXTURE_2D);
-    glColor4f(1, 1, 1, 1);
+    basic::setColour(1, 1, 1, 1);
+    glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, material.ttexid());
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableVertexAttribArray(cg::kAttributeTexCoord0);
+    basic::useTextureProgram();
   } else {
-    glDisable(GL_TEXTURE_2D);
-    glColor4f(material.r(), material.g(), material.b(), 1);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    basic::setColour(material.r(), material.g(), material.b(), 1);
+    glDisableVertexAttribArray(cg::kAttributeTexCoord0);
+    basic::useColourProgram();
   }
   drawRange(surface);
+  cg::useProgram(0);
   cgGLSetManageTextureParameters(Runtime::instance()->screen->cgContext, CG_TRUE);
 }
 
@@ -174,15 +186,11 @@ void setLights(KestrelLibDynamic& scene, Renderer& renderer, float time) {
 void bindObject(const Kestrel::Object& object) {
   glBindBuffer(GL_ARRAY_BUFFER, object.pointsid());
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, object.polygonsid());
-  glClientActiveTexture(GL_TEXTURE0);
-  glTexCoordPointer(2, GL_FLOAT, 52, byteOffset(0));
-  glClientActiveTexture(GL_TEXTURE1);
-  glTexCoordPointer(2, GL_FLOAT, 52, byteOffset(8));
-  glNormalPointer(GL_FLOAT, 52, byteOffset(16));
-  glClientActiveTexture(GL_TEXTURE2);
-  glTexCoordPointer(3, GL_FLOAT, 52, byteOffset(28));
-  glVertexPointer(3, GL_FLOAT, 52, byteOffset(40));
-  glClientActiveTexture(GL_TEXTURE0);
+  glVertexAttribPointer(cg::kAttributeTexCoord0, 2, GL_FLOAT, GL_FALSE, 52, byteOffset(0));
+  glVertexAttribPointer(cg::kAttributeTexCoord0 + 1, 2, GL_FLOAT, GL_FALSE, 52, byteOffset(8));
+  glVertexAttribPointer(cg::kAttributeNormal, 3, GL_FLOAT, GL_FALSE, 52, byteOffset(16));
+  glVertexAttribPointer(cg::kAttributeTexCoord0 + 2, 3, GL_FLOAT, GL_FALSE, 52, byteOffset(28));
+  glVertexAttribPointer(cg::kAttributeVertex, 3, GL_FLOAT, GL_FALSE, 52, byteOffset(40));
 }
 
 void drawSurface(KestrelLibDynamic& scene, Renderer& renderer, const Kestrel::Material& material, const Kestrel::Surface& surface,
@@ -202,7 +210,7 @@ void drawDeferred(KestrelLibDynamic& scene, Renderer& renderer, float time) {
   for (const Deferred& d : deferred) {
     renderer.objectIndex = d.objectIndex;
     std::copy(d.modelView, d.modelView + 16, renderer.modelViewMatrix);
-    glLoadMatrixf(renderer.modelViewMatrix);
+    cg::setModelView(renderer.modelViewMatrix);
     bindObject(*d.object);
     const Kestrel::Surface& surface = d.object->surface(static_cast<int>(d.surfaceIndex));
     drawSurface(scene, renderer, *kestrelEntry(scene.material(), surface.materialid()), surface, static_cast<int>(d.surfaceIndex), time);
@@ -222,13 +230,8 @@ void drawScene(Renderer& renderer, KestrelLibDynamic& scene, float time) {
   updateSceneCamera(scene, time, renderer, config.viewportWidth, config.viewportHeight, runtime->timer->paused);
   loadSceneProjection(renderer);
 
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  // Unit 2 carries the tangents, for effects that map normals.
-  glClientActiveTexture(GL_TEXTURE2);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glClientActiveTexture(GL_TEXTURE0);
+  // Texture coordinates 2 carry the tangents, for effects that map normals.
+  for (unsigned a : kSceneAttributes) glEnableVertexAttribArray(a);
   if (scene.light_size() > 0 || scene.has_world()) setLights(scene, renderer, time);
   deferred.clear();
   renderer.objectsCulled = 0;
@@ -239,7 +242,7 @@ void drawScene(Renderer& renderer, KestrelLibDynamic& scene, float time) {
     objectMatrix(scene, i, time, renderer);
     MathUtil::multiply(renderer.viewMatrix, renderer.modelMatrix, renderer.modelViewMatrix);
     MathUtil::transpose(renderer.modelViewMatrix);
-    glLoadMatrixf(renderer.modelViewMatrix);
+    cg::setModelView(renderer.modelViewMatrix);
     const Kestrel::Object& object = scene.object(i);
     if (evaluateEnvelope(object.dissolve(), time) != 0.0f) continue;
     if (renderer.cullObjects && outsideView(renderer, object)) {
@@ -249,12 +252,7 @@ void drawScene(Renderer& renderer, KestrelLibDynamic& scene, float time) {
     drawObject(scene, renderer, object, time);
   }
   if (!deferred.empty()) drawDeferred(scene, renderer, time);
-  glClientActiveTexture(GL_TEXTURE2);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  glClientActiveTexture(GL_TEXTURE0);
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  for (unsigned a : kSceneAttributes) glDisableVertexAttribArray(a);
 }
 
 void drawObject(KestrelLibDynamic& scene, Renderer& renderer, const Kestrel::Object& object, float time) {
@@ -289,14 +287,12 @@ void drawMesh(uint32_t elementBuffer, uint32_t vertexBuffer, uint32_t maxIndex, 
 }
 
 MeshBinding::MeshBinding(uint32_t elementBuffer, uint32_t vertexBuffer) {
-  glEnableClientState(GL_VERTEX_ARRAY);
-  glEnableClientState(GL_NORMAL_ARRAY);
-  glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+  for (unsigned a : kMeshAttributes) glEnableVertexAttribArray(a);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, elementBuffer);
   glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  glTexCoordPointer(2, GL_FLOAT, 32, byteOffset(0));
-  glNormalPointer(GL_FLOAT, 32, byteOffset(8));
-  glVertexPointer(3, GL_FLOAT, 32, byteOffset(20));
+  glVertexAttribPointer(cg::kAttributeTexCoord0, 2, GL_FLOAT, GL_FALSE, 32, byteOffset(0));
+  glVertexAttribPointer(cg::kAttributeNormal, 3, GL_FLOAT, GL_FALSE, 32, byteOffset(8));
+  glVertexAttribPointer(cg::kAttributeVertex, 3, GL_FLOAT, GL_FALSE, 32, byteOffset(20));
 }
 
 void MeshBinding::draw(uint32_t maxIndex, uint32_t indexCount) const {
@@ -306,7 +302,5 @@ void MeshBinding::draw(uint32_t maxIndex, uint32_t indexCount) const {
 MeshBinding::~MeshBinding() {
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
-  glDisableClientState(GL_VERTEX_ARRAY);
-  glDisableClientState(GL_NORMAL_ARRAY);
-  glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+  for (unsigned a : kMeshAttributes) glDisableVertexAttribArray(a);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cg/CgGL.h"
+#include "cg/GlslDialect.h"
 #include "support/TestSupport.h"
 
 using testing_support::GLWindow;
@@ -95,15 +96,18 @@ GLuint checkerTexture() {
   return texture;
 }
 
+// Programs read their texture coordinates from the generic attribute the effect runtime
+// binds (glVertex2f, attribute 0, gives each vertex).
 void drawQuad() {
+  const GLuint uv = cg::kAttributeTexCoord0;
   glBegin(GL_QUADS);
-  glTexCoord2f(0, 0);
+  glVertexAttrib2f(uv, 0, 0);
   glVertex2f(-1, -1);
-  glTexCoord2f(1, 0);
+  glVertexAttrib2f(uv, 1, 0);
   glVertex2f(1, -1);
-  glTexCoord2f(1, 1);
+  glVertexAttrib2f(uv, 1, 1);
   glVertex2f(1, 1);
-  glTexCoord2f(0, 1);
+  glVertexAttrib2f(uv, 0, 1);
   glVertex2f(-1, 1);
   glEnd();
 }

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "cg/Transforms.h"
+
 namespace testing_support {
 
 ScratchDir::ScratchDir() {
@@ -51,6 +53,8 @@ GLWindow::GLWindow(int w, int h, int samples) : width(w), height(h) {
   if (!context || !platform::makeCurrent(window, context)) return;
   glewExperimental = GL_TRUE;
   glewInit();
+  // A new context: programs and matrices known from an earlier test's context are gone.
+  cg::resetTransforms();
   // A hidden window's default framebuffer may be undefined to read; showing it makes
   // glReadPixels on the back buffer reliable under Xvfb.
   platform::showWindow(window);
