@@ -6,8 +6,9 @@
 #   scripts/web.sh --data mine.zip      another production's archive (or a folder: zipped)
 #   scripts/web.sh --serve [PORT]       then serve build-web/site on 127.0.0.1 (default 8080)
 #
-# The libraries come from scripts/web-deps.sh (into build-web/deps, cached); the player is
-# configured with emcmake into build-web/. Two compile jobs at most.
+# The libraries come from scripts/web-deps.sh (into build-web/deps, cached), or from the
+# prefix PYLON_WEB_DEPS_PREFIX names; the player is configured with emcmake into build-web/.
+# Two compile jobs at most.
 set -euo pipefail
 CALLER_DIR="$PWD"
 cd "$(dirname "$0")/.."
@@ -38,7 +39,14 @@ fi
 
 export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-/work}" CCACHE_DIR="${CCACHE_DIR:-/work/.ccache}"
-bash scripts/web-deps.sh "$BUILD"
+# The libraries: built (or found up to date) by web-deps.sh, unless PYLON_WEB_DEPS_PREFIX
+# names a prefix built elsewhere.
+if [ -n "${PYLON_WEB_DEPS_PREFIX:-}" ]; then
+  DEPS_PREFIX="$PYLON_WEB_DEPS_PREFIX"
+else
+  bash scripts/web-deps.sh "$BUILD"
+  DEPS_PREFIX="$BUILD/deps/prefix"
+fi
 
 # The production's archive: the desktop build makes Veltro 12's.
 if [ -z "$DATA" ]; then
@@ -49,10 +57,8 @@ if [ -z "$DATA" ]; then
   DATA="build/data.zip"
 fi
 
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-  emcmake cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="/usr/bin/node;--no-experimental-fetch" > /dev/null
-fi
+emcmake cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DPYLON_WEB_DEPS_PREFIX="$DEPS_PREFIX" \
+  -DCMAKE_CROSSCOMPILING_EMULATOR="/usr/bin/node;--no-experimental-fetch" > /dev/null
 if command -v ccache > /dev/null; then export EM_COMPILER_WRAPPER=ccache; fi
 cmake --build "$BUILD" --target veltro12 -j 2
 

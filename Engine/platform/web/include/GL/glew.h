@@ -113,5 +113,5 @@ extern "C" void glGetBufferSubData(GLenum target, GLintptr offset, GLsizeiptr si
 #define glFramebufferTexture1DEXT pylonWebFramebufferTexture1D
 #define glFramebufferTexture3DEXT pylonWebFramebufferTexture3D
 
-// Until the renderer draws through shaders only.
+// The fixed-function alpha test the effect runtime's pass states still name.
 #include <GL/legacy.h>
