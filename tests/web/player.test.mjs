@@ -8,7 +8,7 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFile } from 'node:child_process';
-import { mkdtempSync, mkdirSync, writeFileSync, rmSync } from 'node:fs';
+import { copyFileSync, mkdtempSync, mkdirSync, writeFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { promisify } from 'node:util';
@@ -23,11 +23,13 @@ const work = mkdtempSync(join(tmpdir(), 'pylon-web-'));
 let browser;
 
 before(async () => {
-  browser = await chromium.launch({
+  // A fresh profile each run: nothing cached from an earlier build of the site.
+  browser = await chromium.launchPersistentContext(join(work, 'profile'), {
     executablePath: process.env.PYLON_CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    viewport: { width: 1280, height: 720 },
     args: ['--headless=new', '--no-sandbox', '--use-gl=angle', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-           '--disable-background-networking', '--disable-component-update', '--no-first-run', '--disable-sync',
-           `--user-data-dir=${join(work, 'profile')}`],
+           '--disable-background-networking', '--disable-component-update', '--no-first-run', '--disable-sync'],
   });
   if (screenshots) mkdirSync(screenshots, { recursive: true });
 });
@@ -36,8 +38,8 @@ after(async () => {
   rmSync(work, { recursive: true, force: true });
 });
 
-async function open(query, viewport = { width: 1280, height: 720 }) {
-  const page = await browser.newPage({ viewport });
+async function open(query) {
+  const page = await browser.newPage();
   const errors = [];
   page.on('pageerror', (error) => errors.push(String(error)));
   await page.goto(url + 'index.html' + query);
@@ -96,7 +98,9 @@ test('fixed-step shots match the desktop player\'s --shot', async () => {
     writeFileSync(web, Buffer.from(shots[time].split(',')[1], 'base64'));
     if (screenshots) writeFileSync(join(screenshots, `shot-${time}.png`), Buffer.from(shots[time].split(',')[1], 'base64'));
     await run(desktop, ['--shot', time, reference, '--size', '1024x576', '--data', data], { timeout: 120000 });
+    if (screenshots) copyFileSync(reference, join(screenshots, `desktop-${time}.png`));
     const db = await psnr(web, reference);
+    console.log(`shot at ${time} s: ${db} dB from the desktop player's`);
     assert.ok(db >= 30, `the shot at ${time} s is ${db} dB from the desktop player's`);
   }
   await page.close();
