@@ -28,7 +28,7 @@ while [ $# -gt 0 ]; do
       SERVE=1; shift
       if [ $# -gt 0 ] && [[ "$1" =~ ^[0-9]+$ ]]; then PORT="$1"; shift; fi ;;
     -h|--help)
-      sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+      sed -n '2,/^set /p' "$0" | grep '^#' | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "web.sh: unknown argument: $1" >&2; exit 1 ;;
   esac
 done
@@ -68,7 +68,7 @@ cp web/index.html web/player.js web/player.css "$SITE/"
 cp "$BUILD/veltro12.js" "$BUILD/veltro12.wasm" "$SITE/"
 if [ -d "$DATA" ]; then
   # A folder of the archive's files: zipped as they lie, without the folder's own name.
-  (cd "$DATA" && zip -q -r -X "$SITE/data.zip" .)
+  (cd "$DATA" && zip -q -r -X -D "$SITE/data.zip" .)
 else
   cp "$DATA" "$SITE/data.zip"
 fi
