@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
 # Builds the libraries the web player links (zlib, libzip, libogg, libvorbis, kissfft, protobuf,
 # SDL2) with emscripten, as static WebAssembly libraries, from this Debian release's own source
-# packages: the same versions, with the same Debian patches, as the desktop build's -dev packages.
+# packages (Debian's patches applied); protobuf at the exact version of the host's protoc.
 #
 #   scripts/web-deps.sh [BUILD_DIR]      (default: build-web at the top of the checkout)
 #
-# Everything lands in BUILD_DIR/deps: src/ (unpacked source packages), build/ (build trees),
-# logs/ (one log per library), stamps/ and prefix/{include,lib} (what cmake/WebDependencies.cmake
-# points the engine at). A library is rebuilt only when its source package version, this script
-# or the emscripten version changed, so a second run with everything built takes seconds.
-# Run as root (or with sudo available) on Debian 12 or 13; needs only Debian's archive.
+# Everything lands in BUILD_DIR/deps: downloads/ and src/ (the source packages), build/ (build
+# trees), logs/ (one log per library), stamps/, build-times.txt and prefix/{include,lib} (what
+# cmake/WebDependencies.cmake points the engine at). A library is rebuilt only when its source
+# package version, this script or the emscripten version changed, so a second run with
+# everything built takes seconds. Run as root (or with sudo) on Debian 12 or 13; it needs
+# nothing but Debian's archive.
 set -euo pipefail
 shopt -s inherit_errexit
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 SCRIPT="$ROOT/scripts/web-deps.sh"
+case "${1:-}" in
+  -h|--help) sed -n '2,13p' "$SCRIPT" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -*) echo "web-deps: unknown option $1 (usage: scripts/web-deps.sh [BUILD_DIR])" >&2; exit 2 ;;
+esac
+[ $# -le 1 ] || { echo "web-deps: one BUILD_DIR at most (usage: scripts/web-deps.sh [BUILD_DIR])" >&2; exit 2; }
 if [ $# -gt 0 ]; then BUILD_DIR="$(realpath -m "$1")"; else BUILD_DIR="$ROOT/build-web"; fi
 DEPS="$BUILD_DIR/deps"
 SRC="$DEPS/src"
@@ -174,6 +180,10 @@ source_versions() {
 # 3. Building. Flags shared by every library: -O2, C++ exceptions through emscripten's
 # JavaScript-based unwinding (-fexceptions: the engine's error paths throw), no threads.
 export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"   # emscripten's JS tools need acorn from there
+# Configure checks run emcc hundreds of times; its toolchain sanity check costs each half a
+# second and finds nothing new after the first.
+emcc -v > /dev/null 2>&1 || die "emcc does not run: try emcc -v"
+export EMCC_SKIP_SANITY_CHECK=1
 EMULATOR="/usr/bin/node;--no-experimental-fetch"     # Node 20's fetch cannot load a local .wasm
 C_FLAGS="-O2"
 CXX_FLAGS="-O2 -fexceptions"
@@ -307,7 +317,59 @@ build_protobuf() {
 }
 
 # ---- SDL2: emscripten video (WebGL contexts), events, timers and Web Audio; no threads.
+# SDL ships a fixed configuration for emscripten (include/SDL_config_emscripten.h, which
+# include/SDL_config.h picks for __EMSCRIPTEN__), so its sources are compiled directly: SDL's
+# CMake would reach the same drivers after some 130 configure checks, each an emcc link, a
+# quarter of an hour on two cores. The file set is the one SDL's CMake compiles for emscripten:
+# the generic code, every render backend (each compiles to nothing unless its driver is on),
+# and the emscripten, dummy and generic backends. Without the fixed configuration (a future
+# SDL), its CMake build is used instead.
+SDL_DIRS=(. atomic audio cpuinfo dynapi events file haptic hidapi joystick libm locale misc power
+          render render/* sensor stdlib thread timer video
+          audio/disk audio/dummy audio/emscripten filesystem/emscripten haptic/dummy
+          joystick/emscripten joystick/virtual loadso/dlopen locale/emscripten misc/emscripten
+          power/emscripten sensor/dummy thread/generic timer/unix
+          video/dummy video/emscripten video/offscreen video/yuv2rgb)
 build_libsdl2() {
+  local src="$1" tree="$TREES/libsdl2" d f objs=() sources=() version
+  if [ ! -f "$src/include/SDL_config_emscripten.h" ]; then
+    build_libsdl2_cmake "$src"
+    return
+  fi
+  rm -rf "$tree"; mkdir -p "$tree"
+  for d in "${SDL_DIRS[@]}"; do
+    for f in "$src"/src/$d/*.c; do [ -f "$f" ] && sources+=("${f#"$src/src/"}"); done
+  done
+  version="$(awk '/^#define SDL_(MAJOR_VERSION|MINOR_VERSION|PATCHLEVEL)[ \t]/ {printf "%s%s", sep, $3; sep="."}' "$src/include/SDL_version.h")"
+  echo "SDL $version: ${#sources[@]} source files"
+  # Two compiles at a time; each object goes under the tree by its path in src/.
+  printf '%s\n' "${sources[@]}" |
+    xargs -P "$JOBS" -I{} sh -c 'mkdir -p "$(dirname "$2/$3.o")" &&
+      emcc $4 -w -fno-strict-aliasing -fvisibility=hidden -DSDL_STATIC_LIB -I"$1/include" \
+        -idirafter "$1/src/video/khronos" -c "$1/src/$3" -o "$2/$3.o" ||
+      { echo "emcc failed on $1/src/$3"; exit 255; }' sh "$src" "$tree" {} "$C_FLAGS"
+  for f in "${sources[@]}"; do objs+=("$tree/$f.o"); done
+  rm -f "$PREFIX/lib/libSDL2.a"
+  emar rcs "$PREFIX/lib/libSDL2.a" "${objs[@]}"
+  # Whatever an earlier CMake build of SDL installed goes, so only this build's files remain.
+  rm -rf "$PREFIX/include/SDL2" "$PREFIX/lib/cmake/SDL2" "$PREFIX/lib/libSDL2main.a"
+  install -d "$PREFIX/include/SDL2"
+  install -m 644 "$src"/include/*.h "$PREFIX/include/SDL2/"
+  mkdir -p "$PREFIX/lib/pkgconfig"
+  cat > "$PREFIX/lib/pkgconfig/sdl2.pc" << EOF
+prefix=$PREFIX
+libdir=\${prefix}/lib
+includedir=\${prefix}/include
+
+Name: sdl2
+Description: Simple DirectMedia Layer, emscripten build (video, events, timers, audio; no threads)
+Version: $version
+Libs: -L\${libdir} -lSDL2
+Cflags: -I\${includedir}/SDL2
+EOF
+}
+
+build_libsdl2_cmake() {
   local src="$1" tree="$TREES/libsdl2"
   em_cmake "$src" "$tree" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON \
     -DSDL_THREADS=OFF -DSDL_PTHREADS=OFF -DSDL_VIDEO=ON -DSDL_EVENTS=ON -DSDL_TIMERS=ON -DSDL_AUDIO=ON
@@ -347,6 +409,7 @@ build() {
   "build_$lib" "$(src_dir "$pkg" "$ver")" >> "$CURRENT_LOG" 2>&1
   printf '%s\n' "$key" > "$stamp"
   say "$lib: built in $((SECONDS - start)) s"
+  printf '%s %s %s: %d s\n' "$(date -u +%FT%TZ)" "$pkg" "$ver" "$((SECONDS - start))" >> "$DEPS/build-times.txt"
   CURRENT_LIB=""
 }
 
