@@ -16,7 +16,9 @@ shopt -s inherit_errexit
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 SCRIPT="$ROOT/scripts/web-deps.sh"
+PRINT_DEB_SRC=0
 case "${1:-}" in
+  --print-deb-src) PRINT_DEB_SRC=1; shift ;;
   -h|--help) sed -n '2,13p' "$SCRIPT" | sed 's/^# \{0,1\}//'; exit 0 ;;
   -*) echo "web-deps: unknown option $1 (usage: scripts/web-deps.sh [BUILD_DIR])" >&2; exit 2 ;;
 esac
@@ -43,11 +45,11 @@ die() { printf 'web-deps: error: %s\n' "$*" >&2; exit 1; }
 HOST_PACKAGES=(emscripten nodejs dpkg-dev cmake make protobuf-compiler ccache)
 missing=()
 for p in "${HOST_PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+  if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
     missing+=("$p")
   fi
 done
-if [ "${#missing[@]}" -gt 0 ]; then
+if [ "${#missing[@]}" -gt 0 ] && [ "$PRINT_DEB_SRC" = 0 ]; then
   say "installing ${missing[*]}"
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
@@ -55,28 +57,41 @@ fi
 
 # ---------------------------------------------------------------------------------------------
 # 2. Source packages. apt needs deb-src entries for the archive and release this machine
-# already installs from; they go into a file of their own so the existing configuration is
-# left exactly as it was.
-. /etc/os-release
-CODENAME="${VERSION_CODENAME:-}"
-[ -n "$CODENAME" ] || die "/etc/os-release names no VERSION_CODENAME: cannot tell which Debian release to take sources from"
-SRC_LIST_822=/etc/apt/sources.list.d/pylon-web-deps-src.sources
-SRC_LIST_ONELINE=/etc/apt/sources.list.d/pylon-web-deps-src.list
+# already installs from; they go into files of their own so the existing configuration is
+# left exactly as it was. (WEB_DEPS_APT_ETC and WEB_DEPS_OS_RELEASE point elsewhere for
+# scripts/web-deps-check/deb-src-test.sh, with --print-deb-src.)
+APT_ETC="${WEB_DEPS_APT_ETC:-/etc/apt}"
+OS_RELEASE="${WEB_DEPS_OS_RELEASE:-/etc/os-release}"
+CODENAME="$(. "$OS_RELEASE" && echo "${VERSION_CODENAME:-}")"
+[ -n "$CODENAME" ] || die "$OS_RELEASE names no VERSION_CODENAME: cannot tell which Debian release to take sources from"
+SRC_LIST_822="$APT_ETC/sources.list.d/pylon-web-deps-src.sources"
+SRC_LIST_ONELINE="$APT_ETC/sources.list.d/pylon-web-deps-src.list"
+APT_ETC_OPT=(-o "Dir::Etc=$APT_ETC")
 
-# Sources index targets apt already has for this release, other than the ones added here.
-existing_deb_src() {
-  apt-get indextargets --format '$(SOURCESENTRY) $(RELEASE)' 'Created-By: Sources' 2>/dev/null |
-    grep -v 'pylon-web-deps-src' | awk -v cn="$CODENAME" '$2 == cn || index($2, cn "-") == 1' || true
+# The suite names that mean this release: its codename and codename-*, and any alias
+# ("stable", "stable-updates") whose Release file, fetched already, names the codename.
+release_suites() {
+  {
+    echo "$CODENAME"
+    apt-get "${APT_ETC_OPT[@]}" indextargets --format '$(RELEASE) $(CODENAME)' 'Created-By: Packages' 2>/dev/null |
+      awk -v cn="$CODENAME" '$2 == cn || index($2, cn "-") == 1 { print $1 }' || true
+  } | sort -u | tr '\n' ' '
 }
+SUITE_MATCH='function ours_suite(x,  i, n, s) {
+  if (x == cn || index(x, cn "-") == 1) return 1
+  n = split(suites, s, " "); for (i = 1; i <= n; i++) if (x == s[i]) return 1
+  return 0
+}'
 
 # deb822 stanzas: every enabled "Types: deb" stanza whose Suites name this release (bookworm,
 # bookworm-updates, bookworm-security, ...) is copied with "Types: deb-src". Third-party
 # repositories (their suites are not the release's) are left out: they may have no sources.
 deb822_src_stanzas() {
-  local f
-  for f in /etc/apt/sources.list.d/*.sources; do
+  local f suites
+  suites="$(release_suites)"
+  for f in "$APT_ETC"/sources.list.d/*.sources; do
     [ -f "$f" ] && [ "$f" != "$SRC_LIST_822" ] || continue
-    awk -v cn="$CODENAME" '
+    awk -v cn="$CODENAME" -v suites="$suites" "$SUITE_MATCH"'
       function flush(  i) {
         if (n && deb && !src && !off && ours) {
           print "Types: deb-src"
@@ -94,8 +109,7 @@ deb822_src_stanzas() {
           next
         }
         if (field == "enabled:" && tolower($2) ~ /^(no|false|off)/) off = 1
-        if (field == "suites:")
-          for (i = 2; i <= NF; i++) if ($i == cn || index($i, cn "-") == 1) ours = 1
+        if (field == "suites:") for (i = 2; i <= NF; i++) if (ours_suite($i)) ours = 1
         lines[++n] = $0
       }
       END { flush() }' "$f"
@@ -104,20 +118,72 @@ deb822_src_stanzas() {
 
 # One-line sources.list entries: "deb [options] URI suite components" for this release.
 oneline_src_entries() {
-  local f
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+  local f suites
+  suites="$(release_suites)"
+  for f in "$APT_ETC/sources.list" "$APT_ETC"/sources.list.d/*.list; do
     [ -f "$f" ] && [ "$f" != "$SRC_LIST_ONELINE" ] || continue
-    awk -v cn="$CODENAME" '
+    awk -v cn="$CODENAME" -v suites="$suites" "$SUITE_MATCH"'
       $1 != "deb" { next }
       {
         rest = $0; sub(/^[ \t]*deb[ \t]+/, "", rest)
         opts = ""
-        if (rest ~ /^\[/) { opts = substr(rest, 1, index(rest, "]")); rest = substr(rest, index(rest, "]") + 1) }
-        split(rest, w, /[ \t]+/); k = (w[1] == "") ? 2 : 1
-        suite = w[k + 1]
-        if (suite == cn || index(suite, cn "-") == 1) print "deb-src " opts " " rest
+        if (rest ~ /^\[/) { opts = substr(rest, 1, index(rest, "]")) " "; rest = substr(rest, index(rest, "]") + 1) }
+        sub(/^[ \t]+/, "", rest)
+        split(rest, w, /[ \t]+/)
+        if (ours_suite(w[2])) print "deb-src " opts rest
       }' "$f"
   done
+}
+
+# Entries for this release's sources that apt has already, other than the ones added here:
+# any that apt lists as fetched, and any enabled deb-src entry in the files.
+existing_deb_src() {
+  local f suites
+  suites="$(release_suites)"
+  apt-get "${APT_ETC_OPT[@]}" indextargets --format '$(SOURCESENTRY) $(RELEASE)' 'Created-By: Sources' 2>/dev/null |
+    grep -v 'pylon-web-deps-src' | awk -v cn="$CODENAME" -v suites="$suites" "$SUITE_MATCH"'ours_suite($2)' || true
+  for f in "$APT_ETC"/sources.list.d/*.sources; do
+    [ -f "$f" ] && [ "$f" != "$SRC_LIST_822" ] || continue
+    awk -v cn="$CODENAME" -v suites="$suites" "$SUITE_MATCH"'
+      function flush() { if (src && !off && ours) print FILENAME; src = off = ours = 0 }
+      /^[ \t]*$/ { flush(); next }
+      tolower($1) == "types:" { for (i = 2; i <= NF; i++) if ($i == "deb-src") src = 1 }
+      tolower($1) == "enabled:" && tolower($2) ~ /^(no|false|off)/ { off = 1 }
+      tolower($1) == "suites:" { for (i = 2; i <= NF; i++) if (ours_suite($i)) ours = 1 }
+      END { flush() }' "$f"
+  done
+  for f in "$APT_ETC/sources.list" "$APT_ETC"/sources.list.d/*.list; do
+    [ -f "$f" ] && [ "$f" != "$SRC_LIST_ONELINE" ] || continue
+    awk -v cn="$CODENAME" -v suites="$suites" "$SUITE_MATCH"'
+      $1 == "deb-src" {
+        rest = $0; sub(/^[ \t]*deb-src[ \t]+/, "", rest)
+        if (rest ~ /^\[/) rest = substr(rest, index(rest, "]") + 1)
+        sub(/^[ \t]+/, "", rest); split(rest, w, /[ \t]+/)
+        if (ours_suite(w[2])) print FILENAME
+      }' "$f"
+  done
+}
+
+HEADER="# Added by PylonLib's scripts/web-deps.sh: the sources of the Debian release installed from."
+
+# Prints what configure_deb_src would write, changing nothing.
+print_deb_src() {
+  local want
+  if [ -n "$(existing_deb_src)" ]; then echo "deb-src entries for $CODENAME already configured"; return; fi
+  want="$(deb822_src_stanzas)"
+  [ -z "$want" ] || printf '== %s\n%s\n' "$SRC_LIST_822" "$want"
+  want="$(oneline_src_entries)"
+  [ -z "$want" ] || printf '== %s\n%s\n' "$SRC_LIST_ONELINE" "$want"
+  [ -n "$(deb822_src_stanzas)$want" ] ||
+    die "no apt entry installs from Debian $CODENAME (checked $APT_ETC/sources.list and $APT_ETC/sources.list.d/): cannot add its deb-src"
+}
+
+# Writes $2 (after the header) to file $1 unless it holds that already; says whether it wrote.
+write_if_changed() {
+  local text="$HEADER
+$2"
+  [ -f "$1" ] && [ "$(cat "$1")" = "$text" ] && return 1
+  printf '%s\n' "$text" | $SUDO tee "$1" > /dev/null
 }
 
 configure_deb_src() {
@@ -126,25 +192,11 @@ configure_deb_src() {
     say "deb-src entries for $CODENAME already configured"
   else
     want="$(deb822_src_stanzas)"
-    if [ -n "$want" ]; then
-      want="# Added by PylonLib's scripts/web-deps.sh: the sources of the release installed from.
-$want"
-      if [ ! -f "$SRC_LIST_822" ] || [ "$(cat "$SRC_LIST_822")" != "$want" ]; then
-        printf '%s\n' "$want" | $SUDO tee "$SRC_LIST_822" > /dev/null
-        changed=1
-      fi
-    fi
+    if [ -n "$want" ] && write_if_changed "$SRC_LIST_822" "$want"; then changed=1; fi
     want="$(oneline_src_entries)"
-    if [ -n "$want" ]; then
-      want="# Added by PylonLib's scripts/web-deps.sh: the sources of the release installed from.
-$want"
-      if [ ! -f "$SRC_LIST_ONELINE" ] || [ "$(cat "$SRC_LIST_ONELINE")" != "$want" ]; then
-        printf '%s\n' "$want" | $SUDO tee "$SRC_LIST_ONELINE" > /dev/null
-        changed=1
-      fi
-    fi
+    if [ -n "$want" ] && write_if_changed "$SRC_LIST_ONELINE" "$want"; then changed=1; fi
     [ -f "$SRC_LIST_822" ] || [ -f "$SRC_LIST_ONELINE" ] ||
-      die "no apt entry installs from Debian $CODENAME (checked /etc/apt/sources.list and /etc/apt/sources.list.d/): cannot add its deb-src"
+      die "no apt entry installs from Debian $CODENAME (checked $APT_ETC/sources.list and $APT_ETC/sources.list.d/): cannot add its deb-src"
   fi
   # The Sources indexes are fetched once: a cached re-run must not wait on the network.
   if [ "$changed" = 1 ] || [ -z "$(apt-cache showsrc --only-source zlib 2>/dev/null)" ]; then
@@ -152,16 +204,15 @@ $want"
     $SUDO apt-get update -q > /dev/null || die "apt-get update failed with the deb-src entries in $SRC_LIST_822 / $SRC_LIST_ONELINE"
   fi
 }
+
+if [ "$PRINT_DEB_SRC" = 1 ]; then print_deb_src; exit 0; fi
 configure_deb_src
 
-# The first source package name apt knows among the candidates (names have moved between
-# releases for some libraries).
+# Source package $1, checked to be known to apt here.
 source_name() {
-  local n
-  for n in "$@"; do
-    if [ -n "$(apt-cache showsrc --only-source "$n" 2>/dev/null)" ]; then echo "$n"; return; fi
-  done
-  die "none of the source packages '$*' is known to apt on Debian $CODENAME"
+  [ -n "$(apt-cache showsrc --only-source "$1" 2>/dev/null)" ] ||
+    die "apt knows no source package $1 on Debian $CODENAME (after apt-get update with deb-src entries)"
+  echo "$1"
 }
 
 # The versions of source package $1 in this release's suites, highest first.
@@ -178,7 +229,8 @@ source_versions() {
 
 # ---------------------------------------------------------------------------------------------
 # 3. Building. Flags shared by every library: -O2, C++ exceptions through emscripten's
-# JavaScript-based unwinding (-fexceptions: the engine's error paths throw), no threads.
+# JavaScript-based unwinding (-fexceptions, not -fwasm-exceptions: the engine reports bad input
+# by throwing, and every object in one link must agree), no threads.
 export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"   # emscripten's JS tools need acorn from there
 # Configure checks run emcc hundreds of times; its toolchain sanity check costs each half a
 # second and finds nothing new after the first.
@@ -249,8 +301,9 @@ em_cmake() {
     "$@"
 }
 
-# ---- zlib: its configure script does not recognise emcc's output, and Debian's packaging
-# builds it its own way, so the library's .c files are compiled directly.
+# ---- zlib: the library's .c files compiled directly (Debian's source package builds it with
+# its own rules, and zlib's configure edits zconf.h inside the unpacked tree), with the two
+# settings that configure would write into zconf.h for emscripten's libc.
 build_zlib() {
   local src="$1" tree="$TREES/zlib" f objs=()
   rm -rf "$tree"; mkdir -p "$tree"
