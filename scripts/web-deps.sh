@@ -240,7 +240,8 @@ EMULATOR="/usr/bin/node;--no-experimental-fetch"     # Node 20's fetch cannot lo
 C_FLAGS="-O2"
 CXX_FLAGS="-O2 -fexceptions"
 if command -v ccache > /dev/null; then
-  export EM_COMPILER_WRAPPER=ccache
+  # An absolute path: emscripten 3.1.69 (Debian 13) execs the wrapper without a PATH search.
+  export EM_COMPILER_WRAPPER="$(command -v ccache)"
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
 fi
 EMCC_VERSION="$(emcc --version 2>/dev/null | head -n1)"
