@@ -3,7 +3,8 @@
 # that cmake/Dependencies.cmake gives the desktop's pkg-config modules, so a target links
 # PkgConfig::SDL2 (and the rest) the same way on both; only the desktop-only libraries (GLEW,
 # DevIL, FFmpeg, GTK, ImGui, X11, ...) have no web counterpart here.
-set(PYLON_WEB_DEPS_PREFIX "${PROJECT_SOURCE_DIR}/build-web/deps/prefix" CACHE PATH
+get_filename_component(_pylon_web_default_prefix "${CMAKE_CURRENT_LIST_DIR}/../build-web/deps/prefix" ABSOLUTE)
+set(PYLON_WEB_DEPS_PREFIX "${_pylon_web_default_prefix}" CACHE PATH
     "Where scripts/web-deps.sh installed the web libraries (BUILD_DIR/deps/prefix)")
 
 if(NOT EMSCRIPTEN)
