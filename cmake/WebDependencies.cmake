@@ -3,7 +3,8 @@
 # that cmake/Dependencies.cmake gives the desktop's pkg-config modules, so a target links
 # PkgConfig::SDL2 (and the rest) the same way on both; only the desktop-only libraries (GLEW,
 # DevIL, FFmpeg, GTK, ImGui, X11, ...) have no web counterpart here.
-set(PYLON_WEB_DEPS_PREFIX "${PROJECT_SOURCE_DIR}/build-web/deps/prefix" CACHE PATH
+get_filename_component(_pylon_web_default_prefix "${CMAKE_CURRENT_LIST_DIR}/../build-web/deps/prefix" ABSOLUTE)
+set(PYLON_WEB_DEPS_PREFIX "${_pylon_web_default_prefix}" CACHE PATH
     "Where scripts/web-deps.sh installed the web libraries (BUILD_DIR/deps/prefix)")
 
 if(NOT EMSCRIPTEN)
@@ -56,8 +57,15 @@ pylon_web_library(PROTOBUF LIBS protobuf INCLUDES include LINK_OPTIONS -fexcepti
 set_property(TARGET PkgConfig::PROTOBUF APPEND PROPERTY
   INTERFACE_COMPILE_OPTIONS $<$<COMPILE_LANGUAGE:CXX>:-fexceptions>)
 # SDL2's emscripten backend creates a WebGL 2 context when asked for OpenGL ES 3, which the
-# linked GL library only offers with MAX_WEBGL_VERSION=2.
-pylon_web_library(SDL2 LIBS SDL2 INCLUDES include/SDL2 LINK_OPTIONS -sMAX_WEBGL_VERSION=2)
+# linked GL library only offers with MAX_WEBGL_VERSION=2. Its Web Audio backend calls two of
+# emscripten's JavaScript helpers that only its own SDL port pulls in: without them the first
+# SDL_OpenAudioDevice throws "autoResumeAudioContext is not defined". A target that sets
+# DEFAULT_LIBRARY_FUNCS_TO_INCLUDE itself replaces this list, so must name both again. The
+# names go through a file: CMake's escaping turns their "$" into "$$" on the link line.
+set(PYLON_WEB_SDL2_JS_HELPERS "${CMAKE_BINARY_DIR}/pylon-web-sdl2-js-helpers.txt")
+file(WRITE "${PYLON_WEB_SDL2_JS_HELPERS}" "$autoResumeAudioContext\n$dynCall\n")
+pylon_web_library(SDL2 LIBS SDL2 INCLUDES include/SDL2 LINK_OPTIONS -sMAX_WEBGL_VERSION=2
+                  "-sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=@${PYLON_WEB_SDL2_JS_HELPERS}")
 
 # Generated .pb.cc files work only with the runtime of their protoc's own version.
 find_program(PROTOC_EXECUTABLE protoc REQUIRED)

@@ -1,20 +1,28 @@
 #!/usr/bin/env bash
 # Builds the libraries the web player links (zlib, libzip, libogg, libvorbis, kissfft, protobuf,
 # SDL2) with emscripten, as static WebAssembly libraries, from this Debian release's own source
-# packages: the same versions, with the same Debian patches, as the desktop build's -dev packages.
+# packages (Debian's patches applied); protobuf at the exact version of the host's protoc.
 #
 #   scripts/web-deps.sh [BUILD_DIR]      (default: build-web at the top of the checkout)
 #
-# Everything lands in BUILD_DIR/deps: src/ (unpacked source packages), build/ (build trees),
-# logs/ (one log per library), stamps/ and prefix/{include,lib} (what cmake/WebDependencies.cmake
-# points the engine at). A library is rebuilt only when its source package version, this script
-# or the emscripten version changed, so a second run with everything built takes seconds.
-# Run as root (or with sudo available) on Debian 12 or 13; needs only Debian's archive.
+# Everything lands in BUILD_DIR/deps: downloads/ and src/ (the source packages), build/ (build
+# trees), logs/ (one log per library), stamps/, build-times.txt and prefix/{include,lib} (what
+# cmake/WebDependencies.cmake points the engine at). A library is rebuilt only when its source
+# package version, this script or the emscripten version changed, so a second run with
+# everything built takes seconds. Run as root (or with sudo) on Debian 12 or 13; it needs
+# nothing but Debian's archive.
 set -euo pipefail
 shopt -s inherit_errexit
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 SCRIPT="$ROOT/scripts/web-deps.sh"
+PRINT_DEB_SRC=0
+case "${1:-}" in
+  --print-deb-src) PRINT_DEB_SRC=1; shift ;;
+  -h|--help) sed -n '2,13p' "$SCRIPT" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -*) echo "web-deps: unknown option $1 (usage: scripts/web-deps.sh [BUILD_DIR])" >&2; exit 2 ;;
+esac
+[ $# -le 1 ] || { echo "web-deps: one BUILD_DIR at most (usage: scripts/web-deps.sh [BUILD_DIR])" >&2; exit 2; }
 if [ $# -gt 0 ]; then BUILD_DIR="$(realpath -m "$1")"; else BUILD_DIR="$ROOT/build-web"; fi
 DEPS="$BUILD_DIR/deps"
 SRC="$DEPS/src"
@@ -37,11 +45,11 @@ die() { printf 'web-deps: error: %s\n' "$*" >&2; exit 1; }
 HOST_PACKAGES=(emscripten nodejs dpkg-dev cmake make protobuf-compiler ccache)
 missing=()
 for p in "${HOST_PACKAGES[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+  if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
     missing+=("$p")
   fi
 done
-if [ "${#missing[@]}" -gt 0 ]; then
+if [ "${#missing[@]}" -gt 0 ] && [ "$PRINT_DEB_SRC" = 0 ]; then
   say "installing ${missing[*]}"
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
@@ -49,28 +57,41 @@ fi
 
 # ---------------------------------------------------------------------------------------------
 # 2. Source packages. apt needs deb-src entries for the archive and release this machine
-# already installs from; they go into a file of their own so the existing configuration is
-# left exactly as it was.
-. /etc/os-release
-CODENAME="${VERSION_CODENAME:-}"
-[ -n "$CODENAME" ] || die "/etc/os-release names no VERSION_CODENAME: cannot tell which Debian release to take sources from"
-SRC_LIST_822=/etc/apt/sources.list.d/pylon-web-deps-src.sources
-SRC_LIST_ONELINE=/etc/apt/sources.list.d/pylon-web-deps-src.list
+# already installs from; they go into files of their own so the existing configuration is
+# left exactly as it was. (WEB_DEPS_APT_ETC and WEB_DEPS_OS_RELEASE point elsewhere for
+# scripts/web-deps-check/deb-src-test.sh, with --print-deb-src.)
+APT_ETC="${WEB_DEPS_APT_ETC:-/etc/apt}"
+OS_RELEASE="${WEB_DEPS_OS_RELEASE:-/etc/os-release}"
+CODENAME="$(. "$OS_RELEASE" && echo "${VERSION_CODENAME:-}")"
+[ -n "$CODENAME" ] || die "$OS_RELEASE names no VERSION_CODENAME: cannot tell which Debian release to take sources from"
+SRC_LIST_822="$APT_ETC/sources.list.d/pylon-web-deps-src.sources"
+SRC_LIST_ONELINE="$APT_ETC/sources.list.d/pylon-web-deps-src.list"
+APT_ETC_OPT=(-o "Dir::Etc=$APT_ETC")
 
-# Sources index targets apt already has for this release, other than the ones added here.
-existing_deb_src() {
-  apt-get indextargets --format '$(SOURCESENTRY) $(RELEASE)' 'Created-By: Sources' 2>/dev/null |
-    grep -v 'pylon-web-deps-src' | awk -v cn="$CODENAME" '$2 == cn || index($2, cn "-") == 1' || true
+# The suite names that mean this release: its codename and codename-*, and any alias
+# ("stable", "stable-updates") whose Release file, fetched already, names the codename.
+release_suites() {
+  {
+    echo "$CODENAME"
+    apt-get "${APT_ETC_OPT[@]}" indextargets --format '$(RELEASE) $(CODENAME)' 'Created-By: Packages' 2>/dev/null |
+      awk -v cn="$CODENAME" '$2 == cn || index($2, cn "-") == 1 { print $1 }' || true
+  } | sort -u | tr '\n' ' '
 }
+SUITE_MATCH='function ours_suite(x,  i, n, s) {
+  if (x == cn || index(x, cn "-") == 1) return 1
+  n = split(suites, s, " "); for (i = 1; i <= n; i++) if (x == s[i]) return 1
+  return 0
+}'
 
 # deb822 stanzas: every enabled "Types: deb" stanza whose Suites name this release (bookworm,
 # bookworm-updates, bookworm-security, ...) is copied with "Types: deb-src". Third-party
 # repositories (their suites are not the release's) are left out: they may have no sources.
 deb822_src_stanzas() {
-  local f
-  for f in /etc/apt/sources.list.d/*.sources; do
+  local f suites
+  suites="$(release_suites)"
+  for f in "$APT_ETC"/sources.list.d/*.sources; do
     [ -f "$f" ] && [ "$f" != "$SRC_LIST_822" ] || continue
-    awk -v cn="$CODENAME" '
+    awk -v cn="$CODENAME" -v suites="$suites" "$SUITE_MATCH"'
       function flush(  i) {
         if (n && deb && !src && !off && ours) {
           print "Types: deb-src"
@@ -88,8 +109,7 @@ deb822_src_stanzas() {
           next
         }
         if (field == "enabled:" && tolower($2) ~ /^(no|false|off)/) off = 1
-        if (field == "suites:")
-          for (i = 2; i <= NF; i++) if ($i == cn || index($i, cn "-") == 1) ours = 1
+        if (field == "suites:") for (i = 2; i <= NF; i++) if (ours_suite($i)) ours = 1
         lines[++n] = $0
       }
       END { flush() }' "$f"
@@ -98,20 +118,72 @@ deb822_src_stanzas() {
 
 # One-line sources.list entries: "deb [options] URI suite components" for this release.
 oneline_src_entries() {
-  local f
-  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+  local f suites
+  suites="$(release_suites)"
+  for f in "$APT_ETC/sources.list" "$APT_ETC"/sources.list.d/*.list; do
     [ -f "$f" ] && [ "$f" != "$SRC_LIST_ONELINE" ] || continue
-    awk -v cn="$CODENAME" '
+    awk -v cn="$CODENAME" -v suites="$suites" "$SUITE_MATCH"'
       $1 != "deb" { next }
       {
         rest = $0; sub(/^[ \t]*deb[ \t]+/, "", rest)
         opts = ""
-        if (rest ~ /^\[/) { opts = substr(rest, 1, index(rest, "]")); rest = substr(rest, index(rest, "]") + 1) }
-        split(rest, w, /[ \t]+/); k = (w[1] == "") ? 2 : 1
-        suite = w[k + 1]
-        if (suite == cn || index(suite, cn "-") == 1) print "deb-src " opts " " rest
+        if (rest ~ /^\[/) { opts = substr(rest, 1, index(rest, "]")) " "; rest = substr(rest, index(rest, "]") + 1) }
+        sub(/^[ \t]+/, "", rest)
+        split(rest, w, /[ \t]+/)
+        if (ours_suite(w[2])) print "deb-src " opts rest
       }' "$f"
   done
+}
+
+# Entries for this release's sources that apt has already, other than the ones added here:
+# any that apt lists as fetched, and any enabled deb-src entry in the files.
+existing_deb_src() {
+  local f suites
+  suites="$(release_suites)"
+  apt-get "${APT_ETC_OPT[@]}" indextargets --format '$(SOURCESENTRY) $(RELEASE)' 'Created-By: Sources' 2>/dev/null |
+    grep -v 'pylon-web-deps-src' | awk -v cn="$CODENAME" -v suites="$suites" "$SUITE_MATCH"'ours_suite($2)' || true
+  for f in "$APT_ETC"/sources.list.d/*.sources; do
+    [ -f "$f" ] && [ "$f" != "$SRC_LIST_822" ] || continue
+    awk -v cn="$CODENAME" -v suites="$suites" "$SUITE_MATCH"'
+      function flush() { if (src && !off && ours) print FILENAME; src = off = ours = 0 }
+      /^[ \t]*$/ { flush(); next }
+      tolower($1) == "types:" { for (i = 2; i <= NF; i++) if ($i == "deb-src") src = 1 }
+      tolower($1) == "enabled:" && tolower($2) ~ /^(no|false|off)/ { off = 1 }
+      tolower($1) == "suites:" { for (i = 2; i <= NF; i++) if (ours_suite($i)) ours = 1 }
+      END { flush() }' "$f"
+  done
+  for f in "$APT_ETC/sources.list" "$APT_ETC"/sources.list.d/*.list; do
+    [ -f "$f" ] && [ "$f" != "$SRC_LIST_ONELINE" ] || continue
+    awk -v cn="$CODENAME" -v suites="$suites" "$SUITE_MATCH"'
+      $1 == "deb-src" {
+        rest = $0; sub(/^[ \t]*deb-src[ \t]+/, "", rest)
+        if (rest ~ /^\[/) rest = substr(rest, index(rest, "]") + 1)
+        sub(/^[ \t]+/, "", rest); split(rest, w, /[ \t]+/)
+        if (ours_suite(w[2])) print FILENAME
+      }' "$f"
+  done
+}
+
+HEADER="# Added by PylonLib's scripts/web-deps.sh: the sources of the Debian release installed from."
+
+# Prints what configure_deb_src would write, changing nothing.
+print_deb_src() {
+  local want
+  if [ -n "$(existing_deb_src)" ]; then echo "deb-src entries for $CODENAME already configured"; return; fi
+  want="$(deb822_src_stanzas)"
+  [ -z "$want" ] || printf '== %s\n%s\n' "$SRC_LIST_822" "$want"
+  want="$(oneline_src_entries)"
+  [ -z "$want" ] || printf '== %s\n%s\n' "$SRC_LIST_ONELINE" "$want"
+  [ -n "$(deb822_src_stanzas)$want" ] ||
+    die "no apt entry installs from Debian $CODENAME (checked $APT_ETC/sources.list and $APT_ETC/sources.list.d/): cannot add its deb-src"
+}
+
+# Writes $2 (after the header) to file $1 unless it holds that already; says whether it wrote.
+write_if_changed() {
+  local text="$HEADER
+$2"
+  [ -f "$1" ] && [ "$(cat "$1")" = "$text" ] && return 1
+  printf '%s\n' "$text" | $SUDO tee "$1" > /dev/null
 }
 
 configure_deb_src() {
@@ -120,25 +192,11 @@ configure_deb_src() {
     say "deb-src entries for $CODENAME already configured"
   else
     want="$(deb822_src_stanzas)"
-    if [ -n "$want" ]; then
-      want="# Added by PylonLib's scripts/web-deps.sh: the sources of the release installed from.
-$want"
-      if [ ! -f "$SRC_LIST_822" ] || [ "$(cat "$SRC_LIST_822")" != "$want" ]; then
-        printf '%s\n' "$want" | $SUDO tee "$SRC_LIST_822" > /dev/null
-        changed=1
-      fi
-    fi
+    if [ -n "$want" ] && write_if_changed "$SRC_LIST_822" "$want"; then changed=1; fi
     want="$(oneline_src_entries)"
-    if [ -n "$want" ]; then
-      want="# Added by PylonLib's scripts/web-deps.sh: the sources of the release installed from.
-$want"
-      if [ ! -f "$SRC_LIST_ONELINE" ] || [ "$(cat "$SRC_LIST_ONELINE")" != "$want" ]; then
-        printf '%s\n' "$want" | $SUDO tee "$SRC_LIST_ONELINE" > /dev/null
-        changed=1
-      fi
-    fi
+    if [ -n "$want" ] && write_if_changed "$SRC_LIST_ONELINE" "$want"; then changed=1; fi
     [ -f "$SRC_LIST_822" ] || [ -f "$SRC_LIST_ONELINE" ] ||
-      die "no apt entry installs from Debian $CODENAME (checked /etc/apt/sources.list and /etc/apt/sources.list.d/): cannot add its deb-src"
+      die "no apt entry installs from Debian $CODENAME (checked $APT_ETC/sources.list and $APT_ETC/sources.list.d/): cannot add its deb-src"
   fi
   # The Sources indexes are fetched once: a cached re-run must not wait on the network.
   if [ "$changed" = 1 ] || [ -z "$(apt-cache showsrc --only-source zlib 2>/dev/null)" ]; then
@@ -146,16 +204,15 @@ $want"
     $SUDO apt-get update -q > /dev/null || die "apt-get update failed with the deb-src entries in $SRC_LIST_822 / $SRC_LIST_ONELINE"
   fi
 }
+
+if [ "$PRINT_DEB_SRC" = 1 ]; then print_deb_src; exit 0; fi
 configure_deb_src
 
-# The first source package name apt knows among the candidates (names have moved between
-# releases for some libraries).
+# Source package $1, checked to be known to apt here.
 source_name() {
-  local n
-  for n in "$@"; do
-    if [ -n "$(apt-cache showsrc --only-source "$n" 2>/dev/null)" ]; then echo "$n"; return; fi
-  done
-  die "none of the source packages '$*' is known to apt on Debian $CODENAME"
+  [ -n "$(apt-cache showsrc --only-source "$1" 2>/dev/null)" ] ||
+    die "apt knows no source package $1 on Debian $CODENAME (after apt-get update with deb-src entries)"
+  echo "$1"
 }
 
 # The versions of source package $1 in this release's suites, highest first.
@@ -172,13 +229,19 @@ source_versions() {
 
 # ---------------------------------------------------------------------------------------------
 # 3. Building. Flags shared by every library: -O2, C++ exceptions through emscripten's
-# JavaScript-based unwinding (-fexceptions: the engine's error paths throw), no threads.
+# JavaScript-based unwinding (-fexceptions, not -fwasm-exceptions: the engine reports bad input
+# by throwing, and every object in one link must agree), no threads.
 export NODE_PATH="${NODE_PATH:-/usr/share/nodejs}"   # emscripten's JS tools need acorn from there
+# Configure checks run emcc hundreds of times; its toolchain sanity check costs each half a
+# second and finds nothing new after the first.
+emcc -v > /dev/null 2>&1 || die "emcc does not run: try emcc -v"
+export EMCC_SKIP_SANITY_CHECK=1
 EMULATOR="/usr/bin/node;--no-experimental-fetch"     # Node 20's fetch cannot load a local .wasm
 C_FLAGS="-O2"
 CXX_FLAGS="-O2 -fexceptions"
 if command -v ccache > /dev/null; then
-  export EM_COMPILER_WRAPPER=ccache
+  # An absolute path: emscripten 3.1.69 (Debian 13) execs the wrapper without a PATH search.
+  export EM_COMPILER_WRAPPER="$(command -v ccache)"
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
 fi
 EMCC_VERSION="$(emcc --version 2>/dev/null | head -n1)"
@@ -239,8 +302,9 @@ em_cmake() {
     "$@"
 }
 
-# ---- zlib: its configure script does not recognise emcc's output, and Debian's packaging
-# builds it its own way, so the library's .c files are compiled directly.
+# ---- zlib: the library's .c files compiled directly (Debian's source package builds it with
+# its own rules, and zlib's configure edits zconf.h inside the unpacked tree), with the two
+# settings that configure would write into zconf.h for emscripten's libc.
 build_zlib() {
   local src="$1" tree="$TREES/zlib" f objs=()
   rm -rf "$tree"; mkdir -p "$tree"
@@ -307,7 +371,59 @@ build_protobuf() {
 }
 
 # ---- SDL2: emscripten video (WebGL contexts), events, timers and Web Audio; no threads.
+# SDL ships a fixed configuration for emscripten (include/SDL_config_emscripten.h, which
+# include/SDL_config.h picks for __EMSCRIPTEN__), so its sources are compiled directly: SDL's
+# CMake would reach the same drivers after some 130 configure checks, each an emcc link, a
+# quarter of an hour on two cores. The file set is the one SDL's CMake compiles for emscripten:
+# the generic code, every render backend (each compiles to nothing unless its driver is on),
+# and the emscripten, dummy and generic backends. Without the fixed configuration (a future
+# SDL), its CMake build is used instead.
+SDL_DIRS=(. atomic audio cpuinfo dynapi events file haptic hidapi joystick libm locale misc power
+          render render/* sensor stdlib thread timer video
+          audio/disk audio/dummy audio/emscripten filesystem/emscripten haptic/dummy
+          joystick/emscripten joystick/virtual loadso/dlopen locale/emscripten misc/emscripten
+          power/emscripten sensor/dummy thread/generic timer/unix
+          video/dummy video/emscripten video/offscreen video/yuv2rgb)
 build_libsdl2() {
+  local src="$1" tree="$TREES/libsdl2" d f objs=() sources=() version
+  if [ ! -f "$src/include/SDL_config_emscripten.h" ]; then
+    build_libsdl2_cmake "$src"
+    return
+  fi
+  rm -rf "$tree"; mkdir -p "$tree"
+  for d in "${SDL_DIRS[@]}"; do
+    for f in "$src"/src/$d/*.c; do [ -f "$f" ] && sources+=("${f#"$src/src/"}"); done
+  done
+  version="$(awk '/^#define SDL_(MAJOR_VERSION|MINOR_VERSION|PATCHLEVEL)[ \t]/ {printf "%s%s", sep, $3; sep="."}' "$src/include/SDL_version.h")"
+  echo "SDL $version: ${#sources[@]} source files"
+  # Two compiles at a time; each object goes under the tree by its path in src/.
+  printf '%s\n' "${sources[@]}" |
+    xargs -P "$JOBS" -I{} sh -c 'mkdir -p "$(dirname "$2/$3.o")" &&
+      emcc $4 -w -fno-strict-aliasing -fvisibility=hidden -DSDL_STATIC_LIB -I"$1/include" \
+        -idirafter "$1/src/video/khronos" -c "$1/src/$3" -o "$2/$3.o" ||
+      { echo "emcc failed on $1/src/$3"; exit 255; }' sh "$src" "$tree" {} "$C_FLAGS"
+  for f in "${sources[@]}"; do objs+=("$tree/$f.o"); done
+  rm -f "$PREFIX/lib/libSDL2.a"
+  emar rcs "$PREFIX/lib/libSDL2.a" "${objs[@]}"
+  # Whatever an earlier CMake build of SDL installed goes, so only this build's files remain.
+  rm -rf "$PREFIX/include/SDL2" "$PREFIX/lib/cmake/SDL2" "$PREFIX/lib/libSDL2main.a"
+  install -d "$PREFIX/include/SDL2"
+  install -m 644 "$src"/include/*.h "$PREFIX/include/SDL2/"
+  mkdir -p "$PREFIX/lib/pkgconfig"
+  cat > "$PREFIX/lib/pkgconfig/sdl2.pc" << EOF
+prefix=$PREFIX
+libdir=\${prefix}/lib
+includedir=\${prefix}/include
+
+Name: sdl2
+Description: Simple DirectMedia Layer, emscripten build (video, events, timers, audio; no threads)
+Version: $version
+Libs: -L\${libdir} -lSDL2
+Cflags: -I\${includedir}/SDL2
+EOF
+}
+
+build_libsdl2_cmake() {
   local src="$1" tree="$TREES/libsdl2"
   em_cmake "$src" "$tree" -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON \
     -DSDL_THREADS=OFF -DSDL_PTHREADS=OFF -DSDL_VIDEO=ON -DSDL_EVENTS=ON -DSDL_TIMERS=ON -DSDL_AUDIO=ON
@@ -347,6 +463,7 @@ build() {
   "build_$lib" "$(src_dir "$pkg" "$ver")" >> "$CURRENT_LOG" 2>&1
   printf '%s\n' "$key" > "$stamp"
   say "$lib: built in $((SECONDS - start)) s"
+  printf '%s %s %s: %d s\n' "$(date -u +%FT%TZ)" "$pkg" "$ver" "$((SECONDS - start))" >> "$DEPS/build-times.txt"
   CURRENT_LIB=""
 }
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds the web libraries' check program against BUILD_DIR/deps/prefix (made by
-# scripts/web-deps.sh) with cmake/WebDependencies.cmake, and runs it under node.
+# Builds the web libraries' check programs against BUILD_DIR/deps/prefix (made by
+# scripts/web-deps.sh) with cmake/WebDependencies.cmake: one runs under node (zlib, libzip,
+# vorbis, kissfft, protobuf, SDL timers), one in headless Chromium where it is installed (SDL
+# video with a WebGL 2 context, and Web Audio).
 #   scripts/web-deps-check/run.sh [BUILD_DIR]      (default: build-web at the top of the checkout)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -25,3 +27,20 @@ emcmake cmake -S "$ROOT/scripts/web-deps-check" -B "$OUT/build" -DCMAKE_BUILD_TY
 cmake --build "$OUT/build" -j 2 > "$OUT/build.log" 2>&1 || { tail -n 40 "$OUT/build.log" >&2; exit 1; }
 # Node 20's fetch cannot read the .wasm from a path: emscripten 3.1.6 falls back to fs without it.
 node --no-experimental-fetch "$OUT/build/web_deps_check.js"
+
+if ! command -v chromium > /dev/null; then
+  echo "web-deps-check: no chromium: the SDL video and audio check in a browser is skipped"
+  exit 0
+fi
+# The page writes its outcome into the DOM; --virtual-time-budget lets it run to the end first.
+# Software WebGL (SwiftShader) needs no GPU and no display.
+timeout 120 chromium --headless=new --no-sandbox --allow-file-access-from-files \
+  --use-angle=swiftshader --enable-unsafe-swiftshader --autoplay-policy=no-user-gesture-required \
+  --enable-logging=stderr --v=0 --virtual-time-budget=20000 --user-data-dir="$OUT/chromium-profile" \
+  --dump-dom "file://$OUT/build/web_deps_browser_check.html" > "$OUT/browser-dom.html" 2> "$OUT/browser.log" || true
+sed -n '/<pre id="result">/,/<\/pre>/p' "$OUT/browser-dom.html" | sed 's/<[^>]*>//g' | sed '/^$/d'
+if ! grep -q "browser check passed" "$OUT/browser-dom.html"; then
+  echo "web-deps-check: the browser check did not pass; its console said:" >&2
+  grep "CONSOLE" "$OUT/browser.log" | sed 's/^[^"]*//' >&2 || true
+  exit 1
+fi
