@@ -256,6 +256,9 @@ void drawScene(Renderer& renderer, KestrelLibDynamic& scene, float time) {
 }
 
 void drawObject(KestrelLibDynamic& scene, Renderer& renderer, const Kestrel::Object& object, float time) {
+  // An object without uploaded vertices (an empty node) has nothing to draw, and pointing the
+  // vertex inputs into no buffer is an error in WebGL.
+  if (object.pointsid() == 0) return;
   bindObject(object);
   for (int s = 0; s < object.surface_size(); ++s) {
     const Kestrel::Surface& surface = object.surface(s);

@@ -12,7 +12,7 @@ import { copyFileSync, mkdtempSync, mkdirSync, writeFileSync, rmSync } from 'nod
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { promisify } from 'node:util';
-import { chromium } from 'playwright-core';
+import { launchChromium, psnr } from './browser.mjs';
 
 const run = promisify(execFile);
 const url = process.env.PYLON_WEB_URL || 'http://127.0.0.1:8080/';
@@ -23,14 +23,7 @@ const work = mkdtempSync(join(tmpdir(), 'pylon-web-'));
 let browser;
 
 before(async () => {
-  // A fresh profile each run: nothing cached from an earlier build of the site.
-  browser = await chromium.launchPersistentContext(join(work, 'profile'), {
-    executablePath: process.env.PYLON_CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    viewport: { width: 1280, height: 720 },
-    args: ['--headless=new', '--no-sandbox', '--use-gl=angle', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-           '--disable-background-networking', '--disable-component-update', '--no-first-run', '--disable-sync'],
-  });
+  browser = await launchChromium(work);
   if (screenshots) mkdirSync(screenshots, { recursive: true });
 });
 after(async () => {
@@ -57,13 +50,6 @@ async function waitFor(page, predicate, what, timeout) {
   } catch (error) {
     assert.fail(`${what} within ${timeout / 1000} s: ${JSON.stringify(await state(page), null, 1)}`);
   }
-}
-
-async function psnr(a, b) {
-  // compare prints the metric on standard error and exits 1 when the pictures differ at all.
-  const result = await run('compare', ['-metric', 'PSNR', a, b, 'null:']).catch((error) => error);
-  const text = String(result.stderr).trim();
-  return text.startsWith('inf') ? Infinity : parseFloat(text);
 }
 
 test('the page starts the production on a click, with sound, and Escape ends it', async () => {
