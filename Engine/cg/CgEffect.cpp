@@ -145,6 +145,13 @@ class Builder {
                               " needs GLSL " + versionText(ref->profileVersion) + ", this GL offers " +
                               versionText(available) + "\n";
     }
+    // OpenGL ES has no alpha test: a pass that asks for it would draw every fragment there.
+    // It does not run, with a message saying what to write instead.
+    if (kDialect == GlslDialect::Es300)
+      for (const PassState& state : d.states)
+        if (state.kind == PassStateKind::AlphaFunc || (state.kind == PassStateKind::Enable && state.cap == GL_ALPHA_TEST))
+          pass.buildProblems += "line " + std::to_string(state.line) + ": " + where + ": " + state.name +
+                                " is not available in WebGL 2 (discard in the fragment program instead)\n";
     if (samplerCount > maxUnits)
       pass.buildProblems += "line " + std::to_string(d.line) + ": " + where + ": the effect has " +
                             std::to_string(samplerCount) + " samplers, this GL has " + std::to_string(maxUnits) +
