@@ -244,7 +244,7 @@ if command -v ccache > /dev/null; then
   export EM_COMPILER_WRAPPER="$(command -v ccache)"
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}"
 fi
-EMCC_VERSION="$(emcc --version 2>/dev/null | head -n1)"
+EMCC_VERSION="$(emcc --version 2>/dev/null | sed -n 1p)"
 SCRIPT_HASH="$(sha256sum "$SCRIPT" | cut -c1-16)"
 
 mkdir -p "$SRC" "$DOWNLOADS" "$TREES" "$LOGS" "$STAMPS" "$PREFIX/include" "$PREFIX/lib"
@@ -476,7 +476,7 @@ for lib in zlib libzip libogg libvorbis kissfft protobuf libsdl2; do
   PKG[$lib]="$(source_name "$lib")"
   VERSIONS[$lib]="$(source_versions "${PKG[$lib]}")" || die "$lib: apt knows no version of source package ${PKG[$lib]}"
 done
-if ! printf '%s\n' "${VERSIONS[protobuf]}" | grep -qxF "$PROTOC_SOURCE_VERSION"; then
+if ! grep -qxF "$PROTOC_SOURCE_VERSION" <<< "${VERSIONS[protobuf]}"; then
   die "protobuf: the host's protoc is $PROTOC_SOURCE_VERSION but apt offers the protobuf sources $(echo ${VERSIONS[protobuf]}) only: upgrade protobuf-compiler (apt-get install --only-upgrade protobuf-compiler) and run again"
 fi
 VERSIONS[protobuf]="$PROTOC_SOURCE_VERSION"
