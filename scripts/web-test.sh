@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT="$PWD"
+# The deb-src entries web-deps.sh adds, on made-up Debian 12 and 13 apt configurations.
+bash scripts/web-deps-check/deb-src-test.sh
 bash scripts/web.sh
 SITE="$ROOT/build-web/site"
 # A damaged archive for the tests' message: the real one cut short.
