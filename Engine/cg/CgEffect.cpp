@@ -122,7 +122,6 @@ class Builder {
   // Programs go to the GL in its own dialect, with the pylon_ uniforms (fed from
   // cg/Transforms.h) and attributes (the engine's vertex arrays) in place of the
   // fixed-function built-ins, which OpenGL ES and WebGL 2 lack.
-  static constexpr bool kTranslate = true;
   static constexpr GlslDialect kDialect = nativeDialect();
 
   // Compiles every program a pass uses, with its profile. Returns false when one failed to
@@ -162,9 +161,8 @@ class Builder {
     effect.programs.push_back(program);
     for (const ProgramRef* ref : {&d.vertex, &d.fragment})
       if (ref->used) glAttachShader(program, compiled.at({ref->program, ref->profileVersion}));
-    if (kTranslate)
-      for (const BuiltinAttribute& attribute : builtinAttributes())
-        glBindAttribLocation(program, static_cast<GLuint>(attribute.location), attribute.name);
+    for (const BuiltinAttribute& attribute : builtinAttributes())
+      glBindAttribLocation(program, static_cast<GLuint>(attribute.location), attribute.name);
     glLinkProgram(program);
     GLint linked = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &linked);
@@ -177,8 +175,7 @@ class Builder {
     // "pylon_filter" on ES); the vertex program's version decides, as both stages share it.
     const int version = d.vertex.used ? d.vertex.profileVersion : d.fragment.profileVersion;
     for (const auto& parameter : effect.parameters) {
-      const std::string name =
-          kTranslate ? glslIdentifier(parameter->desc.name, version, kDialect) : parameter->desc.name;
+      const std::string name = glslIdentifier(parameter->desc.name, version, kDialect);
       pass.locations.push_back(glGetUniformLocation(program, name.c_str()));
     }
   }
@@ -194,7 +191,7 @@ class Builder {
     if (compiled.count(key)) return true;
     if (failed.count(key)) return false;
     const ProgramDesc& program = desc.programs[static_cast<size_t>(ref.program)];
-    const ProgramText text = programText(desc, program, ref.profileVersion, kDialect, kTranslate);
+    const ProgramText text = programText(desc, program, ref.profileVersion, kDialect, true);
     GLuint shader = glCreateShader(program.vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
     effect.shaders.push_back(shader);
     const char* source = text.source.c_str();

@@ -92,7 +92,8 @@ inline constexpr BuiltinAttribute kBuiltinAttributes[] = {
 };
 
 // The locations above by name, for the code that points vertex arrays at them.
-inline constexpr unsigned kAttributeVertex = 0, kAttributeNormal = 1, kAttributeColor = 2, kAttributeTexCoord0 = 3;
+inline constexpr unsigned kAttributeVertex = kBuiltinAttributes[0].location, kAttributeNormal = kBuiltinAttributes[1].location,
+                          kAttributeColor = kBuiltinAttributes[2].location, kAttributeTexCoord0 = kBuiltinAttributes[3].location;
 
 inline constexpr const char* kModelViewMatrix = "pylon_ModelViewMatrix";
 inline constexpr const char* kProjectionMatrix = "pylon_ProjectionMatrix";

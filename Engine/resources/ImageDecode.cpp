@@ -3,6 +3,17 @@
 #include "resources/ImageHeader.h"
 #include "runtime/Logger.h"
 
+namespace {
+// Both decoders read the header first and refuse what it rules out, with its reason in the log.
+bool checkHeader(Logger& log, const uint8_t* data, size_t size, uint64_t maxPixels, ImageHeader& header) {
+  header = readImageHeader(data, size);
+  const std::string problem = imageHeaderProblem(header, maxPixels);
+  if (problem.empty()) return true;
+  log << problem << "\n";
+  return false;
+}
+}  // namespace
+
 #ifdef PYLON_STB_IMAGES
 // The web build has no DevIL: PNG, JPEG and BMP files are decoded with stb_image instead,
 // with the same header checks first and the same pixel layout after.
@@ -16,12 +27,8 @@
 void ensureImageDecoder() {}
 
 int decodeImage(Logger& log, const uint8_t* data, size_t size, DecodedImage& image, uint64_t maxPixels) {
-  const ImageHeader header = readImageHeader(data, size);
-  const std::string problem = imageHeaderProblem(header, maxPixels);
-  if (!problem.empty()) {
-    log << problem << "\n";
-    return 1;
-  }
+  ImageHeader header;
+  if (!checkHeader(log, data, size, maxPixels, header)) return 1;
   if (header.format == ImageFormat::Dds) {
     log << "DDS images are not decoded in the browser (PNG, JPEG and BMP are)\n";
     return 1;
@@ -97,12 +104,8 @@ void ensureImageDecoder() {
 
 int decodeImage(Logger& log, const uint8_t* data, size_t size, DecodedImage& image, uint64_t maxPixels) {
   // The header is read before DevIL allocates anything for the file.
-  const ImageHeader header = readImageHeader(data, size);
-  const std::string problem = imageHeaderProblem(header, maxPixels);
-  if (!problem.empty()) {
-    log << problem << "\n";
-    return 1;
-  }
+  ImageHeader header;
+  if (!checkHeader(log, data, size, maxPixels, header)) return 1;
   DevilImage devil;
   ilBindImage(devil.name);
   // The format the header names, so DevIL cannot take the bytes for another one.
