@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 
 #include <cmath>
+#include <vector>
 
 #include "cg/Transforms.h"
 #include "scene/BasicDraw.h"
@@ -83,6 +84,38 @@ TEST(BasicDrawTest, AMatrixSetWhileAProgramIsCurrentMovesTheNextDraw) {
   EXPECT_EQ(right[0], 0);
   cg::setModelView(cg::kIdentityMatrix);
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// What glPushAttrib kept for the post chain and the scene parts is now saved by hand: the
+// scissor test's switch and box come back as they were, whatever was drawn in between, and
+// so does a viewport taken with Viewport::current().
+TEST(BasicDrawTest, SavedScissorAndViewportComeBackAsTheyWere) {
+  GLWindow gl{64, 64};
+  REQUIRE_GL(gl);
+  glDisable(GL_SCISSOR_TEST);
+  glScissor(1, 2, 3, 4);
+  glViewport(5, 6, 40, 30);
+  const basic::Viewport outer = basic::Viewport::current();
+  {
+    basic::SavedScissor saved;
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(10, 10, 8, 8);
+    glViewport(0, 0, 64, 64);
+  }
+  EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+  GLint box[4] = {};
+  glGetIntegerv(GL_SCISSOR_BOX, box);
+  EXPECT_EQ((std::vector<GLint>{box[0], box[1], box[2], box[3]}), (std::vector<GLint>{1, 2, 3, 4}));
+  outer.apply();
+  const basic::Viewport back = basic::Viewport::current();
+  EXPECT_EQ((std::vector<int>{back.x, back.y, back.width, back.height}), (std::vector<int>{5, 6, 40, 30}));
+  glEnable(GL_SCISSOR_TEST);
+  {
+    basic::SavedScissor saved;
+    glDisable(GL_SCISSOR_TEST);
+  }
+  EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
+  glDisable(GL_SCISSOR_TEST);
 }
 
 }  // namespace
