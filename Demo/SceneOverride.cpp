@@ -69,6 +69,8 @@ int overlaySceneMember(Loader& loader, const std::string& member, std::string& e
     return 1;
   }
   gltf_import::ImportedScene imported;
-  if (gltf_import::importGltfMemory(bytes.data(), bytes.size(), member, {}, imported, error) != 0) return 1;
+  if (gltf_import::importGltfMemory(bytes.data(), bytes.size(), member, {}, imported, error,
+                                    gltf_import::archiveMembers(loader)) != 0)
+    return 1;
   return layOver(loader, imported, member, error, sceneMember, result);
 }

@@ -23,6 +23,7 @@
 #include "import/GltfWarnings.h"
 #include "platform/ConfinedFile.h"
 #include "resources/ImageDecode.h"
+#include "resources/Loader.h"
 #include "runtime/Logger.h"
 
 namespace gltf_import {
@@ -1004,11 +1005,11 @@ int parseWorld(const std::string& text, ImportOptions& options, std::string& err
 }
 
 int importGltfMemory(const uint8_t* data, size_t size, const std::string& name, const ImportOptions& options,
-                     ImportedScene& out, std::string& error) {
+                     ImportedScene& out, std::string& error, const MemberReader& members) {
   out = ImportedScene{};
   SafeSource source;
   std::string problem;
-  if (prepareSource(data, size, directoryOf(name), source, problem) != 0) {
+  if (prepareSource(data, size, members ? membersBeside(name, members) : filesBeneath(directoryOf(name)), source, problem) != 0) {
     error = name + ": " + problem;
     return 1;
   }
@@ -1054,6 +1055,27 @@ int importGltf(const std::string& path, const ImportOptions& options, ImportedSc
     return 1;
   }
   return importGltfMemory(bytes.data(), bytes.size(), path, options, out, error);
+}
+
+MemberReader archiveMembers(Loader& loader) {
+  return [&loader](const std::string& member, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& reason) {
+    const uint32_t size = loader.getSize(member);
+    if (size == 0) {
+      reason = "is not in the archive";
+      return 1;
+    }
+    if (size > maxBytes) {
+      reason = "is larger than the importer takes (" + std::to_string(size) + " bytes, at most " + std::to_string(maxBytes) + ")";
+      return 1;
+    }
+    bytes.assign(size, 0);
+    if (loader.read(member, bytes.data()) != 0) {
+      reason = "cannot be read from the archive";
+      bytes.clear();
+      return 1;
+    }
+    return 0;
+  };
 }
 
 }  // namespace gltf_import

@@ -17,7 +17,10 @@
 #include <map>
 
 #include "import/GltfCurves.h"
+#include "import/GltfSafety.h"
 #include "resources/KestrelLib.pb.h"
+
+class Loader;
 
 namespace gltf_import {
 
@@ -63,9 +66,14 @@ int parseWorld(const std::string& text, ImportOptions& options, std::string& err
 // 0 on success; 1 with `error` naming the file and the problem.
 int importGltf(const std::string& path, const ImportOptions& options, ImportedScene& out, std::string& error);
 // The same over bytes in memory (a .glb when they start with "glTF", else JSON); `name`
-// appears in messages. External files are looked up beside `name`.
+// appears in messages. External files are looked up beside `name` on disk, or, given
+// `members`, `name` is an archive member and they are the members beside it.
 int importGltfMemory(const uint8_t* data, size_t size, const std::string& name, const ImportOptions& options,
-                     ImportedScene& out, std::string& error);
+                     ImportedScene& out, std::string& error, const MemberReader& members = {});
+
+// The members of `loader`'s archive, for importGltfMemory over one of them; `loader` must
+// outlive its use.
+MemberReader archiveMembers(Loader& loader);
 
 // The importer's member names, shared with the tools that merge archives.
 extern const char* const kImportedPrefix;  // every image and effect goes under this folder

@@ -2,6 +2,7 @@
 
 #include <tiny_gltf.h>
 
+#include <algorithm>
 #include <cstring>
 #include <nlohmann/json.hpp>
 
@@ -112,14 +113,15 @@ std::string uriProblem(const std::string& uri) {
 // The data: URIs tinygltf decodes itself; any other "data:" is refused.
 bool knownDataUri(const std::string& uri) { return uri.rfind("data:", 0) == 0 && tinygltf::IsDataURI(uri); }
 
-// Reads the file a URI names, beneath `folder`; 1 with `problem` naming `what` and the URI.
-int readUri(const std::string& folder, const std::string& uri, const std::string& what, size_t exactBytes, size_t maxBytes,
+// Reads the file a URI names through `read`; 1 with `problem` naming `what` and the URI.
+int readUri(const FileReader& read, const std::string& uri, const std::string& what, size_t exactBytes, size_t maxBytes,
             std::vector<uint8_t>& bytes, std::string& problem) {
   const std::string quoted = what + " URI '" + uri + "'";
   std::string reason = uriProblem(uri), decoded;
   if (reason.empty() && !decodeUri(uri, decoded)) reason = "has a malformed %-escape";
   if (reason.empty() && !decoded.empty() && decoded[0] == '/') reason = "is an absolute path once decoded";
-  if (reason.empty() && platform::readConfinedFile(folder, decoded, exactBytes, maxBytes, bytes, reason) == 0) return 0;
+  if (reason.empty() && decoded.empty()) reason = "is empty";
+  if (reason.empty() && read(decoded, exactBytes, maxBytes, bytes, reason) == 0) return 0;
   problem = quoted + " " + reason;
   return 1;
 }
@@ -171,7 +173,7 @@ bool decodeUri(const std::string& uri, std::string& decoded) {
   return true;
 }
 
-int prepareSource(const uint8_t* data, size_t size, const std::string& folder, SafeSource& out, std::string& problem) {
+int prepareSource(const uint8_t* data, size_t size, const FileReader& read, SafeSource& out, std::string& problem) {
   out = SafeSource{};
   const bool binary = size >= 4 && std::memcmp(data, "glTF", 4) == 0;
   std::string text;
@@ -242,7 +244,7 @@ int prepareSource(const uint8_t* data, size_t size, const std::string& folder, S
       const std::string uri = buffer["uri"].get<std::string>();
       if (knownDataUri(uri)) continue;  // decoded by the parser, its size checked against byteLength
       std::vector<uint8_t> bytes;
-      if (readUri(folder, uri, what, length, kMaxBufferBytes, bytes, problem) != 0) return 1;
+      if (readUri(read, uri, what, length, kMaxBufferBytes, bytes, problem) != 0) return 1;
       out.readUris.push_back(uri);
       out.files[key] = std::move(bytes);
       buffer["uri"] = key;
@@ -263,7 +265,7 @@ int prepareSource(const uint8_t* data, size_t size, const std::string& folder, S
       if (knownDataUri(uri)) continue;
       out.imageUris.back() = uri;
       std::vector<uint8_t> bytes;
-      if (readUri(folder, uri, what, 0, kMaxImageFileBytes, bytes, problem) != 0) return 1;
+      if (readUri(read, uri, what, 0, kMaxImageFileBytes, bytes, problem) != 0) return 1;
       if (bytes.empty()) {
         problem = what + " URI '" + uri + "' is an empty file";
         return 1;
@@ -292,6 +294,57 @@ int prepareSource(const uint8_t* data, size_t size, const std::string& folder, S
   }
   out.json = root.dump();
   return 0;
+}
+
+FileReader filesBeneath(const std::string& folder) {
+  return [folder](const std::string& relative, size_t exactBytes, size_t maxBytes, std::vector<uint8_t>& bytes,
+                  std::string& reason) {
+    return platform::readConfinedFile(folder, relative, exactBytes, maxBytes, bytes, reason);
+  };
+}
+
+FileReader membersBeside(const std::string& member, MemberReader read) {
+  const size_t slash = member.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : member.substr(0, slash);
+  return [folder, read = std::move(read)](const std::string& relative, size_t exactBytes, size_t maxBytes,
+                                          std::vector<uint8_t>& bytes, std::string& reason) {
+    // Member names have no "." or "..": the URI is resolved against the folder by hand.
+    std::vector<std::string> parts;
+    for (const std::string& path : {folder, relative}) {
+      size_t start = 0;
+      while (start <= path.size()) {
+        const size_t end = std::min(path.find('/', start), path.size());
+        const std::string part = path.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".") continue;
+        if (part != "..") {
+          parts.push_back(part);
+        } else if (parts.empty()) {
+          reason = "leads outside the archive";
+          return 1;
+        } else {
+          parts.pop_back();
+        }
+      }
+    }
+    std::string name;
+    for (const std::string& part : parts) name += (name.empty() ? "" : "/") + part;
+    if (exactBytes > maxBytes) {
+      reason = "is larger than the importer takes (" + std::to_string(exactBytes) + " bytes, at most " + std::to_string(maxBytes) + ")";
+      return 1;
+    }
+    if (read(name, maxBytes, bytes, reason) != 0) {
+      reason = "(archive member " + name + ") " + reason;
+      return 1;
+    }
+    if (bytes.size() < exactBytes) {
+      reason = "(archive member " + name + ") has " + std::to_string(bytes.size()) + " bytes, fewer than the " + std::to_string(exactBytes) + " declared";
+      bytes.clear();
+      return 1;
+    }
+    if (exactBytes > 0) bytes.resize(exactBytes);
+    return 0;
+  };
 }
 
 tinygltf::FsCallbacks fileCallbacks(SafeSource& source) {

@@ -97,7 +97,9 @@ struct MemberChecker {
       return;
     }
     std::vector<uint8_t> bytes;
-    if (read(member, bytes) && gltf_import::importGltfMemory(bytes.data(), bytes.size(), member, {}, imported, error) != 0)
+    if (read(member, bytes) &&
+        gltf_import::importGltfMemory(bytes.data(), bytes.size(), member, {}, imported, error,
+                                      gltf_import::archiveMembers(loader)) != 0)
       fail(member, error);
   }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "import/GltfImport.h"
 #include "import/GltfSafety.h"
@@ -71,4 +72,42 @@ TEST(GltfSafety, UrisAreDecodedAndResolvedInsideTheFolder) {
   std::string error;
   EXPECT_EQ(importGltf(dir.file("battery/files/pipe.bin"), {}, scene, error), 1);
   EXPECT_NE(error.find("is a FIFO"), std::string::npos) << error;
+}
+
+TEST(GltfSafety, AnArchiveMembersFilesAreTheMembersBesideItNeverFilesOnDisk) {
+  testing_support::ScratchDir dir;
+  ASSERT_EQ(testing_support::runCommand("python3 " + std::string(PYLON_TEST_DATA) + "/gltf/make_hostile.py " + dir.path()).code, 0);
+  const std::string bin = testing_support::readFile(dir.file("files/triangle.bin"));
+  const std::string json = testing_support::readFile(dir.file("files/lying-bytelength.gltf"));
+  const std::map<std::string, std::string> archive = {{"scenes/data/triangle.bin", bin},
+                                                      {"scenes/short.bin", bin.substr(0, 20)}};
+  std::vector<std::string> asked;
+  const MemberReader members = [&](const std::string& member, size_t, std::vector<uint8_t>& bytes, std::string& reason) {
+    asked.push_back(member);
+    const auto found = archive.find(member);
+    if (found == archive.end()) {
+      reason = "is not in the archive";
+      return 1;
+    }
+    bytes.assign(found->second.begin(), found->second.end());
+    return 0;
+  };
+  auto import = [&](const std::string& uri, std::string& error) {
+    std::string doc = json;
+    doc.replace(doc.find("triangle.bin"), 12, uri);
+    doc.replace(doc.find("1000"), 4, "44");
+    ImportedScene scene;
+    return importGltfMemory(reinterpret_cast<const uint8_t*>(doc.data()), doc.size(), "scenes/sub/scene.gltf", {}, scene,
+                            error, members);
+  };
+  std::string error;
+  EXPECT_EQ(import("../data/triangle.bin", error), 0) << error;
+  EXPECT_EQ(asked, std::vector<std::string>{"scenes/data/triangle.bin"});
+  for (const auto& [uri, problem] : std::vector<std::pair<std::string, std::string>>{
+           {"../../../triangle.bin", "leads outside the archive"},
+           {"triangle.bin", "(archive member scenes/sub/triangle.bin) is not in the archive"},
+           {"../short.bin", "(archive member scenes/short.bin) has 20 bytes, fewer than the 44 declared"}}) {
+    EXPECT_EQ(import(uri, error), 1) << uri;
+    EXPECT_NE(error.find("scenes/sub/scene.gltf: buffer 0 URI '" + uri + "' " + problem), std::string::npos) << error;
+  }
 }
