@@ -67,6 +67,12 @@ file(WRITE "${PYLON_WEB_SDL2_JS_HELPERS}" "$autoResumeAudioContext\n$dynCall\n")
 pylon_web_library(SDL2 LIBS SDL2 INCLUDES include/SDL2 LINK_OPTIONS -sMAX_WEBGL_VERSION=2
                   "-sDEFAULT_LIBRARY_FUNCS_TO_INCLUDE=@${PYLON_WEB_SDL2_JS_HELPERS}")
 
+# glTF scenes: tinygltf without its own image decoding (the importer keeps images undecoded;
+# every file including tiny_gltf.h must see the same switches) and Draco's decoder.
+pylon_web_library(TINYGLTF LIBS tinygltf INCLUDES include
+                  DEFINES TINYGLTF_NO_STB_IMAGE TINYGLTF_NO_STB_IMAGE_WRITE)
+pylon_web_library(DRACO LIBS draco INCLUDES include)
+
 # Generated .pb.cc files work only with the runtime of their protoc's own version.
 find_program(PROTOC_EXECUTABLE protoc REQUIRED)
 execute_process(COMMAND "${PROTOC_EXECUTABLE}" --version OUTPUT_VARIABLE _pylon_protoc_version

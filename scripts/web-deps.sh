@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libraries the web player links (zlib, libzip, libogg, libvorbis, kissfft, protobuf,
-# SDL2) with emscripten, as static WebAssembly libraries, from this Debian release's own source
+# SDL2, and for glTF scenes tinygltf and Draco's decoder) with emscripten, as static WebAssembly libraries, from this Debian release's own source
 # packages (Debian's patches applied); protobuf at the exact version of the host's protoc.
 #
 #   scripts/web-deps.sh [BUILD_DIR]      (default: build-web at the top of the checkout)
@@ -42,7 +42,9 @@ die() { printf 'web-deps: error: %s\n' "$*" >&2; exit 1; }
 
 # ---------------------------------------------------------------------------------------------
 # 1. Host packages.
-HOST_PACKAGES=(emscripten nodejs dpkg-dev cmake make protobuf-compiler ccache)
+# nlohmann-json3-dev and libstb-dev are header-only and the same on every architecture: the
+# web build includes them where Debian installs them.
+HOST_PACKAGES=(emscripten nodejs dpkg-dev cmake make protobuf-compiler ccache nlohmann-json3-dev libstb-dev)
 missing=()
 for p in "${HOST_PACKAGES[@]}"; do
   if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
@@ -431,6 +433,37 @@ build_libsdl2_cmake() {
   cmake --install "$tree"
 }
 
+# ---- tinygltf: its one source file, without its stb_image loader (the importer hands images
+# on undecoded, and the engine links its own stb_image), over Debian's nlohmann-json headers.
+TINYGLTF_DEFINES="-DTINYGLTF_NO_STB_IMAGE -DTINYGLTF_NO_STB_IMAGE_WRITE"
+build_tinygltf() {
+  local src="$1" tree="$TREES/tinygltf"
+  rm -rf "$tree"; mkdir -p "$tree/include"
+  cp -r /usr/include/nlohmann "$tree/include/"
+  em++ $CXX_FLAGS -std=c++17 $TINYGLTF_DEFINES -I"$src" -I"$tree/include" -c "$src/tiny_gltf.cc" -o "$tree/tiny_gltf.o"
+  rm -f "$PREFIX/lib/libtinygltf.a"
+  emar rcs "$PREFIX/lib/libtinygltf.a" "$tree/tiny_gltf.o"
+  rm -rf "$PREFIX/include/nlohmann"
+  cp -r "$tree/include/nlohmann" "$PREFIX/include/"
+  install -m 644 "$src/tiny_gltf.h" "$PREFIX/include/"
+}
+
+# ---- Draco: the static library only (its JavaScript decoder modules and tools are not wanted).
+# Its CMake checks that $EMSCRIPTEN names emscripten's directory. Its install rule wants the
+# tools too, so the headers and the archive are copied by hand.
+build_draco() {
+  local src="$1" tree="$TREES/draco"
+  local EMSCRIPTEN
+  EMSCRIPTEN="$(dirname "$(realpath "$(command -v emcc)")")"
+  export EMSCRIPTEN
+  em_cmake "$src" "$tree" -DDRACO_JS_GLUE=OFF -DDRACO_TESTS=OFF -DDRACO_TRANSCODER_SUPPORTED=OFF
+  cmake --build "$tree" -j "$JOBS" --target draco_static
+  rm -rf "$PREFIX/include/draco"
+  (cd "$src/src" && find draco -name '*.h' -exec install -D -m 644 {} "$PREFIX/include/{}" \;)
+  install -m 644 "$tree/draco/draco_features.h" "$PREFIX/include/draco/"
+  install -m 644 "$tree/libdraco.a" "$PREFIX/lib/"
+}
+
 # Builds library $1 from source package $2, at the highest of the versions in $3 (one a line)
 # that the archive serves, unless its stamp says it is built already. The key covers the
 # stamps of the libraries it builds against ($4...), so those rebuild it too.
@@ -472,7 +505,7 @@ PROTOC_SOURCE_VERSION="$(dpkg-query -W -f='${source:Version}' protobuf-compiler)
 
 total_start=$SECONDS
 declare -A PKG VERSIONS
-for lib in zlib libzip libogg libvorbis kissfft protobuf libsdl2; do
+for lib in zlib libzip libogg libvorbis kissfft protobuf libsdl2 tinygltf draco; do
   PKG[$lib]="$(source_name "$lib")"
   VERSIONS[$lib]="$(source_versions "${PKG[$lib]}")" || die "$lib: apt knows no version of source package ${PKG[$lib]}"
 done
@@ -488,5 +521,7 @@ build libvorbis "${PKG[libvorbis]}" "${VERSIONS[libvorbis]}" libogg
 build kissfft   "${PKG[kissfft]}"   "${VERSIONS[kissfft]}"
 build protobuf  "${PKG[protobuf]}"  "${VERSIONS[protobuf]}"
 build libsdl2   "${PKG[libsdl2]}"   "${VERSIONS[libsdl2]}"
+build tinygltf  "${PKG[tinygltf]}"  "${VERSIONS[tinygltf]}"
+build draco     "${PKG[draco]}"     "${VERSIONS[draco]}"
 
 say "done in $((SECONDS - total_start)) s: $PREFIX"

@@ -2,10 +2,12 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
+#ifndef __EMSCRIPTEN__
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#endif
 
 #include <climits>
 #include <cstdlib>
@@ -73,6 +75,7 @@ int readOpened(int fd, const struct stat& info, size_t exactBytes, size_t maxByt
   return 0;
 }
 
+#ifndef __EMSCRIPTEN__
 // openat2 beneath `dir`; -1 with errno set. Symbolic links are followed only while they stay
 // beneath it; an absolute link or ".." past the top fails with EXDEV.
 int openBeneath(int dir, const std::string& relative, uint64_t flags) {
@@ -82,6 +85,14 @@ int openBeneath(int dir, const std::string& relative, uint64_t flags) {
   how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
   return static_cast<int>(::syscall(SYS_openat2, dir, relative.c_str(), &how, sizeof how));
 }
+#else
+// The browser has no openat2. Nothing there needs it: the page plays an archive, whose glTF
+// scenes read the members beside them, never files on disk.
+int openBeneath(int, const std::string&, uint64_t) {
+  errno = ENOSYS;
+  return -1;
+}
+#endif
 
 }  // namespace
 
