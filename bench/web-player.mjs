@@ -1,10 +1,11 @@
 // The web player in headless Chromium on software WebGL (SwiftShader), measured:
 //
-//   node bench/web-player.mjs shots URL [--size WxH] [--times "T1 T2 ..."] [--out DIR]
-//       renders the fixed demo times in the page's fixed-step mode and with the desktop
-//       player's --shot (PYLON_DESKTOP_PLAYER, default build/veltro12, over PYLON_WEB_DATA,
-//       default build-web/site/data.zip), and prints each pair's PSNR; the PNGs stay in DIR
-//   node bench/web-player.mjs timeline URL [--size WxH]
+//   node bench/web-player.mjs shots URL [--size WxH] [--times "T1 T2 ..."] [--out DIR] [--data NAME.zip]
+//       renders the fixed demo times in the page's fixed-step mode (over the site's NAME.zip,
+//       default data.zip) and with the desktop player's --shot (PYLON_DESKTOP_PLAYER, default
+//       build/veltro12, over PYLON_WEB_DATA, default build-web/site/NAME.zip), and prints
+//       each pair's PSNR; the PNGs stay in DIR
+//   node bench/web-player.mjs timeline URL [--size WxH] [--data NAME.zip]
 //       plays the whole production in real time and prints the frames drawn per second,
 //       the time from opening the page to the player being ready and to its first frame
 //
@@ -18,7 +19,7 @@ import { launchChromium, psnr } from '../tests/web/browser.mjs';
 
 const [mode, url, ...rest] = process.argv.slice(2);
 if (!['shots', 'timeline'].includes(mode) || !url) {
-  console.error('usage: node bench/web-player.mjs shots|timeline URL [--size WxH] [--times "T ..."] [--out DIR]');
+  console.error('usage: node bench/web-player.mjs shots|timeline URL [--size WxH] [--times "T ..."] [--out DIR] [--data NAME.zip]');
   process.exit(2);
 }
 const option = (name, fallback) => {
@@ -27,6 +28,7 @@ const option = (name, fallback) => {
 };
 const size = option('--size', mode === 'shots' ? '1920x1080' : '1280x720');
 const times = option('--times', '5 15 30 43.5 60 80 90 100 112 118').split(/\s+/).filter(Boolean);
+const archive = option('--data', 'data.zip');
 const out = option('--out', mkdtempSync(join(tmpdir(), 'pylon-web-bench-')));
 const [width, height] = size.split('x').map(Number);
 
@@ -37,11 +39,11 @@ const site = url.endsWith('/') ? url : url + '/';
 try {
   if (mode === 'shots') {
     mkdirSync(out, { recursive: true });
-    await page.goto(`${site}index.html?autostart=1&size=${size}&shots=${times.join(',')}`);
+    await page.goto(`${site}index.html?autostart=1&size=${size}&data=${archive}&shots=${times.join(',')}`);
     await page.waitForFunction(() => pylon.phase === 'ended', null, { timeout: 1800000, polling: 500 });
     const shots = await page.evaluate(() => pylon.shots);
     const player = process.env.PYLON_DESKTOP_PLAYER || 'build/veltro12';
-    const data = process.env.PYLON_WEB_DATA || 'build-web/site/data.zip';
+    const data = process.env.PYLON_WEB_DATA || `build-web/site/${archive}`;
     for (const t of times) {
       const web = join(out, `web-${t}.png`), desktop = join(out, `desktop-${t}.png`);
       if (!shots[t]) {
@@ -55,7 +57,7 @@ try {
     }
     console.log(`pictures in ${out}`);
   } else {
-    await page.goto(`${site}index.html?autostart=1&size=${size}`);
+    await page.goto(`${site}index.html?autostart=1&size=${size}&data=${archive}`);
     await page.waitForFunction(() => pylon.phase === 'ended', null, { timeout: 600000, polling: 1000 });
     const s = await page.evaluate(() => ({ frames: pylon.frames, timings: pylon.timings, ended: performance.now(), exit: pylon.exitCode }));
     const seconds = (s.ended - s.timings.firstFrame) / 1000;
