@@ -438,13 +438,11 @@ build_libsdl2_cmake() {
 TINYGLTF_DEFINES="-DTINYGLTF_NO_STB_IMAGE -DTINYGLTF_NO_STB_IMAGE_WRITE"
 build_tinygltf() {
   local src="$1" tree="$TREES/tinygltf"
-  rm -rf "$tree"; mkdir -p "$tree/include"
-  cp -r /usr/include/nlohmann "$tree/include/"
-  em++ $CXX_FLAGS -std=c++17 $TINYGLTF_DEFINES -I"$src" -I"$tree/include" -c "$src/tiny_gltf.cc" -o "$tree/tiny_gltf.o"
+  rm -rf "$tree" "$PREFIX/include/nlohmann"; mkdir -p "$tree"
+  cp -r /usr/include/nlohmann "$PREFIX/include/"
+  em++ $CXX_FLAGS -std=c++17 $TINYGLTF_DEFINES -I"$src" -I"$PREFIX/include" -c "$src/tiny_gltf.cc" -o "$tree/tiny_gltf.o"
   rm -f "$PREFIX/lib/libtinygltf.a"
   emar rcs "$PREFIX/lib/libtinygltf.a" "$tree/tiny_gltf.o"
-  rm -rf "$PREFIX/include/nlohmann"
-  cp -r "$tree/include/nlohmann" "$PREFIX/include/"
   install -m 644 "$src/tiny_gltf.h" "$PREFIX/include/"
 }
 

@@ -2,8 +2,8 @@
 
 #include <tiny_gltf.h>
 
-#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "import/GltfExtensions.h"
@@ -304,35 +304,17 @@ FileReader filesBeneath(const std::string& folder) {
 }
 
 FileReader membersBeside(const std::string& member, MemberReader read) {
-  const size_t slash = member.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : member.substr(0, slash);
+  const std::filesystem::path folder = std::filesystem::path(member).parent_path();
   return [folder, read = std::move(read)](const std::string& relative, size_t exactBytes, size_t maxBytes,
                                           std::vector<uint8_t>& bytes, std::string& reason) {
-    // Member names have no "." or "..": the URI is resolved against the folder by hand.
-    std::vector<std::string> parts;
-    for (const std::string& path : {folder, relative}) {
-      size_t start = 0;
-      while (start <= path.size()) {
-        const size_t end = std::min(path.find('/', start), path.size());
-        const std::string part = path.substr(start, end - start);
-        start = end + 1;
-        if (part.empty() || part == ".") continue;
-        if (part != "..") {
-          parts.push_back(part);
-        } else if (parts.empty()) {
-          reason = "leads outside the archive";
-          return 1;
-        } else {
-          parts.pop_back();
-        }
-      }
-    }
-    std::string name;
-    for (const std::string& part : parts) name += (name.empty() ? "" : "/") + part;
-    if (exactBytes > maxBytes) {
-      reason = "is larger than the importer takes (" + std::to_string(exactBytes) + " bytes, at most " + std::to_string(maxBytes) + ")";
+    // Member names hold no "." or "..": the URI is resolved against the folder lexically.
+    const std::filesystem::path resolved = (folder / relative).lexically_normal();
+    if (!resolved.empty() && *resolved.begin() == "..") {
+      reason = "leads outside the archive";
       return 1;
     }
+    const std::string name = resolved.generic_string();
+    // The reader refuses a member over the limit; a buffer reads its first exactBytes.
     if (read(name, maxBytes, bytes, reason) != 0) {
       reason = "(archive member " + name + ") " + reason;
       return 1;

@@ -6,10 +6,10 @@
 // names through a FileReader: %-escapes decoded, buffers bounded by their declared byteLength.
 // filesBeneath() reads through platform::readConfinedFile (the path resolved beneath the glTF
 // file's folder, only regular files); membersBeside() reads the archive members beside a glTF
-// file that is itself a member, never a file on disk. The
-// JSON handed on names those files by keys of `files`, and the FsCallbacks of fileCallbacks()
-// serve only those keys, so the parser itself opens no file at all. Not a validator of the
-// scene: the converter checks accessors, indices and references.
+// file that is itself a member, never a file on disk. The JSON handed on names those files by
+// keys of `files`, and the FsCallbacks of fileCallbacks() serve only those keys, so the parser
+// itself opens no file at all. Not a validator of the scene: the converter checks accessors,
+// indices and references.
 #pragma once
 
 #include <cstddef>
